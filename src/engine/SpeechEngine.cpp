@@ -1,0 +1,379 @@
+#include "engine/SpeechEngine.h"
+
+#include "engine/Level.h"
+#include "engine/Permissions.h"
+#include "engine/TextRules.h"
+#include "platform/MainThread.h"
+
+#include <QPointer>
+
+#include <algorithm>
+
+namespace sonarel {
+namespace {
+
+const QString kSpeechPermissionMessage = QStringLiteral(
+    "Falta el permiso de Reconocimiento de voz. Actívalo en Ajustes del Sistema › Privacidad y "
+    "seguridad › Reconocimiento de voz.");
+const QString kMicrophonePermissionMessage = QStringLiteral(
+    "Falta el permiso del Micrófono. Actívalo en Ajustes del Sistema › Privacidad y seguridad › "
+    "Micrófono.");
+const QString kNoInputMessage = QStringLiteral(
+    "El dispositivo de entrada no entrega audio. Revisa el micrófono en Ajustes del Sistema › "
+    "Sonido.");
+const QString kMicrophoneFailurePrefix = QStringLiteral("No se pudo abrir el micrófono: ");
+const QString kNetworkErrorDomain = QStringLiteral("NSURLErrorDomain");
+constexpr long kNotConnectedCode = -1009;
+
+bool isQuietCode(long code) {
+    return code == 203 || code == 216 || code == 301 || code == 1110;
+}
+
+}  // namespace
+
+QString TextBinding::get() const { return engine_.text(); }
+
+void TextBinding::set(const QString& value) const { engine_.writeFromEditor(value); }
+
+SpeechEngine::SpeechEngine(Services services, QObject* parent)
+    : QObject(parent),
+      services_(services),
+      segmentStart_(services.clock.now()),
+      sessionStart_(segmentStart_),
+      lastVoiceAt_(segmentStart_) {}
+
+SpeechEngine::~SpeechEngine() {
+    // The tap refers to this engine; after removeTap it is never called again.
+    services_.audio.removeTap();
+}
+
+bool SpeechEngine::isListening() const {
+    return status_.kind() == Status::Kind::Listening || status_.kind() == Status::Kind::Preparing;
+}
+
+int SpeechEngine::wordCount() const { return text::wordCount(text_); }
+
+void SpeechEngine::toggle() {
+    if (isListening()) {
+        stop();
+    } else {
+        start();
+    }
+}
+
+void SpeechEngine::start() {
+    if (isListening()) {
+        return;
+    }
+    setNotice({});
+    setStatus(Status::preparing());
+    const std::uint64_t session = ++session_;
+    QPointer<SpeechEngine> self(this);
+    requestPermissions(services_.speech, services_.microphone,
+                       [self, session](PermissionAnswer answer) {
+                           // An answer for a start that was stopped or superseded meanwhile
+                           // must not open the microphone.
+                           if (!self || self->session_ != session) {
+                               return;
+                           }
+                           if (!answer.speech) {
+                               self->setStatus(Status::failed(kSpeechPermissionMessage));
+                           } else if (!answer.mic) {
+                               self->setStatus(Status::failed(kMicrophonePermissionMessage));
+                           } else {
+                               self->begin();
+                           }
+                       });
+}
+
+void SpeechEngine::begin() {
+    std::unique_ptr<SpeechRecognizer> recognizer = services_.speech.recognizerFor(localeID);
+    if (!recognizer) {
+        setStatus(Status::failed(QStringLiteral("No hay reconocedor para ") + localeID + u'.'));
+        return;
+    }
+    if (!recognizer->isAvailable()) {
+        setStatus(Status::failed(
+            QStringLiteral("El reconocedor de ") + localeID +
+            QStringLiteral(" no está disponible ahora mismo. Revisa tu conexión o activa el "
+                           "dictado sin conexión.")));
+        return;
+    }
+    recognizer_ = std::move(recognizer);
+    if (const std::optional<QString> failure = startAudio()) {
+        setStatus(Status::failed(kMicrophoneFailurePrefix + *failure));
+        return;
+    }
+    sessionStart_ = services_.clock.now();
+    lastVoiceAt_ = sessionStart_;
+    setElapsed(0);
+    startTask();
+    setStatus(Status::listening());
+    ticker_ = services_.clock.every(kTickInterval, [this] { tick(); });
+}
+
+std::optional<QString> SpeechEngine::startAudio() {
+    AudioInput& audio = services_.audio;
+    const AudioFormat format = audio.inputFormat();
+    if (format.sampleRate <= 0 || format.channelCount == 0) {
+        return kNoInputMessage;
+    }
+    audio.removeTap();
+    QPointer<SpeechEngine> self(this);
+    const std::uint64_t session = session_;
+    audio.installTap(
+        kFramesPerBuffer, format,
+        [box = box_, self](const AudioBuffer& buffer) {
+            box->append(buffer);
+            const double rms = level::rmsOfFirstChannel(buffer);
+            postToMain([self, rms] {
+                if (self) {
+                    self->publish(rms);
+                }
+            });
+        },
+        [self, session](const QString& description) {
+            postToMain([self, session, description] {
+                if (self) {
+                    self->audioInterrupted(session, description);
+                }
+            });
+        });
+    return audio.start();
+}
+
+void SpeechEngine::publish(double rms) {
+    const double c = level::normalized(rms);
+    const double now = services_.clock.now();
+    if (c > level::kVoiceThreshold) {
+        lastVoiceAt_ = now;
+    }
+    if (now - levelUpdatedAt_ > level::kPublicationInterval) {
+        levelUpdatedAt_ = now;
+        setLevel(level_ * level::kSmoothingKeep + c * level::kSmoothingNew);
+    }
+}
+
+void SpeechEngine::audioInterrupted(std::uint64_t session, const QString& description) {
+    if (session != session_ || !isListening()) {
+        return;
+    }
+    // Like a recognition error: the session fails, and the text gathered so far is delivered.
+    setStatus(Status::failed(kMicrophoneFailurePrefix + description));
+    stop();
+}
+
+void SpeechEngine::startTask() {
+    if (!recognizer_) {
+        return;
+    }
+    const bool supportsOnDevice = recognizer_->supportsOnDeviceRecognition();
+    RequestSettings settings;
+    settings.reportsPartialResults = true;
+    settings.taskHint = kDictationTaskHint;
+    settings.addsPunctuation = addsPunctuation;
+    settings.requiresOnDeviceRecognition = preferOnDevice && supportsOnDevice;
+    std::shared_ptr<AudioBufferRecognitionRequest> request =
+        recognizer_->makeAudioBufferRequest(settings);
+    setOnDevice(request->requiresOnDeviceRecognition());
+    if (preferOnDevice && !supportsOnDevice) {
+        setNotice(QStringLiteral("Dictado sin conexión no disponible para ") + localeID +
+                  QStringLiteral(": el audio se procesa en los servidores de Apple."));
+    }
+    request_ = request;
+    box_->set(request);
+    segmentStart_ = services_.clock.now();
+    const std::int64_t taskGeneration = generation_;
+    QPointer<SpeechEngine> self(this);
+    task_ = recognizer_->startTask(
+        request_, [self, taskGeneration](std::optional<RecognitionResult> result,
+                                         std::optional<RecognitionError> error) {
+            postToMain([self, taskGeneration, result = std::move(result),
+                        error = std::move(error)] {
+                if (self) {
+                    self->handle(result, error, taskGeneration);
+                }
+            });
+        });
+}
+
+void SpeechEngine::handle(const std::optional<RecognitionResult>& result,
+                          const std::optional<RecognitionError>& error,
+                          std::int64_t taskGeneration) {
+    if (taskGeneration != generation_ || !isListening()) {
+        return;
+    }
+    if (result) {
+        live_ = result->text;
+        setText(text::join(committed_, live_));
+        lastVoiceAt_ = services_.clock.now();
+        if (!error) {
+            if (result->isFinal) {
+                rotate();
+            }
+            return;
+        }
+    }
+    if (!error) {
+        return;
+    }
+    if (isQuietCode(error->code)) {
+        rotate();
+        return;
+    }
+    QString message;
+    if (error->domain == kNetworkErrorDomain || error->code == kNotConnectedCode) {
+        message = QStringLiteral("Sin conexión y el dictado sin conexión no está instalado para ") +
+                  localeID +
+                  QStringLiteral(". Actívalo en Ajustes del Sistema › Teclado › Dictado.");
+    } else {
+        message = QStringLiteral("Error de reconocimiento (") + QString::number(error->code) +
+                  QStringLiteral("): ") + error->description;
+    }
+    setStatus(Status::failed(message));
+    stop();
+}
+
+void SpeechEngine::commitLive() {
+    if (live_.isEmpty()) {
+        return;
+    }
+    committed_ = text::join(committed_, live_);
+    live_.clear();
+    setText(committed_);
+}
+
+void SpeechEngine::rotate() {
+    if (!isListening() || esperandoTarea_) {
+        return;
+    }
+    ++generation_;
+    commitLive();
+    box_->set(nullptr);
+    if (request_) {
+        request_->endAudio();
+        request_.reset();
+    }
+    if (task_) {
+        task_->cancel();
+        task_.reset();
+    }
+    const double now = services_.clock.now();
+    const double sinceLast = now - lastRotate_;
+    lastRotate_ = now;
+    const double wait = std::max(kSilenceGap - sinceLast, 0.0);
+    if (wait > 0) {
+        esperandoTarea_ = true;
+        rotationWait_ = services_.clock.once(wait, [this] {
+            if (isListening()) {
+                esperandoTarea_ = false;
+                startTask();
+            }
+        });
+    } else {
+        startTask();
+    }
+}
+
+void SpeechEngine::tick() {
+    if (!isListening()) {
+        return;
+    }
+    setElapsed(services_.clock.now() - sessionStart_);
+    const double age = services_.clock.now() - segmentStart_;
+    const double silence = services_.clock.now() - lastVoiceAt_;
+    if (age > kHardRotate) {
+        rotate();
+    } else if (age > kSoftRotate && silence > kSilenceGap) {
+        rotate();
+    }
+    if (autoStopSilence > 0 && silence > autoStopSilence && !text_.isEmpty()) {
+        stop();
+        if (onAutoStop) {
+            onAutoStop();
+        }
+    }
+}
+
+void SpeechEngine::stop() {
+    ticker_.reset();
+    ++generation_;
+    ++session_;
+    esperandoTarea_ = false;
+    // A pending rotation must not start a task in a later session: that task would share the
+    // generation of the session's own first task.
+    rotationWait_.reset();
+    commitLive();
+    box_->set(nullptr);
+    if (request_) {
+        request_->endAudio();
+        request_.reset();
+    }
+    if (task_) {
+        task_->cancel();
+        task_.reset();
+    }
+    if (services_.audio.isRunning()) {
+        services_.audio.stop();
+        services_.audio.removeTap();
+    }
+    setLevel(0);
+    if (!status_.isFailed()) {
+        setStatus(Status::idle());
+    }
+    const QString finalText = text_;
+    if (!text::isBlank(finalText) && onStopped) {
+        onStopped(finalText);
+    }
+}
+
+void SpeechEngine::clear() {
+    committed_.clear();
+    live_.clear();
+    setText({});
+    if (isListening()) {
+        rotate();
+    }
+}
+
+void SpeechEngine::writeFromEditor(const QString& value) {
+    if (isListening()) {
+        emit textChanged();
+        return;
+    }
+    committed_ = value;
+    live_.clear();
+    setText(value);
+}
+
+void SpeechEngine::setStatus(Status status) {
+    status_ = std::move(status);
+    emit statusChanged();
+}
+
+void SpeechEngine::setText(QString text) {
+    text_ = std::move(text);
+    emit textChanged();
+}
+
+void SpeechEngine::setLevel(double level) {
+    level_ = level;
+    emit levelChanged();
+}
+
+void SpeechEngine::setOnDevice(bool onDevice) {
+    onDevice_ = onDevice;
+    emit onDeviceChanged();
+}
+
+void SpeechEngine::setNotice(QString notice) {
+    notice_ = std::move(notice);
+    emit noticeChanged();
+}
+
+void SpeechEngine::setElapsed(double elapsed) {
+    elapsed_ = elapsed;
+    emit elapsedChanged();
+}
+
+}  // namespace sonarel

@@ -1,0 +1,145 @@
+#pragma once
+
+#include "engine/RequestBox.h"
+#include "engine/Status.h"
+#include "platform/AudioInput.h"
+#include "platform/Clock.h"
+#include "platform/SpeechService.h"
+
+#include <QObject>
+#include <QString>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+namespace sonarel {
+
+class SpeechEngine;
+
+// The editor's two-way view of the engine's text.
+class TextBinding {
+public:
+    explicit TextBinding(SpeechEngine& engine) : engine_(engine) {}
+    QString get() const;
+    // Ignored while a session runs; the engine then notifies `textChanged` so that the editor
+    // shows the engine's text again.
+    void set(const QString& value) const;
+
+private:
+    SpeechEngine& engine_;
+};
+
+// The dictation engine: microphone capture, the chain of recognition tasks, the dictated text and
+// the values the windows show. Lives on the main thread; every published property notifies its
+// signal at every assignment, even when the value is unchanged.
+class SpeechEngine : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(QString text READ text NOTIFY textChanged)
+    Q_PROPERTY(double level READ level NOTIFY levelChanged)
+    Q_PROPERTY(bool onDevice READ onDevice NOTIFY onDeviceChanged)
+    Q_PROPERTY(QString notice READ notice NOTIFY noticeChanged)
+    Q_PROPERTY(double elapsed READ elapsed NOTIFY elapsedChanged)
+
+public:
+    struct Services {
+        SpeechService& speech;
+        AudioInput& audio;
+        MicrophoneConsent& microphone;
+        Clock& clock;
+    };
+
+    static constexpr int kFramesPerBuffer = 2048;
+    static constexpr double kTickInterval = 0.25;
+    static constexpr double kSoftRotate = 40;
+    static constexpr double kHardRotate = 55;
+    static constexpr double kSilenceGap = 0.6;
+
+    explicit SpeechEngine(Services services, QObject* parent = nullptr);
+    ~SpeechEngine() override;
+
+    // Published state.
+    const Status& status() const { return status_; }
+    const QString& text() const { return text_; }
+    double level() const { return level_; }
+    bool onDevice() const { return onDevice_; }
+    const QString& notice() const { return notice_; }
+    double elapsed() const { return elapsed_; }
+
+    // Settings, copied in from the preferences.
+    QString localeID = QStringLiteral("es-MX");
+    bool preferOnDevice = true;
+    bool addsPunctuation = true;
+    double autoStopSilence = 0;
+    std::function<void()> onAutoStop;
+    std::function<void(const QString& text)> onStopped;
+    bool modoIntegrado = false;  // the coordinator's flag; the engine never reads it
+
+    void toggle();
+    void start();
+    void stop();
+    void clear();
+
+    bool isListening() const;
+    int wordCount() const;
+    TextBinding textBinding() { return TextBinding(*this); }
+
+signals:
+    void statusChanged();
+    void textChanged();
+    void levelChanged();
+    void onDeviceChanged();
+    void noticeChanged();
+    void elapsedChanged();
+
+private:
+    friend class TextBinding;
+
+    void begin();
+    std::optional<QString> startAudio();
+    void publish(double rms);
+    void startTask();
+    void handle(const std::optional<RecognitionResult>& result,
+                const std::optional<RecognitionError>& error, std::int64_t taskGeneration);
+    void commitLive();
+    void rotate();
+    void tick();
+    void audioInterrupted(std::uint64_t session, const QString& description);
+    void writeFromEditor(const QString& value);
+
+    void setStatus(Status status);
+    void setText(QString text);
+    void setLevel(double level);
+    void setOnDevice(bool onDevice);
+    void setNotice(QString notice);
+    void setElapsed(double elapsed);
+
+    Services services_;
+
+    Status status_ = Status::idle();
+    QString text_;
+    double level_ = 0;
+    bool onDevice_ = false;
+    QString notice_;
+    double elapsed_ = 0;
+
+    std::shared_ptr<RequestBox> box_ = std::make_shared<RequestBox>();
+    std::unique_ptr<SpeechRecognizer> recognizer_;
+    std::shared_ptr<AudioBufferRecognitionRequest> request_;
+    std::shared_ptr<RecognitionTask> task_;
+    std::int64_t generation_ = 0;
+    QString committed_;
+    QString live_;
+    double segmentStart_;
+    double sessionStart_;
+    double lastVoiceAt_;
+    std::unique_ptr<Timer> ticker_;
+    std::unique_ptr<Timer> rotationWait_;
+    double levelUpdatedAt_ = kDistantPast;
+    double lastRotate_ = kDistantPast;
+    bool esperandoTarea_ = false;
+    // Changes at every start and stop, so that answers meant for an earlier one are dropped.
+    std::uint64_t session_ = 0;
+};
+
+}  // namespace sonarel

@@ -1,0 +1,109 @@
+#include "platform/doubles/ScriptedSpeechService.h"
+
+namespace sonarel::doubles {
+
+void ScriptedRequest::append(const AudioBuffer& buffer) {
+    framesAppended += buffer.frameCount;
+    ++buffersAppended;
+}
+
+class ScriptedRecognizer : public SpeechRecognizer {
+public:
+    ScriptedRecognizer(ScriptedSpeechService& service, bool available, bool onDevice)
+        : service_(service), available_(available), onDevice_(onDevice) {}
+
+    bool isAvailable() const override { return available_; }
+    bool supportsOnDeviceRecognition() const override { return onDevice_; }
+
+    std::shared_ptr<AudioBufferRecognitionRequest> makeAudioBufferRequest(
+        const RequestSettings& settings) override {
+        return std::make_shared<ScriptedRequest>(settings);
+    }
+    std::shared_ptr<FileRecognitionRequest> makeFileRequest(
+        const QString& path, const RequestSettings& settings) override {
+        return std::make_shared<ScriptedFileRequest>(settings, path);
+    }
+    std::shared_ptr<RecognitionTask> startTask(std::shared_ptr<RecognitionRequest> request,
+                                               RecognitionHandler handler) override {
+        auto task = std::make_shared<ScriptedTask>();
+        task->request = std::move(request);
+        task->handler = std::move(handler);
+        service_.addTask(task);
+        return task;
+    }
+
+private:
+    ScriptedSpeechService& service_;
+    const bool available_;
+    const bool onDevice_;
+};
+
+ScriptedSpeechService::~ScriptedSpeechService() { worker_.waitIdle(); }
+
+void ScriptedSpeechService::requestAuthorization(std::function<void(SpeechAuthorization)> answer) {
+    std::lock_guard lock(mutex_);
+    pendingAuthorizations_.push_back(std::move(answer));
+    if (!holdAuthorization) {
+        for (auto& pending : pendingAuthorizations_) {
+            worker_.run([pending = std::move(pending), state = authorization] { pending(state); });
+        }
+        pendingAuthorizations_.clear();
+    }
+}
+
+void ScriptedSpeechService::answerAuthorizations() {
+    std::lock_guard lock(mutex_);
+    for (auto& pending : pendingAuthorizations_) {
+        worker_.run([pending = std::move(pending), state = authorization] { pending(state); });
+    }
+    pendingAuthorizations_.clear();
+}
+
+std::unique_ptr<SpeechRecognizer> ScriptedSpeechService::recognizerFor(const QString& localeId) {
+    {
+        std::lock_guard lock(mutex_);
+        localesAsked_.append(localeId);
+    }
+    if (localesWithoutRecognizer.contains(localeId)) {
+        return nullptr;
+    }
+    ++recognizersMade_;
+    return std::make_unique<ScriptedRecognizer>(*this, available, onDeviceSupported);
+}
+
+void ScriptedSpeechService::addTask(std::shared_ptr<ScriptedTask> task) {
+    std::lock_guard lock(mutex_);
+    tasks_.push_back(std::move(task));
+}
+
+void ScriptedSpeechService::deliver(int index, std::optional<RecognitionResult> result,
+                                    std::optional<RecognitionError> error) {
+    std::shared_ptr<ScriptedTask> task = tasks().at(static_cast<size_t>(index));
+    worker_.run([task, result, error] { task->handler(result, error); });
+}
+
+void ScriptedSpeechService::deliverToLatest(std::optional<RecognitionResult> result,
+                                            std::optional<RecognitionError> error) {
+    deliver(static_cast<int>(tasks().size()) - 1, std::move(result), std::move(error));
+}
+
+std::vector<std::shared_ptr<ScriptedTask>> ScriptedSpeechService::tasks() const {
+    std::lock_guard lock(mutex_);
+    return tasks_;
+}
+
+std::shared_ptr<ScriptedTask> ScriptedSpeechService::latestTask() const {
+    std::lock_guard lock(mutex_);
+    return tasks_.empty() ? nullptr : tasks_.back();
+}
+
+std::shared_ptr<ScriptedRequest> ScriptedSpeechService::requestOf(int index) const {
+    return std::dynamic_pointer_cast<ScriptedRequest>(tasks().at(static_cast<size_t>(index))->request);
+}
+
+QStringList ScriptedSpeechService::localesAsked() const {
+    std::lock_guard lock(mutex_);
+    return localesAsked_;
+}
+
+}  // namespace sonarel::doubles

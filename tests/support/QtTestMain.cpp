@@ -1,0 +1,16 @@
+#include <gtest/gtest.h>
+
+#ifdef SONAREL_GUI_TESTS
+#include <QApplication>
+using TestApplication = QApplication;
+#else
+#include <QCoreApplication>
+using TestApplication = QCoreApplication;
+#endif
+
+// Tests run inside a Qt application, so that posted jobs, timers and (for GUI tests) widgets work.
+int main(int argc, char** argv) {
+    ::testing::InitGoogleTest(&argc, argv);
+    TestApplication app(argc, argv);
+    return RUN_ALL_TESTS();
+}
