@@ -1,7 +1,7 @@
 // Prints the recognizer's figures: file real-time factor, live partial lag, the cost of a partial
 // early and late in a 55 s task, cancel latency and resident memory, for tiny- and base-shaped
 // models (random weights, real cost) at 2 threads.
-//   whisper_bench [tiny|base]...
+//   whisper_bench [tiny|base]... [file|live|cancel]...
 #include "TestAudio.h"
 #include "TestModel.h"
 #include "WhisperTestSupport.h"
@@ -264,9 +264,15 @@ void cancelLatency(const QString& modelPath, const Dictation& d) {
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    QStringList shapes = app.arguments().mid(1);
+    QStringList shapes, parts;
+    for (const QString& a : app.arguments().mid(1)) {
+        (a == "tiny" || a == "base" ? shapes : parts) << a;
+    }
     if (shapes.isEmpty()) {
         shapes = {"tiny", "base"};
+    }
+    if (parts.isEmpty()) {
+        parts = {"file", "live", "cancel"};
     }
     QTemporaryDir dir;
     const Dictation file = dictation(dir.path(), 60);
@@ -283,11 +289,17 @@ int main(int argc, char** argv) {
         }
         std::printf("%s-shaped model, %d threads:\n", qPrintable(shape), kThreads);
         std::fflush(stdout);
-        fileFactor(path, wav, 60);
+        if (parts.contains("file")) {
+            fileFactor(path, wav, 60);
+        }
         std::fflush(stdout);
-        live(path, task);
+        if (parts.contains("live")) {
+            live(path, task);
+        }
         std::fflush(stdout);
-        cancelLatency(path, task);
+        if (parts.contains("cancel")) {
+            cancelLatency(path, task);
+        }
         std::fflush(stdout);
     }
     return 0;
