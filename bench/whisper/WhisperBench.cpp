@@ -1,7 +1,7 @@
 // Prints the recognizer's figures: file real-time factor, live partial lag, the cost of a partial
 // early and late in a 55 s task, cancel latency and resident memory, for tiny- and base-shaped
 // models (random weights, real cost) at 2 threads.
-//   whisper_bench [tiny|base]... [file|live|cancel]...
+//   whisper_bench [tiny|base]... [decode|file|live|cancel]... [threads=N]
 #include "TestAudio.h"
 #include "TestModel.h"
 #include "WhisperTestSupport.h"
@@ -19,6 +19,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <ctime>
 #include <numeric>
 #include <random>
 #include <thread>
@@ -29,10 +30,16 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-constexpr int kThreads = 2;
+int kThreads = 2;  // threads=N on the command line
 
 double since(Clock::time_point start) {
     return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+double processCpuSeconds() {
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
 }
 
 double percentile(std::vector<double> values, double p) {
@@ -121,10 +128,17 @@ void fileFactor(const QString& modelPath, const QString& wav, double seconds) {
             final = r;
         });
     const auto start = Clock::now();
+    const double cpuStart = processCpuSeconds();
     job.run();
     const double took = since(start);
-    std::printf("  file: %.0f s of audio in %.2f s, real-time factor %.3f (%lld characters)\n",
-                seconds, took, took / seconds, final ? qsizetype(final->text.size()) : -1LL);
+    const double cpu = processCpuSeconds() - cpuStart;
+    // CPU time over the threads is what the run costs on an otherwise idle machine, whatever
+    // else shares the cores while it runs.
+    std::printf(
+        "  file: %.0f s of audio in %.2f s, real-time factor %.3f; CPU %.2f s, %.3f per "
+        "thread (%lld characters)\n",
+        seconds, took, took / seconds, cpu, cpu / kThreads / seconds,
+        final ? qsizetype(final->text.size()) : -1LL);
 }
 
 void live(const QString& modelPath, const Dictation& d) {
@@ -139,6 +153,9 @@ void live(const QString& modelPath, const Dictation& d) {
     std::vector<Observed> observed;
     const auto start = Clock::now();
     whisper::LiveJob::Tuning tuning;
+    if (qEnvironmentVariableIsSet("SONAREL_BENCH_UTTERANCE")) {
+        tuning.longestUtterance = qEnvironmentVariable("SONAREL_BENCH_UTTERANCE").toDouble();
+    }
     tuning.observe = [&](size_t covered, double cost, bool partial) {
         std::lock_guard guard(lock);
         observed.push_back({since(start), double(covered) / 16000, cost, partial});
@@ -146,6 +163,7 @@ void live(const QString& modelPath, const Dictation& d) {
     auto stream = std::make_shared<whisper::LiveStream>();
     whisper::LiveJob job(
         stream, model, "es", true, [](auto, auto) {}, tuning);
+    const double cpuStart = processCpuSeconds();
     std::thread worker([&] { job.run(); });
 
     // Fed in real time, in capture-sized buffers; the arrival time of every buffer is kept.
@@ -172,6 +190,7 @@ void live(const QString& modelPath, const Dictation& d) {
     }
     stream->end();
     worker.join();
+    const double cpu = processCpuSeconds() - cpuStart;
 
     if (qEnvironmentVariableIsSet("SONAREL_BENCH_VERBOSE")) {
         for (const Observed& o : observed) {
@@ -224,7 +243,44 @@ void live(const QString& modelPath, const Dictation& d) {
         percentile(early, 0.95), early.size(),
         late.empty() ? 0 : std::accumulate(late.begin(), late.end(), 0.0) / late.size(),
         percentile(late, 0.95), late.size());
-    std::printf("  resident memory while dictating: %.0f MB peak\n", peakResident);
+    std::printf(
+        "  resident memory while dictating: %.0f MB peak; CPU %.1f s in the %.0f s task "
+        "(longest utterance %.0f s)\n",
+        peakResident, cpu, double(frames) / 48000, tuning.longestUtterance);
+}
+
+// The cost of one decoding by window length, alone and after a prompt of earlier text.
+void decodeCost(const QString& modelPath, const Dictation& d) {
+    auto model = whisper::WhisperModel::load(modelPath, kThreads);
+    std::vector<float> mono;
+    for (size_t i = 0; i + 1 < d.audio.samples.size(); i += 6) {
+        mono.push_back(0.5f * (d.audio.samples[i] + d.audio.samples[i + 1]));  // 48 kHz to 16
+    }
+    const QString prompt = QStringLiteral(
+        "buenos días, quiero dictar una nota para la reunión de mañana. el informe trimestral");
+    for (double seconds : {1.0, 2.0, 4.0, 8.0}) {
+        for (bool withPrompt : {false, true}) {
+            std::vector<double> costs;
+            for (int round = 0; round < 3; ++round) {
+                whisper::WhisperModel::Decoding decoding;
+                decoding.samples = mono.data();
+                decoding.count = size_t(seconds * 16000);
+                decoding.audioContext = whisper::audioContextFor(seconds);
+                decoding.maxTokens = whisper::maxTokensFor(seconds);
+                if (withPrompt) {
+                    decoding.prompt = prompt;
+                }
+                const auto start = Clock::now();
+                model->decode(decoding);
+                costs.push_back(since(start));
+            }
+            std::printf(
+                "  decode %.0f s window%s: %.3f s (best of 3), audio_ctx %d, tokens <= %d\n",
+                seconds, withPrompt ? " after a prompt" : "",
+                *std::min_element(costs.begin(), costs.end()), whisper::audioContextFor(seconds),
+                whisper::maxTokensFor(seconds));
+        }
+    }
 }
 
 void cancelLatency(const QString& modelPath, const Dictation& d) {
@@ -266,13 +322,17 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     QStringList shapes, parts;
     for (const QString& a : app.arguments().mid(1)) {
+        if (a.startsWith("threads=")) {
+            kThreads = a.mid(8).toInt();
+            continue;
+        }
         (a == "tiny" || a == "base" ? shapes : parts) << a;
     }
     if (shapes.isEmpty()) {
         shapes = {"tiny", "base"};
     }
     if (parts.isEmpty()) {
-        parts = {"file", "live", "cancel"};
+        parts = {"decode", "file", "live", "cancel"};
     }
     QTemporaryDir dir;
     const Dictation file = dictation(dir.path(), 60);
@@ -291,6 +351,10 @@ int main(int argc, char** argv) {
         std::fflush(stdout);
         if (parts.contains("file")) {
             fileFactor(path, wav, 60);
+        }
+        std::fflush(stdout);
+        if (parts.contains("decode")) {
+            decodeCost(path, task);
         }
         std::fflush(stdout);
         if (parts.contains("live")) {

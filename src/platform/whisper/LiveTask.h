@@ -64,7 +64,7 @@ public:
     struct Tuning {
         double pause = 0.5;           // silence that closes an utterance
         double leadIn = 0.3;          // audio kept before the first voiced frame
-        double longestUtterance = 8;  // then it is cut at its quietest point
+        double longestUtterance = 4;  // then it is cut at its quietest point
         double partialStep = 0.25;    // new audio before the next partial decode
         // For measurements: called before each result with the task's audio it covers (in
         // 16 kHz samples) and the seconds its decoding took (0 when it needed none).
