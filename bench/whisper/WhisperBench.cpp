@@ -256,8 +256,14 @@ void decodeCost(const QString& modelPath, const Dictation& d) {
     for (size_t i = 0; i + 1 < d.audio.samples.size(); i += 6) {
         mono.push_back(0.5f * (d.audio.samples[i] + d.audio.samples[i + 1]));  // 48 kHz to 16
     }
-    const QString prompt = QStringLiteral(
-        "buenos días, quiero dictar una nota para la reunión de mañana. el informe trimestral");
+    // The prompt is what the model itself wrote for the audio before, as in a live task.
+    whisper::WhisperModel::Decoding first;
+    first.samples = mono.data();
+    first.count = 4 * 16000;
+    first.audioContext = whisper::audioContextFor(4);
+    first.maxTokens = whisper::maxTokensFor(4);
+    const QString prompt = model->decode(first).text.right(200);
+    std::printf("  prompt: %s\n", qPrintable(prompt));
     for (double seconds : {1.0, 2.0, 4.0, 8.0}) {
         for (bool withPrompt : {false, true}) {
             std::vector<double> costs;

@@ -23,7 +23,7 @@ using testing::waitUntil;
 
 std::optional<TranscriptionOutcome> transcribe(SpeechService& speech, const QString& path,
                                                const QString& locale = QStringLiteral("es-MX"),
-                                               double seconds = 60) {
+                                               double seconds = 120) {
     std::optional<TranscriptionOutcome> outcome;
     int answers = 0;
     transcribirArchivo(speech, path, locale, [&](TranscriptionOutcome o) {

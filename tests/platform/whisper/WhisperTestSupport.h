@@ -41,6 +41,7 @@ public:
     double seconds() const {
         return std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
     }
+    // Timeouts are bounds against a hang, generous for a busy machine, never timings.
     bool waitEnded(double timeout) const {
         while (!ended() && seconds() < timeout) {
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
