@@ -67,8 +67,13 @@ WindowIdentity identify(const X11Session& session, const DesktopEntries& entries
             identity.applicationId = instance;
         }
     }
-    if (!entry && identity.applicationId) {
-        entry = entries.byId(*identity.applicationId);
+    // The name comes from the application's desktop file, found by its id or, as file ids are
+    // usually lower case, by its window's names.
+    for (const QString& id :
+         {identity.applicationId.value_or(QString()), className.toLower(), instance}) {
+        if (!entry && !id.isEmpty()) {
+            entry = entries.byId(id);
+        }
     }
     if (entry && !entry->name.isEmpty()) {
         identity.name = entry->name;
