@@ -37,7 +37,6 @@ X11Desktop::X11Desktop(X11Session session, Clock& clock, TerminalTest isTerminal
         (attributes ? attributes->your_event_mask : 0) | XCB_EVENT_MASK_PROPERTY_CHANGE;
     xcb_change_window_attributes(connection, session_.root(), XCB_CW_EVENT_MASK, &mask);
     xcb_flush(connection);
-    lastActive_ = session_.activeWindow();
     QCoreApplication::instance()->installNativeEventFilter(this);
 }
 
@@ -87,17 +86,13 @@ qint64 X11Desktop::processIdentifier() const {
 
 std::optional<QString> X11Desktop::bundleIdentifier() const {
     // What this process's own windows announce: Qt sets the desktop file name where one is
-    // given, and the application name, capitalised, as the window class.
+    // given, and the application name as the window class.
     const QString desktopFile = QGuiApplication::desktopFileName();
     if (desktopFile.contains(QLatin1Char('.'))) {
         return desktopFile;
     }
-    QString className = QCoreApplication::applicationName();
-    if (className.isEmpty()) {
-        return std::nullopt;
-    }
-    className[0] = className[0].toUpper();
-    return className;
+    const QString className = QCoreApplication::applicationName();
+    return className.isEmpty() ? std::nullopt : std::optional<QString>(className);
 }
 
 void X11Desktop::setClipboardText(const QString& text) {
@@ -129,13 +124,12 @@ bool X11Desktop::nativeEventFilter(const QByteArray& eventType, void* message, q
 }
 
 void X11Desktop::activeWindowChanged() {
-    // Window managers pass through 0 between two windows: not an activation.
+    // Window managers pass through 0 between two windows: not an activation. The same window
+    // named again is announced again: window ids are reused once their client has gone.
     const xcb_window_t active = session_.activeWindow();
-    if (active == XCB_WINDOW_NONE || active == lastActive_) {
-        return;
+    if (active != XCB_WINDOW_NONE) {
+        emit applicationActivated(applicationOf(active));
     }
-    lastActive_ = active;
-    emit applicationActivated(applicationOf(active));
 }
 
 }  // namespace sonarel::x11
