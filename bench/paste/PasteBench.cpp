@@ -70,15 +70,17 @@ double awaitField(QProcess& field, const QString& suffix) {
     return at;
 }
 
-void report(const char* what, std::vector<double> ms) {
+// Rounds whose text never arrived count as lost.
+void report(const char* what, std::vector<double> ms, int rounds) {
+    const int lost = rounds - static_cast<int>(ms.size());
     if (ms.empty()) {
-        std::printf("%-46s no samples\n", what);
+        std::printf("%-48s all %d lost\n", what, rounds);
         return;
     }
     std::sort(ms.begin(), ms.end());
     const auto at = [&](double q) { return ms[static_cast<size_t>(q * (ms.size() - 1))]; };
-    std::printf("%-46s n=%zu  median %.2f ms  p90 %.2f ms  max %.2f ms\n", what, ms.size(), at(0.5),
-                at(0.9), ms.back());
+    std::printf("%-48s n=%zu  median %6.2f ms  p90 %6.2f ms  max %6.2f ms  lost %d\n", what,
+                ms.size(), at(0.5), at(0.9), ms.back(), lost);
 }
 
 }  // namespace
@@ -125,8 +127,10 @@ int main(int argc, char** argv) {
     }
 
     // This process's own window in front, the field being the previous application.
+    // A newly mapped window takes the focus once the window manager has placed it: let it settle.
     QLineEdit own;
     own.show();
+    waitUntil([] { return false; }, 0.3);
     std::vector<double> previousMs;
     for (int i = 0; i < rounds; ++i) {
         own.activateWindow();
