@@ -108,20 +108,25 @@ bool X11Application::isTerminated() const {
 
 xcb_window_t X11Application::currentWindow() const {
     const std::vector<xcb_window_t> clients = session_.windows(session_.root(), "_NET_CLIENT_LIST");
-    if (std::find(clients.begin(), clients.end(), identity_.window) != clients.end() ||
-        identity_.pid <= 0) {
+    if (std::find(clients.begin(), clients.end(), identity_.window) != clients.end()) {
         return identity_.window;
     }
-    for (auto it = clients.rbegin(); it != clients.rend(); ++it) {
-        if (session_.cardinal(*it, "_NET_WM_PID") == identity_.pid) {
-            return *it;
+    if (identity_.pid > 0) {
+        for (auto it = clients.rbegin(); it != clients.rend(); ++it) {
+            if (session_.cardinal(*it, "_NET_WM_PID") == identity_.pid) {
+                return *it;
+            }
         }
     }
-    return identity_.window;
+    return XCB_WINDOW_NONE;
 }
 
 void X11Application::activate() {
+    // An application without a window left cannot come to the front: nothing to wait for.
     const xcb_window_t window = currentWindow();
+    if (window == XCB_WINDOW_NONE) {
+        return;
+    }
     if (activating_) {
         activating_(window);
     }

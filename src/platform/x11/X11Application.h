@@ -40,7 +40,8 @@ public:
     xcb_window_t window() const { return identity_.window; }
 
 private:
-    // The handle's window while it is listed; else another listed window of the same process.
+    // The handle's window while it is listed; else another listed window of the same process;
+    // else none.
     xcb_window_t currentWindow() const;
 
     X11Session session_;

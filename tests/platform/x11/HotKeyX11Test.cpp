@@ -91,5 +91,23 @@ TEST_F(HotKeyX11Test, ACombinationAnotherClientHoldsFails) {
     EXPECT_TRUE(waitUntil([&] { return fronts_.size() == 1; }));
 }
 
+// The second press ends a dictation and pastes at once, while the shortcut is still held: the
+// paste waits for the keys to be released, so that it neither goes to the shortcut's own grab
+// nor mixes Alt and Super into the chord.
+TEST_F(HotKeyX11Test, APasteFromThePressWaitsUntilTheShortcutIsReleased) {
+    const QString out = outputPath(QStringLiteral("field"));
+    QProcess& field = launchTextField(out);
+    ASSERT_TRUE(awaitFront(field));
+    hotKey_->action = [this] { paster_->pegarEnFoco(QStringLiteral("al soltar")); };
+    hotKey_->registerHotKey();
+
+    xdotool({QStringLiteral("keydown"), QStringLiteral("alt+super+d")});
+    waitUntil([] { return false; }, 0.4);
+    EXPECT_EQ(read(out), QByteArray());
+    xdotool({QStringLiteral("keyup"), QStringLiteral("d")});
+    xdotool({QStringLiteral("keyup"), QStringLiteral("alt+super")});
+    EXPECT_EQ(awaitContents(out, "al soltar"), QByteArray("al soltar"));
+}
+
 }  // namespace
 }  // namespace sonarel::testing

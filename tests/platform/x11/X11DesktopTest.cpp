@@ -1,5 +1,7 @@
 #include "DesktopFixture.h"
 
+#include <QElapsedTimer>
+#include <QLineEdit>
 #include <QWidget>
 
 namespace sonarel::testing {
@@ -119,6 +121,25 @@ TEST_F(X11DesktopTest, KeysStillHeldFromTheHotKeyDelayThePaste) {
     EXPECT_EQ(read(out), QByteArray());
     xdotool({QStringLiteral("keyup"), QStringLiteral("alt+super")});
     EXPECT_EQ(awaitContents(out, "sin mezcla"), QByteArray("sin mezcla"));
+}
+
+// A previous application that has quit cannot come back: the paste goes to the focus on time.
+TEST_F(X11DesktopTest, PasteForAPreviousAppThatQuitGoesToTheFocus) {
+    QProcess& field = launchTextField(outputPath(QStringLiteral("field")));
+    ASSERT_TRUE(awaitFront(field));
+    QLineEdit own;
+    own.show();
+    own.activateWindow();
+    ASSERT_TRUE(waitUntil([&] { return own.hasFocus(); }));
+    field.kill();
+    field.waitForFinished(2000);
+    ASSERT_TRUE(waitUntil([&] { return paster_->appAnterior()->isTerminated(); }));
+
+    QElapsedTimer elapsed;
+    elapsed.start();
+    EXPECT_TRUE(paster_->pegarEnAppAnterior(QStringLiteral("aquí")));
+    EXPECT_TRUE(waitUntil([&] { return own.text() == QStringLiteral("aquí"); }));
+    EXPECT_LT(elapsed.elapsed(), 700);
 }
 
 }  // namespace
