@@ -4,6 +4,7 @@
 #include "platform/x11/XcbReply.h"
 
 #include <QClipboard>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QPointer>
 
@@ -85,14 +86,11 @@ qint64 X11Desktop::processIdentifier() const {
 }
 
 std::optional<QString> X11Desktop::bundleIdentifier() const {
-    // What this process's own windows announce: Qt sets the desktop file name where one is
-    // given, and the application name as the window class.
-    const QString desktopFile = QGuiApplication::desktopFileName();
-    if (desktopFile.contains(QLatin1Char('.'))) {
-        return desktopFile;
-    }
-    const QString className = QCoreApplication::applicationName();
-    return className.isEmpty() ? std::nullopt : std::optional<QString>(className);
+    // What this process's own windows announce, by the rule applied to every window: Qt names
+    // the program in the instance and the application in the class of WM_CLASS.
+    return applicationIdOfClass(entries_,
+                                QFileInfo(QCoreApplication::applicationFilePath()).fileName(),
+                                QCoreApplication::applicationName());
 }
 
 void X11Desktop::setClipboardText(const QString& text) {

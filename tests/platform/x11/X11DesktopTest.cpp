@@ -1,5 +1,6 @@
 #include "DesktopFixture.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QWidget>
@@ -140,6 +141,38 @@ TEST_F(X11DesktopTest, PasteForAPreviousAppThatQuitGoesToTheFocus) {
     EXPECT_TRUE(paster_->pegarEnAppAnterior(QStringLiteral("aquí")));
     EXPECT_TRUE(waitUntil([&] { return own.text() == QStringLiteral("aquí"); }));
     EXPECT_LT(elapsed.elapsed(), 700);
+}
+
+// A window that announces only its class takes the reverse-DNS id and the name of the desktop
+// file announcing that class.
+TEST(X11DesktopEntries, ADesktopFileGivesItsIdAndName) {
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+                           QStringLiteral("/applications");
+    ASSERT_TRUE(QDir().mkpath(folder));
+    QFile entry(folder + QStringLiteral("/org.example.Campo.desktop"));
+    ASSERT_TRUE(entry.open(QIODevice::WriteOnly));
+    entry.write(
+        "[Desktop Entry]\nType=Application\nName=Campo de prueba\nExec=campo\n"
+        "StartupWMClass=campo\n\n[Desktop Action nuevo]\nName=Otro campo\n");
+    entry.close();
+
+    QtClock clock;
+    auto desktop = x11::X11Desktop::create(clock, {});
+    ASSERT_TRUE(desktop);
+    QTemporaryDir dir;
+    QProcess field;
+    field.start(QStringLiteral(SONAREL_TEXTFIELD), {dir.filePath(QStringLiteral("f"))});
+    const bool front = waitUntil([&] {
+        Application app = desktop->frontmostApplication();
+        return app && app->processIdentifier() == field.processId();
+    });
+    const Application app = desktop->frontmostApplication();
+    entry.remove();
+    field.kill();
+    field.waitForFinished(2000);
+    ASSERT_TRUE(front);
+    EXPECT_EQ(app->bundleIdentifier(), QStringLiteral("org.example.Campo"));
+    EXPECT_EQ(app->localizedName(), QStringLiteral("Campo de prueba"));
 }
 
 }  // namespace
