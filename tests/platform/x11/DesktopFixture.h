@@ -67,6 +67,11 @@ protected:
                 terminal,
                 QStringList{QStringLiteral("--disable-server"), QStringLiteral("-x")} + command);
         }
+        if (terminal == QLatin1String("terminator")) {
+            // One command line, which it splits itself.
+            return launch(terminal, {QStringLiteral("-u"), QStringLiteral("-e"),
+                                     QStringLiteral("sh -c \"%1\"").arg(shell)});
+        }
         return launch(terminal, QStringList{QStringLiteral("-e")} + command);
     }
 

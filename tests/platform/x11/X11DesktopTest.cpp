@@ -40,17 +40,18 @@ TEST_P(TerminalTest, AnnouncesItsIdentifierAndTakesTheSendOnItsLine) {
     EXPECT_EQ(selection("primary"), QByteArray("echo ñandú con  tilde"));
 }
 
-INSTANTIATE_TEST_SUITE_P(Terminals, TerminalTest,
-                         ::testing::Values(TerminalCase{"xterm", "XTerm"},
-                                           TerminalCase{"urxvt", "URxvt"},
-                                           TerminalCase{"st", "st-256color"},
-                                           TerminalCase{"kitty", "kitty"},
-                                           TerminalCase{"alacritty", "Alacritty"},
-                                           TerminalCase{"xfce4-terminal", "Xfce4-terminal"}),
-                         [](const auto& info) {
-                             QString name = QString::fromLatin1(info.param.program);
-                             return name.remove(QLatin1Char('-')).toStdString();
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Terminals, TerminalTest,
+    ::testing::Values(TerminalCase{"xterm", "XTerm"}, TerminalCase{"urxvt", "URxvt"},
+                      TerminalCase{"st", "st-256color"}, TerminalCase{"kitty", "kitty"},
+                      TerminalCase{"alacritty", "Alacritty"},
+                      TerminalCase{"xfce4-terminal", "Xfce4-terminal"},
+                      TerminalCase{"terminator", "Terminator"}, TerminalCase{"tilix", "Tilix"},
+                      TerminalCase{"kgx", "kgx"}),
+    [](const auto& info) {
+        QString name = QString::fromLatin1(info.param.program);
+        return name.remove(QLatin1Char('-')).toStdString();
+    });
 
 using X11DesktopTest = DesktopFixture;
 
