@@ -130,7 +130,7 @@ bool XTestKeyboard::ready(const Queued& queued) {
     if (queued.keystroke.virtualKey == kReturnKeystroke.virtualKey) {
         const bool read = pasteReadAt_ >= lastPasteAt_;
         if (now - lastPasteAt_ < kReturnAfterPaste ||
-            (read && now - pasteReadAt_ < kReturnAfterPaste) ||
+            (read && now - pasteReadAt_ < kReturnAfterRead) ||
             (!read && now - lastPasteAt_ < kPasteReadWait)) {
             return false;
         }

@@ -20,8 +20,9 @@ namespace sonarel::x11 {
 //   the chord and the hot key's own grab has ended (at most kReleaseWait);
 // - Return goes after the pasted text has been read: terminals take a paste asynchronously, by
 //   asking this process for the selection, and a Return arriving first would run the line
-//   without it. So Return waits until kReturnAfterPaste has passed since the paste and since the
-//   last selection request that followed it; without such a request, kPasteReadWait at most.
+//   without it. So Return waits until kReturnAfterPaste has passed since the paste and
+//   kReturnAfterRead since the last selection request that followed it (the terminal still has
+//   to insert what it read); without such a request, kPasteReadWait at most.
 // Command+V becomes Ctrl+V, or Shift+Insert where `pastesLikeTerminal` holds for the active
 // window when the keystroke goes: that chord pastes in terminals (from PRIMARY) and in editors.
 class XTestKeyboard : public QObject {
@@ -31,6 +32,7 @@ public:
     static constexpr double kActivationWait = 1.0;
     static constexpr double kReleaseWait = 1.0;
     static constexpr double kReturnAfterPaste = 0.05;
+    static constexpr double kReturnAfterRead = 0.1;
     static constexpr double kPasteReadWait = 1.0;
     static constexpr double kPollInterval = 0.005;
 
