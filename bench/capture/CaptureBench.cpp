@@ -50,13 +50,17 @@ int main(int argc, char** argv) {
 
     PulseConnection pulse;
     PulseAudioInput input(pulse);
+    const Clock::time_point connecting = Clock::now();
     const AudioFormat format = input.inputFormat();
+    const double connectMs =
+        std::chrono::duration<double, std::milli>(Clock::now() - connecting).count();
     if (format.sampleRate <= 0) {
         std::fprintf(stderr, "no usable default source\n");
         return 1;
     }
     std::printf("default source: %.0f Hz, %d channels; buffers of 2048 frames (%.1f ms)\n",
                 format.sampleRate, format.channelCount, 2048 / format.sampleRate * 1000);
+    std::printf("connecting and asking the format: %.1f ms\n", connectMs);
 
     std::mutex mutex;
     std::condition_variable arrived;
