@@ -77,7 +77,7 @@ protected:
     doubles::FakeMicrophoneConsent microfono;
     SpeechEngine motor{{speech, audio, microfono, clock}};
     HUDEstado estado;
-    X11PanelWindowing ventanas;
+    x11::X11PanelWindowing ventanas;
     HUD hud{motor, estado, clock, ventanas};
 };
 

@@ -2,16 +2,16 @@
 
 #include "platform/PanelWindowing.h"
 
-namespace sonarel {
+namespace sonarel::x11 {
 
-// Floating panels on X11 through the window manager's standard hints, on Qt's own connection.
+// Floating panels on X11. The panel itself is an override-redirect window with an empty input
+// region (Qt's flags), which no window manager frames, focuses or lists, and which stays above
+// the windows it manages; the hints written here tell compositors and pagers the same.
 class X11PanelWindowing : public PanelWindowing {
 public:
-    // A compositing manager owns the _NET_WM_CM_Sn selection of the display's screen.
+    // A compositing manager owns the _NET_WM_CM_S0 selection.
     bool compositing() override;
-    // Sticky, above, out of task bar and pager, and without WM_TAKE_FOCUS, so that a window
-    // manager never hands it the focus (the no-input hint comes from Qt's own flag).
     void prepare(QWindow& window) override;
 };
 
-}  // namespace sonarel
+}  // namespace sonarel::x11
