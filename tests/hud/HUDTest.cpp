@@ -12,6 +12,7 @@
 #include <QDir>
 #include <QImage>
 #include <QMouseEvent>
+#include <QProcess>
 #include <QWidget>
 #include <QWindow>
 
@@ -202,6 +203,34 @@ TEST_F(HUDEnX11, LiveTextKeepsItsLatestWordsInView) {
     EXPECT_TRUE(linea.endsWith("fin del dictado")) << linea.toStdString();
     EXPECT_LT(linea.size(), largo.size());
     hud.ocultar();
+}
+
+TEST_F(HUDEnX11, FadesATranslucentPanelWhereACompositorRuns) {
+    QProcess compositor;
+    compositor.start("xcompmgr", QStringList{});
+    ASSERT_TRUE(waitUntil([&] { return ventanas.compositing(); }, 5));
+
+    hud.mostrar();
+    EXPECT_TRUE(hud.panel()->testAttribute(Qt::WA_TranslucentBackground));
+    EXPECT_EQ(hud.panel()->windowOpacity(), 0.0);  // the fade starts from nothing
+    ASSERT_TRUE(waitUntil([&] { return panelEnPantalla(); }));
+    EXPECT_TRUE(waitUntil([&] { return hud.panel()->windowOpacity() == 1.0; }, 1));
+
+    hud.ocultar();
+    EXPECT_TRUE(panelEnPantalla());  // fading out
+    EXPECT_TRUE(waitUntil([&] { return !panelEnPantalla(); }, 1));
+    EXPECT_LT(hud.panel()->windowOpacity(), 0.05);
+
+    // Once the compositor is gone the panel is made again, opaque and shown at once.
+    compositor.kill();
+    compositor.waitForFinished();
+    ASSERT_TRUE(waitUntil([&] { return !ventanas.compositing(); }, 5));
+    hud.mostrar();
+    EXPECT_FALSE(hud.panel()->testAttribute(Qt::WA_TranslucentBackground));
+    EXPECT_EQ(hud.panel()->windowOpacity(), 1.0);
+    EXPECT_TRUE(waitUntil([&] { return panelEnPantalla(); }));
+    hud.ocultar();
+    EXPECT_FALSE(hud.panel()->isVisible());
 }
 
 // The bars of the meter as they appear in a screenshot, lit or not.
