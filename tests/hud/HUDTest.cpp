@@ -10,9 +10,11 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QGuiApplication>
 #include <QImage>
 #include <QMouseEvent>
 #include <QProcess>
+#include <QScreen>
 #include <QWidget>
 #include <QWindow>
 
@@ -63,7 +65,8 @@ protected:
     // Starts a dictation whose microphone hears a steady level.
     void escuchar(float amplitud) {
         motor.start();
-        ASSERT_TRUE(waitUntil([&] { return motor.isListening(); }));
+        ASSERT_TRUE(
+            waitUntil([&] { return motor.status() == Status::listening() && audio.hasTap(); }));
         for (int i = 0; i < 12; ++i) {
             audio.pushConstant(amplitud);
             clock.advance(0.06);
@@ -136,6 +139,38 @@ TEST_F(HUDEnX11, FloatsAboveTheFrontWindowWithoutTakingItsFocus) {
     hud.ocultar();
     EXPECT_TRUE(waitUntil([&] { return !panelEnPantalla(); }));
     EXPECT_EQ(ventanaConFoco(), xterm.ventana());
+}
+
+// Two monitors side by side on the test desktop's one screen, for as long as this lives.
+class DosMonitores {
+public:
+    DosMonitores() {
+        ejecutar("xrandr", {"--setmonitor", "izquierda", "640/169x800/254+0+0", "screen"});
+        ejecutar("xrandr", {"--setmonitor", "derecha", "640/169x800/254+640+0", "none"});
+    }
+    ~DosMonitores() {
+        ejecutar("xrandr", {"--delmonitor", "izquierda"});
+        ejecutar("xrandr", {"--delmonitor", "derecha"});
+        waitUntil([] { return QGuiApplication::screens().size() == 1; }, 5);
+    }
+};
+
+TEST_F(HUDEnX11, GoesToTheScreenUnderThePointer) {
+    DosMonitores monitores;
+    ASSERT_TRUE(waitUntil([] { return QGuiApplication::screens().size() == 2; }, 5));
+    for (const int x : {1000, 200}) {
+        xdotool({"mousemove", QString::number(x), "300"});
+        hud.mostrar();
+        ASSERT_TRUE(waitUntil([&] { return panelEnPantalla(); }));
+        const QScreen* pantalla = QGuiApplication::screenAt(QPoint(x, 300));
+        ASSERT_NE(pantalla, nullptr);
+        const QRect util = pantalla->availableGeometry();
+        EXPECT_TRUE(QRect(x < 640 ? 0 : 640, 0, 640, 800).contains(util)) << x;
+        const QRect esperado(util.x() + (util.width() - 560) / 2, util.bottom() + 1 - 96 - 54, 560,
+                             54);
+        EXPECT_EQ(geometriaEnPantalla(ventanaPanel()), esperado) << x;
+        hud.ocultar();
+    }
 }
 
 TEST_F(HUDEnX11, ClicksPassThroughToTheWindowBelow) {
