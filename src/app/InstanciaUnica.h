@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QLocalServer>
+#include <QObject>
+
+namespace sonarel {
+
+// One running copy per user session: a later start asks the running one to show its window
+// instead of starting a second one (which could not take the hot key anyway).
+class InstanciaUnica : public QObject {
+    Q_OBJECT
+
+public:
+    // `nombre` is the path of the local socket that the running copy listens on.
+    explicit InstanciaUnica(QString nombre, QObject* parent = nullptr);
+
+    // The default socket, in the user's runtime folder.
+    static QString nombrePorDefecto();
+
+    // False when another copy answered; it has then been asked to show its window. True
+    // otherwise: this process is the running copy.
+    bool reclamar();
+
+signals:
+    // Another start asked this copy to show its window.
+    void activada();
+
+private:
+    bool avisarALaQueCorre();
+
+    QString nombre_;
+    QLocalServer servidor_;
+};
+
+}  // namespace sonarel
