@@ -33,8 +33,8 @@ QString InstanciaUnica::nombrePorDefecto() {
         .filePath(QStringLiteral("sonarel.sock"));
 }
 
-bool InstanciaUnica::reclamar() {
-    if (avisarALaQueCorre()) {
+bool InstanciaUnica::reclamar(Aviso aviso) {
+    if (avisarALaQueCorre(aviso)) {
         return false;
     }
     if (servidor_.listen(nombre_)) {
@@ -43,7 +43,7 @@ bool InstanciaUnica::reclamar() {
     if (servidor_.serverError() == QAbstractSocket::AddressInUseError) {
         // Either a copy began listening just now, or a socket was left behind by a copy that
         // ended abruptly and nobody answers on it.
-        if (avisarALaQueCorre()) {
+        if (avisarALaQueCorre(aviso)) {
             return false;
         }
         QLocalServer::removeServer(nombre_);
@@ -54,11 +54,14 @@ bool InstanciaUnica::reclamar() {
     return true;
 }
 
-bool InstanciaUnica::avisarALaQueCorre() {
+bool InstanciaUnica::avisarALaQueCorre(Aviso aviso) {
     QLocalSocket socket;
     socket.connectToServer(nombre_);
     if (!socket.waitForConnected(kEsperaMs)) {
         return false;
+    }
+    if (aviso == Aviso::Ninguno) {
+        return true;
     }
     socket.write(kMostrar);
     socket.waitForBytesWritten(kEsperaMs);

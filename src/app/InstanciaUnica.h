@@ -17,16 +17,18 @@ public:
     // The default socket, in the user's runtime folder.
     static QString nombrePorDefecto();
 
-    // False when another copy answered; it has then been asked to show its window. True
-    // otherwise: this process is the running copy.
-    bool reclamar();
+    enum class Aviso { Mostrar, Ninguno };
+
+    // False when another copy answered; with `Aviso::Mostrar` it has then been asked to show its
+    // window. True otherwise: this process is the running copy.
+    bool reclamar(Aviso aviso);
 
 signals:
     // Another start asked this copy to show its window.
     void activada();
 
 private:
-    bool avisarALaQueCorre();
+    bool avisarALaQueCorre(Aviso aviso);
 
     QString nombre_;
     QLocalServer servidor_;

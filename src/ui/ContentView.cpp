@@ -1,6 +1,8 @@
 #include "ui/ContentView.h"
 
 #include "ui/EstadoChip.h"
+#include "ui/Idioma.h"
+#include "ui/Medidor.h"
 #include "ui/Simbolo.h"
 #include "ui/TextosVentana.h"
 
@@ -25,64 +27,13 @@
 namespace sonarel {
 namespace {
 
-struct Idioma {
-    QString id;
-    QString nombre;
-};
-
-const QList<Idioma>& idiomas() {
-    static const QList<Idioma> todos = {
-        {QStringLiteral("es-MX"), QStringLiteral("Español (México)")},
-        {QStringLiteral("es-419"), QStringLiteral("Español (Latinoamérica)")},
-        {QStringLiteral("es-ES"), QStringLiteral("Español (España)")},
-        {QStringLiteral("es-US"), QStringLiteral("Español (EE. UU.)")},
-        {QStringLiteral("es-CO"), QStringLiteral("Español (Colombia)")},
-        {QStringLiteral("es-CL"), QStringLiteral("Español (Chile)")},
-    };
-    return todos;
-}
-
-const QString kIdioma = QStringLiteral("idioma");
-const QString kSinConexion = QStringLiteral("sinConexion");
-const QString kPuntuacion = QStringLiteral("puntuacion");
-const QString kCopiarAlParar = QStringLiteral("copiarAlParar");
-const QString kPegarAlParar = QStringLiteral("pegarAlParar");
-const QString kEnterEnTerminal = QStringLiteral("enterEnTerminal");
-const QString kAutoStop = QStringLiteral("autoStop");
-
-QVariant valorPorDefecto(const QString& clave) {
-    if (clave == kIdioma) {
-        return QStringLiteral("es-MX");
-    }
-    if (clave == kAutoStop) {
-        return 0.0;
-    }
-    return clave == kSinConexion || clave == kPuntuacion || clave == kCopiarAlParar;
-}
-
-QString leerTexto(const QSettings& store, const QString& clave) {
-    const QVariant valor = store.value(clave);
-    return valor.canConvert<QString>() && valor.isValid() ? valor.toString()
-                                                          : valorPorDefecto(clave).toString();
-}
-
-bool leerBooleano(const QSettings& store, const QString& clave) {
-    const QVariant valor = store.value(clave);
-    if (valor.typeId() == QMetaType::Bool) {
-        return valor.toBool();
-    }
-    const QString texto = valor.toString();
-    if (texto == QLatin1String("true") || texto == QLatin1String("false")) {
-        return texto == QLatin1String("true");
-    }
-    return valorPorDefecto(clave).toBool();
-}
-
-double leerDouble(const QSettings& store, const QString& clave) {
-    bool ok = false;
-    const double valor = store.value(clave).toDouble(&ok);
-    return ok ? valor : valorPorDefecto(clave).toDouble();
-}
+const QString kIdioma = QString::fromLatin1(Preferences::kIdioma);
+const QString kSinConexion = QString::fromLatin1(Preferences::kSinConexion);
+const QString kPuntuacion = QString::fromLatin1(Preferences::kPuntuacion);
+const QString kCopiarAlParar = QString::fromLatin1(Preferences::kCopiarAlParar);
+const QString kPegarAlParar = QString::fromLatin1(Preferences::kPegarAlParar);
+const QString kEnterEnTerminal = QString::fromLatin1(Preferences::kEnterEnTerminal);
+const QString kAutoStop = QString::fromLatin1(Preferences::kAutoStop);
 
 constexpr double kOpcionesSilencio[] = {0, 2, 4, 8};
 
@@ -148,6 +99,7 @@ ContentView::ContentView(SpeechEngine& motor, Servicios servicios, QWidget* pare
     connect(&motor_, &SpeechEngine::textChanged, this, &ContentView::alCambiarTexto);
     connect(&motor_, &SpeechEngine::noticeChanged, this, &ContentView::mostrarAviso);
     connect(&motor_, &SpeechEngine::elapsedChanged, this, &ContentView::mostrarContador);
+    connect(&motor_, &SpeechEngine::levelChanged, this, &ContentView::mostrarNivel);
 
     mostrarPreferencias();
     alCambiarEstado();
@@ -162,7 +114,7 @@ QWidget* ContentView::crearCabecera() {
 
     idioma_ = new QComboBox(cabecera);
     idioma_->setFixedWidth(210);
-    for (const Idioma& idioma : idiomas()) {
+    for (const Idioma& idioma : Idioma::todos()) {
         idioma_->addItem(idioma.nombre, idioma.id);
     }
     connect(idioma_, &QComboBox::activated, this, [this](int indice) {
@@ -268,7 +220,7 @@ QWidget* ContentView::crearEditor() {
     marcador_->setContentsMargins(5, 8, 5, 8);
     marcador_->setAttribute(Qt::WA_TransparentForMouseEvents);
     ponerColorDeTexto(marcador_, terciario(palette()));
-    capas->addWidget(marcador_, 0, 0, Qt::AlignTop | Qt::AlignLeft);
+    capas->addWidget(marcador_, 0, 0, Qt::AlignTop);
     marcador_->raise();
     return area;
 }
@@ -318,7 +270,7 @@ QWidget* ContentView::crearPie() {
     connect(dictarNumerico, &QShortcut::activated, dictar_, &QPushButton::click);
     acciones->addWidget(dictar_);
 
-    medidor_ = new QWidget(pie);
+    medidor_ = new Medidor(pie);
     medidor_->setFixedSize(90, 22);
     acciones->addWidget(medidor_);
 
@@ -336,7 +288,8 @@ QWidget* ContentView::crearPie() {
     const QColor tinta = palette().color(QPalette::WindowText);
     copiar_ = new QPushButton(simbolo(QStringLiteral("doc.on.doc"), tinta),
                               QStringLiteral("Copiar"), pie);
-    connect(copiar_, &QPushButton::clicked, this, [this] { servicios_.copiar(motor_.text()); });
+    connect(copiar_, &QPushButton::clicked, this,
+            [this] { servicios_.paster.copiar(motor_.text()); });
     acciones->addWidget(copiar_);
 
     terminal_ = new QPushButton(simbolo(QStringLiteral("terminal"), tinta),
@@ -373,11 +326,11 @@ QWidget* ContentView::crearPie() {
 }
 
 void ContentView::sincronizar() {
-    const QSettings& store = servicios_.preferencias;
-    motor_.localeID = leerTexto(store, kIdioma);
-    motor_.preferOnDevice = leerBooleano(store, kSinConexion);
-    motor_.addsPunctuation = leerBooleano(store, kPuntuacion);
-    motor_.autoStopSilence = leerDouble(store, kAutoStop);
+    const Preferences& preferencias = servicios_.preferencias;
+    motor_.localeID = preferencias.idioma();
+    motor_.preferOnDevice = preferencias.sinConexion();
+    motor_.addsPunctuation = preferencias.puntuacion();
+    motor_.autoStopSilence = preferencias.autoStop();
 }
 
 void ContentView::guardar() {
@@ -447,6 +400,7 @@ void ContentView::alCambiarEstado() {
                                                    "aquí."));
     mostrarAviso();
     mostrarContador();
+    mostrarNivel();
 }
 
 void ContentView::alCambiarTexto() {
@@ -485,16 +439,20 @@ void ContentView::mostrarContador() {
     contador_->setText(textoContador(motor_.isListening(), motor_.elapsed(), motor_.wordCount()));
 }
 
+void ContentView::mostrarNivel() {
+    medidor_->setActivo(motor_.isListening());
+    medidor_->setNivel(motor_.level());
+}
+
 void ContentView::mostrarPreferencias() {
-    const QSettings& store = servicios_.preferencias;
-    idioma_->setCurrentIndex(idioma_->findData(leerTexto(store, kIdioma)));
+    const Preferences& preferencias = servicios_.preferencias;
+    idioma_->setCurrentIndex(idioma_->findData(preferencias.idioma()));
     for (QAction* accion : menuOpciones_->actions()) {
         if (accion->isCheckable()) {
-            accion->setChecked(leerBooleano(store, accion->data().toString()));
+            accion->setChecked(preferencias.boolean(accion->data().toString()));
         } else if (QMenu* submenu = accion->menu()) {
-            const double autoStop = leerDouble(store, kAutoStop);
             for (QAction* opcion : submenu->actions()) {
-                opcion->setChecked(opcion->data().toDouble() == autoStop);
+                opcion->setChecked(opcion->data().toDouble() == preferencias.autoStop());
             }
         }
     }
@@ -502,26 +460,27 @@ void ContentView::mostrarPreferencias() {
 
 void ContentView::actualizarConsejos() {
     terminal_->setToolTip(QStringLiteral("Escribe el texto en el prompt de ") +
-                          servicios_.nombreTerminal() + QStringLiteral(", sin ejecutarlo (⌘T)"));
-    pegar_->setToolTip(QStringLiteral("Pega el texto en ") + servicios_.nombreAppAnterior());
+                          servicios_.paster.nombreTerminal() +
+                          QStringLiteral(", sin ejecutarlo (⌘T)"));
+    pegar_->setToolTip(QStringLiteral("Pega el texto en ") + servicios_.paster.nombreAppAnterior());
 }
 
 void ContentView::escribirPreferencia(const QString& clave, const QVariant& valor) {
-    servicios_.preferencias.setValue(clave, valor);
+    servicios_.preferencias.set(clave, valor);
     servicios_.preferencias.sync();
 }
 
 void ContentView::enviarATerminal() {
-    const bool conRetorno = leerBooleano(servicios_.preferencias, kEnterEnTerminal);
-    if (servicios_.enviarATerminal(motor_.text(), conRetorno)) {
+    Paster& paster = servicios_.paster;
+    if (paster.enviarATerminal(motor_.text(), servicios_.preferencias.enterEnTerminal())) {
         ponerAviso(std::nullopt);
     } else {
-        ponerAviso(servicios_.hayTerminalDestino() ? kAvisoTerminalSinPermiso : kAvisoSinTerminal);
+        ponerAviso(paster.terminalDestino() ? kAvisoTerminalSinPermiso : kAvisoSinTerminal);
     }
 }
 
 void ContentView::pegarEnAppAnterior() {
-    if (servicios_.pegarEnAppAnterior(motor_.text())) {
+    if (servicios_.paster.pegarEnAppAnterior(motor_.text())) {
         ponerAviso(std::nullopt);
     } else {
         ponerAviso(kAvisoPegarSinPermiso);
@@ -529,7 +488,7 @@ void ContentView::pegarEnAppAnterior() {
 }
 
 void ContentView::borrar() {
-    servicios_.guardarEnHistorial(motor_.text());
+    servicios_.historial.guardar(motor_.text());
     motor_.clear();
     ponerAviso(std::nullopt);
 }

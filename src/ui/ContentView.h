@@ -1,10 +1,12 @@
 #pragma once
 
+#include "control/Preferences.h"
+#include "delivery/Paster.h"
 #include "engine/SpeechEngine.h"
+#include "history/Historial.h"
 #include "platform/Clock.h"
 #include "ui/AjustesEscritorio.h"
 
-#include <QSettings>
 #include <QWidget>
 
 #include <functional>
@@ -20,6 +22,7 @@ class QToolButton;
 namespace sonarel {
 
 class EstadoChip;
+class Medidor;
 
 // The main window's content: the header with the language, the status and the options; the
 // editor with the dictated text; the footer with the notice line, the Dictar button, the meter,
@@ -29,17 +32,12 @@ class ContentView : public QWidget {
     Q_OBJECT
 
 public:
-    // What the window asks of the rest of the application.
+    // What the window works with besides the engine.
     struct Servicios {
-        QSettings& preferencias;
-        Clock& clock;
-        std::function<void(const QString& texto)> copiar;
-        std::function<bool(const QString& texto, bool conRetorno)> enviarATerminal;
-        std::function<bool(const QString& texto)> pegarEnAppAnterior;
-        std::function<bool()> hayTerminalDestino;
-        std::function<QString()> nombreAppAnterior;
-        std::function<QString()> nombreTerminal;
-        std::function<void(const QString& texto)> guardarEnHistorial;
+        Preferences& preferencias;
+        Paster& paster;
+        const Historial& historial;
+        const Clock& clock;
         std::function<void(PanelAjustes)> abrirAjustes;
         // Asks the user where to save, proposing a file name; empty when the user cancels.
         std::function<QString(const QString& nombrePropuesto)> elegirArchivo;
@@ -65,6 +63,7 @@ public:
     QLabel* textoAviso() const { return textoAviso_; }
     QPushButton* enlaceAjustes() const { return enlaceAjustes_; }
     QPushButton* botonDictar() const { return dictar_; }
+    Medidor* medidor() const { return medidor_; }
     QLabel* contador() const { return contador_; }
     QPushButton* botonCopiar() const { return copiar_; }
     QPushButton* botonTerminal() const { return terminal_; }
@@ -90,6 +89,7 @@ private:
     void mostrarPreferencias();
     void actualizarConsejos();
     void escribirPreferencia(const QString& clave, const QVariant& valor);
+    void mostrarNivel();
 
     void enviarATerminal();
     void pegarEnAppAnterior();
@@ -112,7 +112,7 @@ private:
     QLabel* textoAviso_ = nullptr;
     QPushButton* enlaceAjustes_ = nullptr;
     QPushButton* dictar_ = nullptr;
-    QWidget* medidor_ = nullptr;
+    Medidor* medidor_ = nullptr;
     QLabel* contador_ = nullptr;
     QPushButton* copiar_ = nullptr;
     QPushButton* terminal_ = nullptr;
