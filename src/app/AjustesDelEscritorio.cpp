@@ -18,19 +18,31 @@ struct Programa {
 QList<Programa> candidatos(PanelAjustes panel) {
     if (panel == PanelAjustes::Teclado) {
         return {
-            {QStringLiteral("GNOME"), QStringLiteral("gnome-control-center"), {QStringLiteral("keyboard")}},
-            {QStringLiteral("KDE"), QStringLiteral("systemsettings"), {QStringLiteral("kcm_keyboard")}},
+            {QStringLiteral("GNOME"),
+             QStringLiteral("gnome-control-center"),
+             {QStringLiteral("keyboard")}},
+            {QStringLiteral("KDE"),
+             QStringLiteral("systemsettings"),
+             {QStringLiteral("kcm_keyboard")}},
             {QStringLiteral("XFCE"), QStringLiteral("xfce4-keyboard-settings"), {}},
             {QStringLiteral("MATE"), QStringLiteral("mate-keyboard-properties"), {}},
-            {QStringLiteral("X-Cinnamon"), QStringLiteral("cinnamon-settings"), {QStringLiteral("keyboard")}},
+            {QStringLiteral("X-Cinnamon"),
+             QStringLiteral("cinnamon-settings"),
+             {QStringLiteral("keyboard")}},
             {QStringLiteral("LXQt"), QStringLiteral("lxqt-config-input"), {}},
         };
     }
     return {
-        {QStringLiteral("GNOME"), QStringLiteral("gnome-control-center"), {QStringLiteral("sound")}},
-        {QStringLiteral("KDE"), QStringLiteral("systemsettings"), {QStringLiteral("kcm_pulseaudio")}},
+        {QStringLiteral("GNOME"),
+         QStringLiteral("gnome-control-center"),
+         {QStringLiteral("sound")}},
+        {QStringLiteral("KDE"),
+         QStringLiteral("systemsettings"),
+         {QStringLiteral("kcm_pulseaudio")}},
         {QStringLiteral("MATE"), QStringLiteral("mate-volume-control"), {}},
-        {QStringLiteral("X-Cinnamon"), QStringLiteral("cinnamon-settings"), {QStringLiteral("sound")}},
+        {QStringLiteral("X-Cinnamon"),
+         QStringLiteral("cinnamon-settings"),
+         {QStringLiteral("sound")}},
         {QString(), QStringLiteral("pavucontrol"), {}},
         {QString(), QStringLiteral("pavucontrol-qt"), {}},
     };

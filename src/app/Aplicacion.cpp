@@ -16,10 +16,11 @@ Aplicacion::Aplicacion(QtClock& clock, ServiciosDeVoz& voz, ServiciosDeEscritori
       motor_({*voz.speech, *voz.audio, *voz.microphone, clock_}),
       paster_(*escritorio_.desktop, clock_),
       hotKey_(*escritorio_.hotKeys),
-      ventana_(motor_,
-               {preferencias_, paster_, historial_, clock_, abrirAjustesDelEscritorio,
-                [this](const QString& nombre) { return elegirArchivoDeTexto(&ventana_, nombre); }},
-               [this] { abrirCarpetaDeDictados(); }, [] { QApplication::quit(); }),
+      ventana_(
+          motor_,
+          {preferencias_, paster_, historial_, clock_, abrirAjustesDelEscritorio,
+           [this](const QString& nombre) { return elegirArchivoDeTexto(&ventana_, nombre); }},
+          [this] { abrirCarpetaDeDictados(); }, [] { QApplication::quit(); }),
       bandeja_(motor_, paster_,
                {[this] { motor_.toggle(); }, [this] { mostrarVentana(); },
                 [this] { abrirCarpetaDeDictados(); }, [] { QApplication::quit(); }}) {}
@@ -32,7 +33,9 @@ void Aplicacion::iniciar() {
     mostrarVentana();
 }
 
-void Aplicacion::mostrarVentana() { ventana_.mostrar(); }
+void Aplicacion::mostrarVentana() {
+    ventana_.mostrar();
+}
 
 void Aplicacion::abrirCarpetaDeDictados() {
     QDesktopServices::openUrl(QUrl::fromLocalFile(historial_.carpeta()));

@@ -21,16 +21,17 @@ std::optional<PeticionAutoprueba> leerAutoprueba(const QStringList& argumentos) 
 
 void ejecutarAutoprueba(const PeticionAutoprueba& peticion, ServiciosAutoprueba servicios) {
     requestPermissions(
-        servicios.speech, servicios.microphone,
-        [peticion, servicios](PermissionAnswer respuesta) {
+        servicios.speech, servicios.microphone, [peticion, servicios](PermissionAnswer respuesta) {
             if (!respuesta.speech) {
-                servicios.escribirLinea(QStringLiteral("FALLO: sin permiso de Reconocimiento de voz"));
+                servicios.escribirLinea(
+                    QStringLiteral("FALLO: sin permiso de Reconocimiento de voz"));
                 servicios.terminar(2);
                 return;
             }
             const bool sinConexion = onDeviceAvailable(servicios.speech, peticion.localeID);
-            servicios.escribirLinea(QStringLiteral("sin_conexion_disponible=") +
-                                    (sinConexion ? QStringLiteral("true") : QStringLiteral("false")));
+            servicios.escribirLinea(
+                QStringLiteral("sin_conexion_disponible=") +
+                (sinConexion ? QStringLiteral("true") : QStringLiteral("false")));
             // A relative path is taken from the working directory.
             const QString ruta = QDir::current().absoluteFilePath(peticion.ruta);
             servicios.transcribir(ruta, peticion.localeID, [servicios](Transcripcion resultado) {

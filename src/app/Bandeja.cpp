@@ -26,11 +26,12 @@ Bandeja::Bandeja(SpeechEngine& motor, Paster& paster, Comandos comandos, QObject
     icono_.setContextMenu(&menu_);
     icono_.setToolTip(QStringLiteral("Sonarel"));
     // A left click opens the same menu, as a right click does.
-    connect(&icono_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason razon) {
-        if (razon == QSystemTrayIcon::Trigger) {
-            menu_.popup(QCursor::pos());
-        }
-    });
+    connect(&icono_, &QSystemTrayIcon::activated, this,
+            [this](QSystemTrayIcon::ActivationReason razon) {
+                if (razon == QSystemTrayIcon::Trigger) {
+                    menu_.popup(QCursor::pos());
+                }
+            });
     connect(&motor_, &SpeechEngine::statusChanged, this, &Bandeja::actualizar);
     connect(&motor_, &SpeechEngine::textChanged, this, &Bandeja::actualizar);
     actualizar();

@@ -13,8 +13,8 @@ VentanaPrincipal::VentanaPrincipal(SpeechEngine& motor, ContentView::Servicios s
     setCentralWidget(contenido_);
 
     QMenu* archivo = menuBar()->addMenu(QStringLiteral("&Archivo"));
-    menuArchivo_ = new MenuArchivo(*archivo, motor, servicios.historial,
-                                   std::move(abrirCarpetaDeDictados));
+    menuArchivo_ =
+        new MenuArchivo(*archivo, motor, servicios.historial, std::move(abrirCarpetaDeDictados));
     archivo->addSeparator();
     archivo->addAction(QStringLiteral("Cerrar ventana"), QKeySequence::Close, this,
                        &QWidget::close);

@@ -61,9 +61,9 @@ int main(int argc, char* argv[]) {
     }
     if (autoprueba) {
         postToMain([&voz, peticion = *autoprueba] {
-            ejecutarAutoprueba(peticion, {*voz.speech, *voz.microphone, voz.transcribir,
-                                          escribirLinea,
-                                          [](int estado) { QCoreApplication::exit(estado); }});
+            ejecutarAutoprueba(peticion,
+                               {*voz.speech, *voz.microphone, voz.transcribir, escribirLinea,
+                                [](int estado) { QCoreApplication::exit(estado); }});
         });
     }
     if (aplicacion) {

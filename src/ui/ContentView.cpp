@@ -128,8 +128,8 @@ QWidget* ContentView::crearCabecera() {
     fila->addStretch(1);
 
     opciones_ = new QToolButton(cabecera);
-    opciones_->setIcon(simbolo(QStringLiteral("slider.horizontal.3"),
-                               palette().color(QPalette::WindowText)));
+    opciones_->setIcon(
+        simbolo(QStringLiteral("slider.horizontal.3"), palette().color(QPalette::WindowText)));
     opciones_->setAutoRaise(true);
     opciones_->setFixedWidth(40);
     opciones_->setPopupMode(QToolButton::InstantPopup);
@@ -167,8 +167,8 @@ QMenu* ContentView::crearMenuOpciones() {
     // A value stored from elsewhere may match no choice, so none need be selected.
     grupo->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
     for (double segundos : kOpcionesSilencio) {
-        const QString texto = segundos == 0 ? QStringLiteral("Nunca")
-                                            : QStringLiteral("%1 segundos").arg(segundos);
+        const QString texto =
+            segundos == 0 ? QStringLiteral("Nunca") : QStringLiteral("%1 segundos").arg(segundos);
         QAction* accion = silencio->addAction(texto);
         accion->setCheckable(true);
         accion->setData(segundos);
@@ -264,10 +264,7 @@ QWidget* ContentView::crearPie() {
     QFont medio = dictar_->font();
     medio.setWeight(QFont::Medium);
     dictar_->setFont(medio);
-    dictar_->setShortcut(kAtajoDictar);
     connect(dictar_, &QPushButton::clicked, this, [this] { motor_.toggle(); });
-    auto* dictarNumerico = new QShortcut(kAtajoDictarTecladoNumerico, this);
-    connect(dictarNumerico, &QShortcut::activated, dictar_, &QPushButton::click);
     acciones->addWidget(dictar_);
 
     medidor_ = new Medidor(pie);
@@ -294,7 +291,6 @@ QWidget* ContentView::crearPie() {
 
     terminal_ = new QPushButton(simbolo(QStringLiteral("terminal"), tinta),
                                 QStringLiteral("A la Terminal"), pie);
-    terminal_->setShortcut(kAtajoTerminal);
     terminal_->installEventFilter(this);
     connect(terminal_, &QPushButton::clicked, this, &ContentView::enviarATerminal);
     acciones->addWidget(terminal_);
@@ -312,16 +308,32 @@ QWidget* ContentView::crearPie() {
     acciones->addWidget(guardarArchivo_);
 
     const QColor rojo(0xff, 0x3b, 0x30);
-    borrar_ = new QPushButton(simbolo(QStringLiteral("trash"), rojo), QStringLiteral("Borrar"), pie);
+    borrar_ =
+        new QPushButton(simbolo(QStringLiteral("trash"), rojo), QStringLiteral("Borrar"), pie);
     ponerColorDeTexto(borrar_, rojo);
-    borrar_->setToolTip(QStringLiteral(
-        "Borra el texto (⌘⌫). Queda guardado en la carpeta de dictados."));
-    borrar_->setShortcut(kAtajoBorrar);
+    borrar_->setToolTip(
+        QStringLiteral("Borra el texto (⌘⌫). Queda guardado en la carpeta de dictados."));
     connect(borrar_, &QPushButton::clicked, this, &ContentView::borrar);
     acciones->addWidget(borrar_);
 
     filas->addLayout(acciones);
     actualizarConsejos();
+
+    // Each shortcut acts while the window is active and its button is enabled.
+    const std::pair<QKeySequence, QAbstractButton*> atajos[] = {
+        {kAtajoDictar, dictar_},
+        {kAtajoDictarTecladoNumerico, dictar_},
+        {kAtajoTerminal, terminal_},
+        {kAtajoBorrar, borrar_},
+    };
+    for (const auto& [acorde, boton] : atajos) {
+        auto* atajo = new QShortcut(acorde, this);
+        connect(atajo, &QShortcut::activated, boton, [boton] {
+            if (boton->isEnabled()) {
+                boton->click();
+            }
+        });
+    }
     return pie;
 }
 
@@ -344,7 +356,12 @@ void ContentView::guardar() {
     if (!archivo.open(QIODevice::WriteOnly)) {
         return;
     }
-    archivo.write(motor_.text().toUtf8());
+    // A short write (a full disk, a size limit) is a failure too: the old file then stays.
+    const QByteArray contenido = motor_.text().toUtf8();
+    if (archivo.write(contenido) != contenido.size()) {
+        archivo.cancelWriting();
+        return;
+    }
     archivo.commit();
 }
 
@@ -386,9 +403,10 @@ void ContentView::alCambiarEstado() {
     chip_->mostrar(motor_.status(), motor_.onDevice());
     idioma_->setEnabled(!escuchando);
 
-    const QColor tinta = escuchando ? QColor(0xff, 0x3b, 0x30) : palette().color(QPalette::Highlight);
-    dictar_->setIcon(simbolo(escuchando ? QStringLiteral("stop.fill") : QStringLiteral("mic.fill"),
-                             Qt::white));
+    const QColor tinta =
+        escuchando ? QColor(0xff, 0x3b, 0x30) : palette().color(QPalette::Highlight);
+    dictar_->setIcon(
+        simbolo(escuchando ? QStringLiteral("stop.fill") : QStringLiteral("mic.fill"), Qt::white));
     dictar_->setText(escuchando ? QStringLiteral("Detener") : QStringLiteral("Dictar"));
     dictar_->setStyleSheet(
         QStringLiteral("QPushButton { background: %1; color: white; border: none; border-radius: "
@@ -419,10 +437,9 @@ void ContentView::alCambiarTexto() {
     }
     const bool hayTexto = !texto.isEmpty();
     marcador_->setVisible(!hayTexto);
-    for (QWidget* accion :
-         {static_cast<QWidget*>(copiar_), static_cast<QWidget*>(terminal_),
-          static_cast<QWidget*>(pegar_), static_cast<QWidget*>(guardarArchivo_),
-          static_cast<QWidget*>(borrar_)}) {
+    for (QWidget* accion : {static_cast<QWidget*>(copiar_), static_cast<QWidget*>(terminal_),
+                            static_cast<QWidget*>(pegar_), static_cast<QWidget*>(guardarArchivo_),
+                            static_cast<QWidget*>(borrar_)}) {
         accion->setEnabled(hayTexto);
     }
     mostrarContador();

@@ -68,8 +68,8 @@ void EstadoChip::mostrar(const Status& status, bool onDevice) {
 QSize EstadoChip::sizeHint() const {
     QFontMetrics metrics(fuenteChip(font()));
     const int alto = std::max(kPunto, metrics.height()) + 2 * kMargenVertical;
-    const int ancho = kMargenLateral + kPunto + kSeparacion +
-                      metrics.horizontalAdvance(texto_) + kMargenLateral;
+    const int ancho =
+        kMargenLateral + kPunto + kSeparacion + metrics.horizontalAdvance(texto_) + kMargenLateral;
     return {ancho, alto};
 }
 

@@ -7,7 +7,9 @@
 
 // The symbols are compiled into this library; registering them here keeps the linker from
 // dropping them from programs that link it statically.
-static void registrarSimbolos() { Q_INIT_RESOURCE(simbolos); }
+static void registrarSimbolos() {
+    Q_INIT_RESOURCE(simbolos);
+}
 
 namespace sonarel {
 namespace {
