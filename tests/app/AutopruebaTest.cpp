@@ -60,16 +60,15 @@ class Autoprueba : public ::testing::Test {
 protected:
     // Runs the self-test until it ends; the transcription answers `resultado`.
     void ejecutar(const PeticionAutoprueba& peticion, Transcripcion resultado) {
-        ejecutarAutoprueba(peticion,
-                           {speech, microphone,
-                            [this, resultado](const QString& ruta, const QString& locale,
-                                              std::function<void(Transcripcion)> hecho) {
-                                rutaPedida = ruta;
-                                localePedido = locale;
-                                hecho(resultado);
-                            },
-                            [this](const QString& linea) { lineas << linea; },
-                            [this](int codigo) { estado = codigo; }});
+        ejecutarAutoprueba(peticion, {speech, microphone,
+                                      [this, resultado](const QString& ruta, const QString& locale,
+                                                        std::function<void(Transcripcion)> hecho) {
+                                          rutaPedida = ruta;
+                                          localePedido = locale;
+                                          hecho(resultado);
+                                      },
+                                      [this](const QString& linea) { lineas << linea; },
+                                      [this](int codigo) { estado = codigo; }});
         ASSERT_TRUE(testing::waitUntil([this] { return estado.has_value(); }));
     }
 
@@ -83,7 +82,8 @@ protected:
 
 TEST_F(Autoprueba, SuccessPrintsAvailabilityThenTheTextUnchangedAndEndsWithZero) {
     ejecutar({"voz.wav", "es-ES"}, {true, QStringLiteral(" Hola,\nmundo. ")});
-    EXPECT_EQ(lineas, (QStringList{"sin_conexion_disponible=true", "TRANSCRIPCION:  Hola,\nmundo. "}));
+    EXPECT_EQ(lineas,
+              (QStringList{"sin_conexion_disponible=true", "TRANSCRIPCION:  Hola,\nmundo. "}));
     EXPECT_EQ(estado, 0);
     EXPECT_EQ(rutaPedida, QDir::current().absoluteFilePath("voz.wav"));
     EXPECT_EQ(localePedido, "es-ES");
@@ -92,8 +92,8 @@ TEST_F(Autoprueba, SuccessPrintsAvailabilityThenTheTextUnchangedAndEndsWithZero)
 TEST_F(Autoprueba, FailurePrintsTheMessageAndEndsWithThree) {
     speech.onDeviceSupported = false;
     ejecutar({"/no/existe.wav", "es-MX"}, {false, QStringLiteral("No se pudo leer el archivo")});
-    EXPECT_EQ(lineas, (QStringList{"sin_conexion_disponible=false",
-                                   "FALLO: No se pudo leer el archivo"}));
+    EXPECT_EQ(lineas,
+              (QStringList{"sin_conexion_disponible=false", "FALLO: No se pudo leer el archivo"}));
     EXPECT_EQ(estado, 3);
     EXPECT_EQ(rutaPedida, "/no/existe.wav");
 }
