@@ -18,8 +18,8 @@ float rmsOfFirstChannel(const AudioBuffer& buffer) {
 }
 
 double normalized(double rms) {
-    const double n = (20.0 * std::log10(std::max(rms, kAmplitudeFloor)) + kDecibelOffset) /
-                     kDecibelRange;
+    const double n =
+        (20.0 * std::log10(std::max(rms, kAmplitudeFloor)) + kDecibelOffset) / kDecibelRange;
     return std::clamp(n, 0.0, 1.0);
 }
 

@@ -31,9 +31,13 @@ bool isQuietCode(long code) {
 
 }  // namespace
 
-QString TextBinding::get() const { return engine_.text(); }
+QString TextBinding::get() const {
+    return engine_.text();
+}
 
-void TextBinding::set(const QString& value) const { engine_.writeFromEditor(value); }
+void TextBinding::set(const QString& value) const {
+    engine_.writeFromEditor(value);
+}
 
 SpeechEngine::SpeechEngine(Services services, QObject* parent)
     : QObject(parent),
@@ -51,7 +55,9 @@ bool SpeechEngine::isListening() const {
     return status_.kind() == Status::Kind::Listening || status_.kind() == Status::Kind::Preparing;
 }
 
-int SpeechEngine::wordCount() const { return text::wordCount(text_); }
+int SpeechEngine::wordCount() const {
+    return text::wordCount(text_);
+}
 
 void SpeechEngine::toggle() {
     if (isListening()) {
@@ -185,16 +191,15 @@ void SpeechEngine::startTask() {
     segmentStart_ = services_.clock.now();
     const std::int64_t taskGeneration = generation_;
     QPointer<SpeechEngine> self(this);
-    task_ = recognizer_->startTask(
-        request_, [self, taskGeneration](std::optional<RecognitionResult> result,
-                                         std::optional<RecognitionError> error) {
-            postToMain([self, taskGeneration, result = std::move(result),
-                        error = std::move(error)] {
-                if (self) {
-                    self->handle(result, error, taskGeneration);
-                }
-            });
+    task_ = recognizer_->startTask(request_, [self, taskGeneration](
+                                                 std::optional<RecognitionResult> result,
+                                                 std::optional<RecognitionError> error) {
+        postToMain([self, taskGeneration, result = std::move(result), error = std::move(error)] {
+            if (self) {
+                self->handle(result, error, taskGeneration);
+            }
         });
+    });
 }
 
 void SpeechEngine::handle(const std::optional<RecognitionResult>& result,

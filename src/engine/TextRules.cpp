@@ -8,7 +8,13 @@ namespace {
 
 bool isWordSeparator(char32_t c) {
     switch (c) {
-        case 0x20: case 0x0A: case 0x0B: case 0x0C: case 0x0D: case 0x85: case 0x2028:
+        case 0x20:
+        case 0x0A:
+        case 0x0B:
+        case 0x0C:
+        case 0x0D:
+        case 0x85:
+        case 0x2028:
         case 0x2029:
             return true;
         default:

@@ -22,11 +22,17 @@ private:
 
 }  // namespace
 
-QtClock::QtClock() { origin_.start(); }
+QtClock::QtClock() {
+    origin_.start();
+}
 
-double QtClock::now() const { return static_cast<double>(origin_.nsecsElapsed()) / 1e9; }
+double QtClock::now() const {
+    return static_cast<double>(origin_.nsecsElapsed()) / 1e9;
+}
 
-QDateTime QtClock::currentDateTime() const { return QDateTime::currentDateTime(); }
+QDateTime QtClock::currentDateTime() const {
+    return QDateTime::currentDateTime();
+}
 
 std::unique_ptr<Timer> QtClock::once(double seconds, std::function<void()> fire) {
     return std::make_unique<QtTimer>(seconds, false, std::move(fire));

@@ -36,10 +36,9 @@ std::unique_ptr<Timer> FakeClock::every(double seconds, std::function<void()> fi
     return add(seconds, seconds, std::move(fire));
 }
 
-std::unique_ptr<Timer> FakeClock::add(double seconds, double interval,
-                                      std::function<void()> fire) {
-    auto entry = std::make_shared<Entry>(Entry{now_ + std::max(seconds, 0.0), interval,
-                                               std::move(fire)});
+std::unique_ptr<Timer> FakeClock::add(double seconds, double interval, std::function<void()> fire) {
+    auto entry =
+        std::make_shared<Entry>(Entry{now_ + std::max(seconds, 0.0), interval, std::move(fire)});
     entries_.push_back(entry);
     return std::make_unique<FakeTimer>(entry);
 }

@@ -2,7 +2,9 @@
 
 namespace sonarel::doubles {
 
-PushAudioInput::~PushAudioInput() { stopStreaming(); }
+PushAudioInput::~PushAudioInput() {
+    stopStreaming();
+}
 
 void PushAudioInput::installTap(int framesPerBuffer, AudioFormat, Tap tap,
                                 Interruption interrupted) {
@@ -33,7 +35,9 @@ std::optional<QString> PushAudioInput::start() {
     return std::nullopt;
 }
 
-void PushAudioInput::stop() { running_ = false; }
+void PushAudioInput::stop() {
+    running_ = false;
+}
 
 void PushAudioInput::deliver(const std::vector<std::vector<float>>& channels) {
     std::vector<const float*> pointers;

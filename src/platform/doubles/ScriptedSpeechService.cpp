@@ -38,7 +38,9 @@ private:
     const bool onDevice_;
 };
 
-ScriptedSpeechService::~ScriptedSpeechService() { worker_.waitIdle(); }
+ScriptedSpeechService::~ScriptedSpeechService() {
+    worker_.waitIdle();
+}
 
 void ScriptedSpeechService::requestAuthorization(std::function<void(SpeechAuthorization)> answer) {
     std::lock_guard lock(mutex_);
@@ -98,7 +100,8 @@ std::shared_ptr<ScriptedTask> ScriptedSpeechService::latestTask() const {
 }
 
 std::shared_ptr<ScriptedRequest> ScriptedSpeechService::requestOf(int index) const {
-    return std::dynamic_pointer_cast<ScriptedRequest>(tasks().at(static_cast<size_t>(index))->request);
+    return std::dynamic_pointer_cast<ScriptedRequest>(
+        tasks().at(static_cast<size_t>(index))->request);
 }
 
 QStringList ScriptedSpeechService::localesAsked() const {

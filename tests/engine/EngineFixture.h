@@ -1,0 +1,57 @@
+#pragma once
+
+#include "engine/SpeechEngine.h"
+#include "platform/doubles/FakeClock.h"
+#include "platform/doubles/PushAudioInput.h"
+#include "platform/doubles/ScriptedSpeechService.h"
+#include "support/EventLoop.h"
+
+#include <gtest/gtest.h>
+
+#include <QStringList>
+
+namespace sonarel::testing {
+
+// An engine on test doubles: a clock the test moves, a scripted recognizer and a pushed input.
+class EngineTest : public ::testing::Test {
+protected:
+    doubles::FakeClock clock;
+    doubles::ScriptedSpeechService speech;
+    doubles::PushAudioInput audio;
+    doubles::FakeMicrophoneConsent microphone;
+    SpeechEngine engine{{speech, audio, microphone, clock}};
+    QStringList delivered;
+
+    void SetUp() override {
+        engine.onStopped = [this](const QString& text) { delivered.append(text); };
+    }
+
+    // Lets every callback of the doubles reach the engine.
+    void settle() {
+        speech.waitIdle();
+        drainPosted();
+    }
+
+    void startListening() {
+        engine.start();
+        settle();
+        ASSERT_EQ(engine.status(), Status::listening());
+    }
+
+    void partial(const QString& text) { result(text, false); }
+    void finalResult(const QString& text) { result(text, true); }
+    void result(const QString& text, bool isFinal) {
+        speech.deliverToLatest(RecognitionResult{text, isFinal});
+        settle();
+    }
+    void error(long code, const QString& domain = QStringLiteral("kAFAssistantErrorDomain"),
+               const QString& description = QStringLiteral("algo falló")) {
+        speech.deliverToLatest(std::nullopt, RecognitionError{code, domain, description});
+        settle();
+    }
+
+    int taskCount() const { return static_cast<int>(speech.tasks().size()); }
+    QString failure() const { return engine.status().message(); }
+};
+
+}  // namespace sonarel::testing

@@ -1,0 +1,158 @@
+#include "EngineFixture.h"
+
+using namespace sonarel;
+using sonarel::testing::EngineTest;
+
+TEST_F(EngineTest, PartialResultsReplaceTheLiveTextOfTheSegment) {
+    startListening();
+    partial(QStringLiteral("hola"));
+    partial(QStringLiteral("hola a todos"));
+    EXPECT_EQ(engine.text(), "hola a todos");
+    EXPECT_EQ(taskCount(), 1);
+}
+
+TEST_F(EngineTest, TheRequestCarriesTheSettingsOfTheMomentTheTaskStarts) {
+    engine.addsPunctuation = false;
+    startListening();
+    RequestSettings first = speech.requestOf(0)->settings;
+    EXPECT_TRUE(first.reportsPartialResults);
+    EXPECT_EQ(first.taskHint, 1);
+    EXPECT_FALSE(first.addsPunctuation);
+    EXPECT_TRUE(first.requiresOnDeviceRecognition);
+    EXPECT_TRUE(engine.onDevice());
+
+    engine.addsPunctuation = true;
+    engine.preferOnDevice = false;
+    finalResult(QStringLiteral("uno"));
+    RequestSettings second = speech.requestOf(1)->settings;
+    EXPECT_TRUE(second.addsPunctuation);
+    EXPECT_FALSE(second.requiresOnDeviceRecognition);
+    EXPECT_FALSE(engine.onDevice());
+    EXPECT_EQ(engine.notice(), "");
+}
+
+TEST_F(EngineTest, WithoutOnDeviceSupportTheNoticeIsSetAtEveryTask) {
+    speech.onDeviceSupported = false;
+    engine.localeID = "es-CL";
+    startListening();
+    const QString notice = QStringLiteral(
+        "Dictado sin conexión no disponible para es-CL: el audio se procesa en los servidores de "
+        "Apple.");
+    EXPECT_EQ(engine.notice(), notice);
+    EXPECT_FALSE(engine.onDevice());
+    int notices = 0;
+    QObject::connect(&engine, &SpeechEngine::noticeChanged, [&] { ++notices; });
+    finalResult(QStringLiteral("a"));
+    EXPECT_EQ(notices, 1);
+    engine.stop();
+    engine.start();
+    EXPECT_EQ(engine.notice(), "") << "a new start empties the notice";
+}
+
+TEST_F(EngineTest, AFinalResultCommitsAndRotatesToAFreshTask) {
+    startListening();
+    finalResult(QStringLiteral("Primera parte."));
+    ASSERT_EQ(taskCount(), 2);
+    EXPECT_TRUE(speech.tasks()[0]->cancelled);
+    EXPECT_TRUE(speech.requestOf(0)->ended);
+    partial(QStringLiteral("segunda"));
+    EXPECT_EQ(engine.text(), "Primera parte. segunda");
+}
+
+TEST_F(EngineTest, RotationsAreSpacedBySixTenthsOfASecond) {
+    startListening();
+    finalResult(QStringLiteral("uno"));  // the first rotation never waits
+    ASSERT_EQ(taskCount(), 2);
+    clock.advance(0.2);
+    finalResult(QStringLiteral("dos"));
+    EXPECT_EQ(taskCount(), 2) << "the next task waits 0.4 s";
+    engine.clear();  // a rotation asked for during the wait is ignored
+    clock.advance(0.39);
+    EXPECT_EQ(taskCount(), 2);
+    clock.advance(0.02);
+    EXPECT_EQ(taskCount(), 3);
+    EXPECT_EQ(engine.text(), "");
+}
+
+TEST_F(EngineTest, AudioDuringARotationWaitIsDiscarded) {
+    startListening();
+    finalResult(QStringLiteral("uno"));
+    clock.advance(0.1);
+    finalResult(QStringLiteral("dos"));
+    audio.pushConstant(0.1f);
+    for (const auto& task : speech.tasks()) {
+        auto request = std::dynamic_pointer_cast<doubles::ScriptedRequest>(task->request);
+        EXPECT_EQ(request->buffersAppended.load(), 0);
+    }
+}
+
+TEST_F(EngineTest, StopDuringARotationWaitStartsNothingLater) {
+    startListening();
+    finalResult(QStringLiteral("uno"));
+    clock.advance(0.1);
+    finalResult(QStringLiteral("dos"));
+    engine.stop();
+    startListening();
+    ASSERT_EQ(taskCount(), 3);
+    clock.advance(1.0);
+    EXPECT_EQ(taskCount(), 3) << "the old wait must not add a second task to the new session";
+}
+
+TEST_F(EngineTest, QuietCodesRotateWithoutAMessage) {
+    startListening();
+    for (long code : {203L, 216L, 301L, 1110L}) {
+        partial(QStringLiteral("p%1").arg(code));
+        error(code);
+        clock.advance(1.0);
+        EXPECT_EQ(engine.status(), Status::listening()) << code;
+    }
+    EXPECT_EQ(taskCount(), 5);
+    EXPECT_EQ(engine.text(), "p203 p216 p301 p1110");
+}
+
+TEST_F(EngineTest, OtherErrorsFailTheSessionAndDeliverTheText) {
+    startListening();
+    partial(QStringLiteral("antes del fallo"));
+    error(42, QStringLiteral("kAFAssistantErrorDomain"), QStringLiteral("se rompió"));
+    EXPECT_EQ(engine.status(), Status::failed("Error de reconocimiento (42): se rompió"));
+    EXPECT_EQ(delivered, QStringList{"antes del fallo"});
+    EXPECT_EQ(clock.pendingTimers(), 0);
+    EXPECT_FALSE(audio.isRunning());
+}
+
+TEST_F(EngineTest, NetworkErrorsGiveTheOfflineMessage) {
+    const QString offline = QStringLiteral(
+        "Sin conexión y el dictado sin conexión no está instalado para es-MX. Actívalo en Ajustes "
+        "del Sistema › Teclado › Dictado.");
+    startListening();
+    error(-1009, QStringLiteral("OtroDominio"));
+    EXPECT_EQ(engine.status(), Status::failed(offline));
+    startListening();
+    error(7, QStringLiteral("NSURLErrorDomain"));
+    EXPECT_EQ(engine.status(), Status::failed(offline));
+}
+
+TEST_F(EngineTest, AResultWithAnErrorUpdatesTheTextFirst) {
+    startListening();
+    speech.deliverToLatest(RecognitionResult{QStringLiteral("último"), false},
+                           RecognitionError{99, QStringLiteral("d"), QStringLiteral("mal")});
+    settle();
+    EXPECT_EQ(engine.status(), Status::failed("Error de reconocimiento (99): mal"));
+    EXPECT_EQ(delivered, QStringList{"último"});
+}
+
+TEST_F(EngineTest, CallbacksOfReplacedTasksChangeNothing) {
+    startListening();
+    finalResult(QStringLiteral("uno"));
+    speech.deliver(0, RecognitionResult{QStringLiteral("tarde"), false});
+    speech.deliver(0, std::nullopt, RecognitionError{216, "d", "cancelada"});
+    speech.deliver(0, std::nullopt, RecognitionError{1, "d", "cancelada"});
+    settle();
+    EXPECT_EQ(engine.text(), "uno");
+    EXPECT_EQ(engine.status(), Status::listening());
+    EXPECT_EQ(taskCount(), 2);
+    engine.stop();
+    speech.deliver(1, RecognitionResult{QStringLiteral("después"), true});
+    settle();
+    EXPECT_EQ(engine.text(), "uno");
+}
