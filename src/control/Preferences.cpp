@@ -59,7 +59,7 @@ const QVariantMap& Preferences::valoresPorDefecto() {
 }
 
 Preferences::Preferences()
-    : settings_(std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope,
+    : settings_(std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
                                             QStringLiteral("Sonarel"), QStringLiteral("Sonarel"))) {
 }
 

@@ -21,7 +21,8 @@ const QSet<QString>& terminales() {
         QStringLiteral("com.todesktop.230313mzl4w4u92"),
         QStringLiteral("com.jetbrains.intellij"),
         QStringLiteral("com.apple.dt.Xcode"),
-        // Linux application identifiers: reverse-DNS ids, or the window class.
+        // Linux application identifiers: reverse-DNS ids, or the window class. Ghostty announces
+        // its macOS identifier above.
         QStringLiteral("org.gnome.Terminal"),
         QStringLiteral("org.gnome.Console"),
         QStringLiteral("org.kde.konsole"),
@@ -34,7 +35,7 @@ const QSet<QString>& terminales() {
         QStringLiteral("Alacritty"),
         QStringLiteral("foot"),
         QStringLiteral("footclient"),
-        QStringLiteral("com.mitchellh.ghostty"),
+
         QStringLiteral("org.wezfurlong.wezterm"),
         QStringLiteral("XTerm"),
         QStringLiteral("UXTerm"),
