@@ -1,7 +1,7 @@
 #include <QByteArray>
 #include <QtGlobal>
 
-// These widgets are painted into images, never shown: run without a display server. Set before
+// Widgets that are painted into images or only checked for state need no display server. Set before
 // the test main creates the application.
 [[maybe_unused]] static const bool offscreen =
     qputenv("QT_QPA_PLATFORM", QByteArray("offscreen"));

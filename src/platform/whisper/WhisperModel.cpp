@@ -1,0 +1,134 @@
+#include "platform/whisper/WhisperModel.h"
+
+#include "platform/whisper/ModelFile.h"
+
+#include <whisper.h>
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+namespace sonarel::whisper {
+
+namespace {
+
+constexpr double kFramesPerSecond = 50;
+constexpr int kFullContext = 1500;
+// whisper.cpp refuses less than a second of audio; shorter pieces are padded with silence.
+constexpr size_t kMinimumSamples = 17600;
+
+void silenceLibrary() {
+    static std::once_flag once;
+    std::call_once(once,
+                   [] { whisper_log_set([](ggml_log_level, const char*, void*) {}, nullptr); });
+}
+
+bool isCancelled(void* flag) {
+    return flag && static_cast<const std::atomic<bool>*>(flag)->load();
+}
+
+}  // namespace
+
+int audioContextFor(double seconds) {
+    const int frames = int(std::ceil(seconds * kFramesPerSecond)) + 64;
+    return std::min(kFullContext, (frames + 63) / 64 * 64);
+}
+
+int maxTokensFor(double seconds) {
+    return std::min(220, int(std::ceil(seconds * 7)) + 10);
+}
+
+std::shared_ptr<WhisperModel> WhisperModel::load(const QString& path, int threads) {
+    silenceLibrary();
+    if (!isCompleteModel(path)) {
+        return nullptr;
+    }
+    whisper_context_params params = whisper_context_default_params();
+    params.use_gpu = false;
+    whisper_context* context = nullptr;
+    try {
+        context = whisper_init_from_file_with_params(path.toLocal8Bit().constData(), params);
+    } catch (...) {
+        context = nullptr;
+    }
+    if (!context) {
+        return nullptr;
+    }
+    return std::shared_ptr<WhisperModel>(new WhisperModel(context, std::max(1, threads)));
+}
+
+WhisperModel::~WhisperModel() {
+    whisper_free(context_);
+}
+
+bool WhisperModel::knowsLanguage(const QString& code) {
+    silenceLibrary();
+    return !code.isEmpty() && whisper_lang_id(code.toLatin1().constData()) >= 0;
+}
+
+WhisperModel::Decoded WhisperModel::decode(const Decoding& decoding) {
+    std::vector<float> padded;
+    const float* samples = decoding.samples;
+    size_t count = decoding.count;
+    if (count < kMinimumSamples) {
+        padded.assign(kMinimumSamples, 0.0f);
+        std::copy(samples, samples + count, padded.begin());
+        samples = padded.data();
+        count = padded.size();
+    }
+
+    whisper_full_params params = whisper_full_default_params(WHISPER_SAMPLING_GREEDY);
+    params.n_threads = threads_;
+    params.language = decoding.language;
+    params.translate = false;
+    params.no_context = true;
+    params.no_timestamps = true;
+    params.single_segment = true;
+    params.print_progress = false;
+    params.print_realtime = false;
+    params.print_special = false;
+    params.print_timestamps = false;
+    params.suppress_nst = true;
+    // No fallback to higher temperatures: each piece costs one pass, so that the cost of a
+    // partial result stays bounded.
+    params.temperature_inc = 0.0f;
+    params.audio_ctx = decoding.audioContext;
+    params.max_tokens = decoding.maxTokens;
+    const QByteArray prompt = decoding.prompt.toUtf8();
+    if (!prompt.isEmpty()) {
+        params.initial_prompt = prompt.constData();
+    }
+    void* flag = const_cast<std::atomic<bool>*>(decoding.cancelled);
+    params.abort_callback = [](void* data) { return isCancelled(data); };
+    params.abort_callback_user_data = flag;
+    params.encoder_begin_callback = [](whisper_context*, whisper_state*, void* data) {
+        return !isCancelled(data);
+    };
+    params.encoder_begin_callback_user_data = flag;
+
+    std::lock_guard guard(lock_);
+    if (isCancelled(flag)) {
+        return {Outcome::cancelled, {}};
+    }
+    int status = -1;
+    try {
+        status = whisper_full(context_, params, samples, int(count));
+    } catch (...) {
+        // A model whose vocabulary lacks what the decoder looks up fails here.
+        status = -1;
+    }
+    if (isCancelled(flag)) {
+        return {Outcome::cancelled, {}};
+    }
+    if (status != 0) {
+        return {Outcome::failed, {}};
+    }
+    QString text;
+    const int segments = whisper_full_n_segments(context_);
+    for (int i = 0; i < segments; ++i) {
+        text += QString::fromUtf8(whisper_full_get_segment_text(context_, i));
+    }
+    return {Outcome::done, text.simplified()};
+}
+
+}  // namespace sonarel::whisper

@@ -1,0 +1,152 @@
+#include "platform/whisper/WhisperSpeechService.h"
+
+#include "platform/whisper/FileTask.h"
+#include "platform/whisper/LiveTask.h"
+#include "platform/whisper/TaskRunner.h"
+#include "platform/whisper/WhisperModel.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QStandardPaths>
+
+#include <algorithm>
+#include <thread>
+
+namespace sonarel::whisper {
+
+namespace {
+
+class WhisperRecognizer : public SpeechRecognizer {
+public:
+    WhisperRecognizer(std::shared_ptr<WhisperModel> model, QString language,
+                      std::shared_ptr<TaskRunner> runner)
+        : model_(std::move(model)), language_(language.toStdString()), runner_(std::move(runner)) {}
+
+    bool isAvailable() const override { return model_ != nullptr; }
+    bool supportsOnDeviceRecognition() const override { return true; }
+
+    std::shared_ptr<AudioBufferRecognitionRequest> makeAudioBufferRequest(
+        const RequestSettings& settings) override {
+        return std::make_shared<LiveRequest>(settings);
+    }
+    std::shared_ptr<FileRecognitionRequest> makeFileRequest(
+        const QString& path, const RequestSettings& settings) override {
+        return std::make_shared<FileRequest>(path, settings);
+    }
+
+    std::shared_ptr<RecognitionTask> startTask(std::shared_ptr<RecognitionRequest> request,
+                                               RecognitionHandler handler) override {
+        std::shared_ptr<Job> job;
+        if (auto live = std::dynamic_pointer_cast<LiveRequest>(request)) {
+            job = std::make_shared<LiveJob>(live->stream(), model_, language_,
+                                            live->settings().addsPunctuation, std::move(handler),
+                                            LiveJob::Tuning{});
+        } else if (auto file = std::dynamic_pointer_cast<FileRequest>(request)) {
+            job = std::make_shared<FileJob>(file->path(), model_, language_,
+                                            file->settings().addsPunctuation, std::move(handler));
+        } else {
+            return nullptr;
+        }
+        runner_->start(job);
+        return std::make_shared<JobTask>(job);
+    }
+
+private:
+    std::shared_ptr<WhisperModel> model_;
+    const std::string language_;
+    std::shared_ptr<TaskRunner> runner_;
+};
+
+}  // namespace
+
+QStringList WhisperSpeechService::defaultModelFolders() {
+    QStringList folders;
+    const QString user = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    if (!user.isEmpty()) {
+        folders << user + QStringLiteral("/Sonarel/modelos");
+    }
+    for (const QString& data :
+         QStandardPaths::standardLocations(QStandardPaths::GenericDataLocation)) {
+        if (data != user) {
+            folders << data + QStringLiteral("/sonarel/modelos");
+        }
+    }
+    return folders;
+}
+
+int WhisperSpeechService::defaultThreads() {
+    return int(std::clamp(std::thread::hardware_concurrency(), 1u, 4u));
+}
+
+QString WhisperSpeechService::findModel(const QStringList& folders) {
+    for (const QString& folder : folders) {
+        const QDir dir(folder);
+        if (QFileInfo(dir.filePath(kDefaultModel)).isFile()) {
+            return dir.filePath(kDefaultModel);
+        }
+        // English-only models (".en") cannot hear Spanish.
+        QStringList others = dir.entryList({QStringLiteral("ggml-*.bin")}, QDir::Files, QDir::Name);
+        others.removeIf([](const QString& name) { return name.contains(QLatin1String(".en")); });
+        if (!others.isEmpty()) {
+            return dir.filePath(others.first());
+        }
+    }
+    return {};
+}
+
+QString WhisperSpeechService::languageFor(const QString& localeId) {
+    static const QRegularExpression form(QStringLiteral("^([A-Za-z]{2,3})(?:[-_][A-Za-z0-9]+)*$"));
+    const QRegularExpressionMatch match = form.match(localeId);
+    if (!match.hasMatch()) {
+        return {};
+    }
+    const QString language = match.captured(1).toLower();
+    return WhisperModel::knowsLanguage(language) ? language : QString();
+}
+
+WhisperSpeechService::WhisperSpeechService() : WhisperSpeechService(Options{}) {}
+
+WhisperSpeechService::WhisperSpeechService(Options options)
+    : options_(std::move(options)), runner_(std::make_shared<TaskRunner>()) {}
+
+WhisperSpeechService::~WhisperSpeechService() {
+    runner_->shutdown();
+}
+
+void WhisperSpeechService::requestAuthorization(std::function<void(SpeechAuthorization)> answer) {
+    // Nothing leaves the machine, so there is nothing to consent to.
+    answer(SpeechAuthorization::Authorized);
+}
+
+std::unique_ptr<SpeechRecognizer> WhisperSpeechService::recognizerFor(const QString& localeId) {
+    const QString language = languageFor(localeId);
+    if (language.isEmpty()) {
+        return nullptr;
+    }
+    std::optional<Loaded> loaded = model();
+    if (!loaded) {
+        return nullptr;
+    }
+    return std::make_unique<WhisperRecognizer>(loaded->model, language, runner_);
+}
+
+void WhisperSpeechService::preload() {
+    model();
+}
+
+std::optional<WhisperSpeechService::Loaded> WhisperSpeechService::model() {
+    const QString path = findModel(options_.modelFolders);
+    std::lock_guard guard(lock_);
+    if (path.isEmpty()) {
+        return std::nullopt;
+    }
+    // A model installed, replaced or mended while the program runs is picked up at the next
+    // request.
+    if (!loaded_ || loaded_->path != path || !loaded_->model) {
+        loaded_ = Loaded{path, WhisperModel::load(path, options_.threads)};
+    }
+    return loaded_;
+}
+
+}  // namespace sonarel::whisper

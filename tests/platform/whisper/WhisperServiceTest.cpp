@@ -1,0 +1,220 @@
+#include "WhisperTestSupport.h"
+#include "platform/whisper/WhisperErrors.h"
+#include "platform/whisper/WhisperSpeechService.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+namespace sonarel::testing {
+namespace {
+
+using whisper::WhisperSpeechService;
+
+// A model folder holding the generated test model under a name of its own.
+QString modelFolder(QTemporaryDir& dir) {
+    const QString folder = dir.filePath(QStringLiteral("modelos"));
+    QDir().mkpath(folder);
+    QFile::link(QStringLiteral(SONAREL_TEST_MODEL), folder + QStringLiteral("/ggml-tiny-test.bin"));
+    return folder;
+}
+
+class WhisperService : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        home_ = new QTemporaryDir;
+        service_ = new WhisperSpeechService({{modelFolder(*home_)}, 2});
+        const QString wav = speechWav(home_->path(), QStringLiteral("voz.wav"),
+                                      QStringLiteral("hola, esto es una prueba del dictado"));
+        speech_ = new Audio(readAudio(wav));
+    }
+    static void TearDownTestSuite() {
+        delete service_;
+        delete speech_;
+        delete home_;
+    }
+
+    std::unique_ptr<SpeechRecognizer> spanish() { return service_->recognizerFor("es-MX"); }
+
+    static QTemporaryDir* home_;
+    static WhisperSpeechService* service_;
+    static Audio* speech_;
+};
+QTemporaryDir* WhisperService::home_ = nullptr;
+WhisperSpeechService* WhisperService::service_ = nullptr;
+Audio* WhisperService::speech_ = nullptr;
+
+TEST_F(WhisperService, SpanishLocalesAndKnownLanguagesHaveRecognizersOthersNone) {
+    for (const char* id :
+         {"es", "es-MX", "es-ES", "es-AR", "es-CO", "es-CL", "es-US", "es-419", "es_PE"}) {
+        auto recognizer = service_->recognizerFor(id);
+        ASSERT_TRUE(recognizer) << id;
+        EXPECT_TRUE(recognizer->isAvailable()) << id;
+        EXPECT_TRUE(recognizer->supportsOnDeviceRecognition()) << id;
+    }
+    EXPECT_TRUE(service_->recognizerFor("en-US"));
+    EXPECT_TRUE(service_->recognizerFor("fr"));
+    for (const char* id : {"xx-YY", "", "zz", "español", "es MX", "-MX"}) {
+        EXPECT_FALSE(service_->recognizerFor(id)) << id;
+    }
+    std::optional<SpeechAuthorization> answer;
+    service_->requestAuthorization([&](SpeechAuthorization a) { answer = a; });
+    EXPECT_EQ(answer, SpeechAuthorization::Authorized);
+}
+
+TEST_F(WhisperService, LiveSpeechGivesWholeTextPartialsInOrderThenOneFinal) {
+    auto recognizer = spanish();
+    auto request = recognizer->makeAudioBufferRequest({});
+    EXPECT_TRUE(request->requiresOnDeviceRecognition());
+    Collector collector;
+    auto task = recognizer->startTask(request, collector.handler());
+    // Stereo at the capture's usual 48 kHz, then a pause that closes the utterance.
+    Audio stereo;
+    stereo.channels = 2;
+    stereo.rate = 48000;
+    const QString converted = home_->filePath(QStringLiteral("voz48.wav"));
+    ASSERT_TRUE(runTool("sox", {home_->filePath("voz.wav"), "-r", "48000", "-c", "2", converted}));
+    feed(*request, concatenate(readAudio(converted), silence(1.0, 48000, 2)), true);
+    const double spoken = collector.seconds();
+    request->endAudio();
+    ASSERT_TRUE(collector.waitEnded(spoken + 10));
+
+    const auto deliveries = collector.deliveries();
+    ASSERT_GE(deliveries.size(), 3u);
+    for (size_t i = 0; i + 1 < deliveries.size(); ++i) {
+        ASSERT_TRUE(deliveries[i].result) << i;
+        EXPECT_FALSE(deliveries[i].result->isFinal) << i;
+        EXPECT_FALSE(deliveries[i].error);
+    }
+    const auto& last = deliveries.back();
+    ASSERT_TRUE(last.result);
+    EXPECT_TRUE(last.result->isFinal);
+    EXPECT_FALSE(last.result->text.isEmpty());
+    EXPECT_GT(last.at, spoken);
+    // While the speech went on, no gap between results came near a second.
+    for (size_t i = 1; i < deliveries.size() && deliveries[i].at < spoken - 1.0; ++i) {
+        EXPECT_LT(deliveries[i].at - deliveries[i - 1].at, 1.0) << i;
+    }
+    // The final holds what the closed utterance committed.
+    EXPECT_EQ(last.result->text, deliveries[deliveries.size() - 2].result->text);
+}
+
+TEST_F(WhisperService, SilenceDeliversNothingThenNoSpeechCode) {
+    auto recognizer = spanish();
+    auto request = recognizer->makeAudioBufferRequest({});
+    Collector collector;
+    auto task = recognizer->startTask(request, collector.handler());
+    feed(*request, silence(2.0), true);
+    EXPECT_TRUE(collector.deliveries().empty());
+    request->endAudio();
+    ASSERT_TRUE(collector.waitEnded(5));
+    const auto deliveries = collector.deliveries();
+    ASSERT_EQ(deliveries.size(), 1u);
+    ASSERT_TRUE(deliveries[0].error);
+    EXPECT_EQ(deliveries[0].error->code, 1110);
+    EXPECT_EQ(deliveries[0].error->domain, whisper::kErrorDomain);
+    EXPECT_FALSE(deliveries[0].error->description.isEmpty());
+}
+
+TEST_F(WhisperService, CancelStopsPromptlyAndNothingArrivesAfterIt) {
+    auto recognizer = spanish();
+    auto request = recognizer->makeAudioBufferRequest({});
+    Collector collector;
+    auto task = recognizer->startTask(request, collector.handler());
+    // Speech without a pause, fed at once: the worker is busy decoding when the cancel comes.
+    Audio longSpeech = *speech_;
+    for (int i = 0; i < 3; ++i) {
+        longSpeech = concatenate(longSpeech, *speech_);
+    }
+    feed(*request, longSpeech, false);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    task->cancel();
+    const size_t atCancel = collector.deliveries().size();
+    task.reset();
+    request->endAudio();
+    request.reset();
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    EXPECT_EQ(collector.deliveries().size(), atCancel);
+}
+
+TEST_F(WhisperService, RequestDroppedOnAnotherThreadEndsTheTask) {
+    auto recognizer = spanish();
+    auto request = recognizer->makeAudioBufferRequest({});
+    Collector collector;
+    auto task = recognizer->startTask(request, collector.handler());
+    task.reset();  // the service keeps the task running
+    std::thread capture([request = std::move(request)]() mutable {
+        feed(*request, concatenate(*speech_, silence(0.7, speech_->rate)), false);
+        request.reset();  // the last reference goes on the capture thread
+    });
+    capture.join();
+    ASSERT_TRUE(collector.waitEnded(15));
+    EXPECT_TRUE(collector.deliveries().back().result->isFinal);
+}
+
+TEST_F(WhisperService, WithoutPunctuationResultsCarryNoMarks) {
+    auto recognizer = spanish();
+    RequestSettings settings;
+    settings.addsPunctuation = false;
+    auto request = recognizer->makeAudioBufferRequest(settings);
+    Collector collector;
+    auto task = recognizer->startTask(request, collector.handler());
+    feed(*request, concatenate(*speech_, silence(0.7, speech_->rate)), false);
+    request->endAudio();
+    ASSERT_TRUE(collector.waitEnded(15));
+    for (const auto& d : collector.deliveries()) {
+        ASSERT_TRUE(d.result);
+        for (qsizetype i = 0; i < d.result->text.size(); ++i) {
+            const QString& t = d.result->text;
+            if (t[i].isPunct()) {
+                EXPECT_TRUE(i > 0 && i + 1 < t.size() && t[i - 1].isLetterOrNumber() &&
+                            t[i + 1].isLetterOrNumber())
+                    << t.toStdString();
+            }
+        }
+    }
+}
+
+TEST(WhisperModelFiles, NoModelMeansNoRecognizerAndBrokenModelsAreUnavailable) {
+    QTemporaryDir dir;
+    const QString folder = dir.filePath("modelos");
+    WhisperSpeechService empty({{folder}, 1});
+    EXPECT_FALSE(empty.recognizerFor("es-MX"));
+
+    QDir().mkpath(folder);
+    const QString path = folder + "/ggml-base.bin";
+    QFile original(QStringLiteral(SONAREL_TEST_MODEL));
+    ASSERT_TRUE(original.open(QIODevice::ReadOnly));
+    const QByteArray head = original.read(4 << 20);
+    std::mt19937 random(7);
+    QByteArray noise(1 << 16, '\0');
+    for (char& c : noise) {
+        c = char(random());
+    }
+    const std::vector<QByteArray> broken = {QByteArray(),         head.left(3), head.left(1000),
+                                            head.left(300000),    head,         noise,
+                                            head.left(48) + noise};
+    for (size_t i = 0; i < broken.size(); ++i) {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(broken[i]);
+        file.close();
+        WhisperSpeechService service({{folder}, 1});
+        auto recognizer = service.recognizerFor("es-MX");
+        ASSERT_TRUE(recognizer) << i;
+        EXPECT_FALSE(recognizer->isAvailable()) << i;
+    }
+    // Mended while running: the next request finds the whole model.
+    WhisperSpeechService service({{folder}, 1});
+    EXPECT_FALSE(service.recognizerFor("es-MX")->isAvailable());
+    QFile::remove(path);
+    ASSERT_TRUE(QFile::copy(QStringLiteral(SONAREL_TEST_MODEL), path));
+    EXPECT_TRUE(service.recognizerFor("es-MX")->isAvailable());
+}
+
+}  // namespace
+}  // namespace sonarel::testing
