@@ -16,19 +16,20 @@ Aplicacion::Aplicacion(QtClock& clock, ServiciosDeVoz& voz, ServiciosDeEscritori
       motor_({*voz.speech, *voz.audio, *voz.microphone, clock_}),
       paster_(*escritorio_.desktop, clock_),
       hotKey_(*escritorio_.hotKeys),
+      hud_(motor_, hudEstado_, clock_, *escritorio_.paneles),
+      coordinador_(
+          {motor_, preferencias_, historial_, paster_, hud_, hotKey_, *escritorio_.desktop}),
       ventana_(
           motor_,
           {preferencias_, paster_, historial_, clock_, abrirAjustesDelEscritorio,
            [this](const QString& nombre) { return elegirArchivoDeTexto(&ventana_, nombre); }},
           [this] { abrirCarpetaDeDictados(); }, [] { QApplication::quit(); }),
       bandeja_(motor_, paster_,
-               {[this] { motor_.toggle(); }, [this] { mostrarVentana(); },
+               {[this] { coordinador_.alternarDesdeAtajo(); }, [this] { mostrarVentana(); },
                 [this] { abrirCarpetaDeDictados(); }, [] { QApplication::quit(); }}) {}
 
 void Aplicacion::iniciar() {
-    preferencias_.registerDefaults(Preferences::valoresPorDefecto());
-    hotKey_.action = [this] { motor_.toggle(); };
-    hotKey_.registerHotKey();
+    coordinador_.configurar();
     bandeja_.mostrar();
     mostrarVentana();
 }

@@ -3,11 +3,14 @@
 #include "app/Bandeja.h"
 #include "app/Plataforma.h"
 #include "app/VentanaPrincipal.h"
+#include "control/Coordinador.h"
 #include "control/HotKey.h"
 #include "control/Preferences.h"
 #include "delivery/Paster.h"
 #include "engine/SpeechEngine.h"
 #include "history/Historial.h"
+#include "hud/HUD.h"
+#include "hud/HUDEstado.h"
 #include "platform/QtClock.h"
 
 #include <QObject>
@@ -21,7 +24,8 @@ class Aplicacion : public QObject {
 public:
     Aplicacion(QtClock& clock, ServiciosDeVoz& voz, ServiciosDeEscritorio escritorio);
 
-    // Finishes launching: the main window in front, the tray item, the hot key.
+    // Finishes launching: configures the coordinator (the hot key among it), shows the tray
+    // item and brings the main window to the front.
     void iniciar();
     // Shows the main window again and brings the application to the front.
     void mostrarVentana();
@@ -36,6 +40,9 @@ private:
     SpeechEngine motor_;
     Paster paster_;
     HotKey hotKey_;
+    HUDEstado hudEstado_;
+    HUD hud_;
+    Coordinador coordinador_;
     VentanaPrincipal ventana_;
     Bandeja bandeja_;
 };

@@ -1,5 +1,6 @@
 #include "app/Autoprueba.h"
 
+#include "engine/FileTranscription.h"
 #include "engine/Permissions.h"
 
 #include <QDir>
@@ -34,15 +35,18 @@ void ejecutarAutoprueba(const PeticionAutoprueba& peticion, ServiciosAutoprueba 
                 (sinConexion ? QStringLiteral("true") : QStringLiteral("false")));
             // A relative path is taken from the working directory.
             const QString ruta = QDir::current().absoluteFilePath(peticion.ruta);
-            servicios.transcribir(ruta, peticion.localeID, [servicios](Transcripcion resultado) {
-                if (resultado.exito) {
-                    servicios.escribirLinea(QStringLiteral("TRANSCRIPCION: ") + resultado.texto);
-                    servicios.terminar(0);
-                } else {
-                    servicios.escribirLinea(QStringLiteral("FALLO: ") + resultado.texto);
-                    servicios.terminar(3);
-                }
-            });
+            transcribirArchivo(
+                servicios.speech, ruta, peticion.localeID,
+                [servicios](const TranscriptionOutcome& resultado) {
+                    if (const auto* texto = std::get_if<QString>(&resultado)) {
+                        servicios.escribirLinea(QStringLiteral("TRANSCRIPCION: ") + *texto);
+                        servicios.terminar(0);
+                    } else {
+                        servicios.escribirLinea(QStringLiteral("FALLO: ") +
+                                                std::get<FalloVoz>(resultado).mensaje);
+                        servicios.terminar(3);
+                    }
+                });
         });
 }
 

@@ -22,18 +22,9 @@ struct PeticionAutoprueba {
 // "-"; a following argument that begins with "-" is not a locale. Nothing without a path.
 std::optional<PeticionAutoprueba> leerAutoprueba(const QStringList& argumentos);
 
-// The outcome of transcribing a file: its text, or the failure's message.
-struct Transcripcion {
-    bool exito = false;
-    QString texto;  // the text on success, the message on failure
-};
-
 struct ServiciosAutoprueba {
     SpeechService& speech;
     MicrophoneConsent& microphone;
-    std::function<void(const QString& rutaAbsoluta, const QString& localeID,
-                       std::function<void(Transcripcion)> hecho)>
-        transcribir;
     std::function<void(const QString& linea)> escribirLinea;
     std::function<void(int estado)> terminar;
 };

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "app/Autoprueba.h"
 #include "platform/AudioInput.h"
 #include "platform/Clock.h"
 #include "platform/Desktop.h"
@@ -9,28 +8,32 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 namespace sonarel {
 
-// The recognizer, the microphone and file transcription: all the self-test needs, and nothing
-// that needs a display.
+class PanelWindowing;
+class PulseConnection;
+
+// The recognizer and the microphone: all the self-test needs, and nothing that needs a display.
 struct ServiciosDeVoz {
+    std::shared_ptr<PulseConnection> sonido;  // shared by the microphone and its consent
     std::unique_ptr<SpeechService> speech;
     std::unique_ptr<AudioInput> audio;
     std::unique_ptr<MicrophoneConsent> microphone;
-    std::function<void(const QString& ruta, const QString& localeID,
-                       std::function<void(Transcripcion)> hecho)>
-        transcribir;
 };
 
-// The desktop: its applications, clipboard and keystrokes, and the system-wide shortcut.
+// The desktop: its applications, clipboard and keystrokes, the system-wide shortcut, and the
+// floating panel's window hints.
 struct ServiciosDeEscritorio {
     std::unique_ptr<Desktop> desktop;
     std::unique_ptr<HotKeyService> hotKeys;
+    std::unique_ptr<PanelWindowing> paneles;
 };
 
-// The Linux back ends.
+// The Linux back ends: whisper.cpp and PulseAudio; X11 for the desktop, which is none when the
+// application does not run on an X server.
 ServiciosDeVoz crearServiciosDeVoz();
-ServiciosDeEscritorio crearServiciosDeEscritorio(const Clock& clock);
+std::optional<ServiciosDeEscritorio> crearServiciosDeEscritorio(Clock& clock);
 
 }  // namespace sonarel

@@ -1,28 +1,36 @@
 #include "app/Plataforma.h"
 
-#include "platform/doubles/FakeDesktop.h"
-#include "platform/doubles/FakeHotKeyService.h"
-#include "platform/doubles/PushAudioInput.h"
-#include "platform/doubles/ScriptedSpeechService.h"
+#include "delivery/Terminales.h"
+#include "platform/pulse/PulseAudioInput.h"
+#include "platform/pulse/PulseConnection.h"
+#include "platform/pulse/PulseMicrophoneConsent.h"
+#include "platform/whisper/WhisperSpeechService.h"
+#include "platform/x11/X11Desktop.h"
+#include "platform/x11/X11HotKeyService.h"
+#include "platform/x11/X11PanelWindowing.h"
 
 namespace sonarel {
 
-// Stand-ins until the PulseAudio, whisper and X11 back ends are wired in.
 ServiciosDeVoz crearServiciosDeVoz() {
     ServiciosDeVoz voz;
-    voz.speech = std::make_unique<doubles::ScriptedSpeechService>();
-    voz.audio = std::make_unique<doubles::PushAudioInput>();
-    voz.microphone = std::make_unique<doubles::FakeMicrophoneConsent>();
-    voz.transcribir = [](const QString&, const QString&, std::function<void(Transcripcion)> hecho) {
-        hecho({false, QStringLiteral("no hay reconocedor")});
-    };
+    voz.sonido = std::make_shared<PulseConnection>();
+    voz.speech = std::make_unique<whisper::WhisperSpeechService>();
+    voz.audio = std::make_unique<PulseAudioInput>(*voz.sonido);
+    voz.microphone = std::make_unique<PulseMicrophoneConsent>(*voz.sonido);
     return voz;
 }
 
-ServiciosDeEscritorio crearServiciosDeEscritorio(const Clock& clock) {
+std::optional<ServiciosDeEscritorio> crearServiciosDeEscritorio(Clock& clock) {
+    std::unique_ptr<x11::X11Desktop> desktop =
+        x11::X11Desktop::create(clock, [](const QString& id) { return terminales().contains(id); });
+    std::unique_ptr<x11::X11HotKeyService> hotKeys = x11::X11HotKeyService::create();
+    if (!desktop || !hotKeys) {
+        return std::nullopt;
+    }
     ServiciosDeEscritorio escritorio;
-    escritorio.desktop = std::make_unique<doubles::FakeDesktop>(clock);
-    escritorio.hotKeys = std::make_unique<doubles::FakeHotKeyService>();
+    escritorio.desktop = std::move(desktop);
+    escritorio.hotKeys = std::move(hotKeys);
+    escritorio.paneles = std::make_unique<x11::X11PanelWindowing>();
     return escritorio;
 }
 

@@ -55,15 +55,20 @@ int main(int argc, char* argv[]) {
     ServiciosDeVoz voz = crearServiciosDeVoz();
     std::unique_ptr<Aplicacion> aplicacion;
     if (primera) {
-        aplicacion = std::make_unique<Aplicacion>(clock, voz, crearServiciosDeEscritorio(clock));
-        QObject::connect(&instancia, &InstanciaUnica::activada, aplicacion.get(),
-                         &Aplicacion::mostrarVentana);
+        std::optional<ServiciosDeEscritorio> escritorio = crearServiciosDeEscritorio(clock);
+        if (escritorio) {
+            aplicacion = std::make_unique<Aplicacion>(clock, voz, std::move(*escritorio));
+            QObject::connect(&instancia, &InstanciaUnica::activada, aplicacion.get(),
+                             &Aplicacion::mostrarVentana);
+        } else if (!autoprueba) {
+            std::fputs("Sonarel necesita un escritorio X11.\n", stderr);
+            return 1;
+        }
     }
     if (autoprueba) {
         postToMain([&voz, peticion = *autoprueba] {
-            ejecutarAutoprueba(peticion,
-                               {*voz.speech, *voz.microphone, voz.transcribir, escribirLinea,
-                                [](int estado) { QCoreApplication::exit(estado); }});
+            ejecutarAutoprueba(peticion, {*voz.speech, *voz.microphone, escribirLinea,
+                                          [](int estado) { QCoreApplication::exit(estado); }});
         });
     }
     if (aplicacion) {

@@ -58,64 +58,79 @@ TEST(LeerAutoprueba, NoSelfTestWithoutTheSwitchOrWithoutAPath) {
 
 class Autoprueba : public ::testing::Test {
 protected:
-    // Runs the self-test until it ends; the transcription answers `resultado`.
-    void ejecutar(const PeticionAutoprueba& peticion, Transcripcion resultado) {
-        ejecutarAutoprueba(peticion, {speech, microphone,
-                                      [this, resultado](const QString& ruta, const QString& locale,
-                                                        std::function<void(Transcripcion)> hecho) {
-                                          rutaPedida = ruta;
-                                          localePedido = locale;
-                                          hecho(resultado);
-                                      },
-                                      [this](const QString& linea) { lineas << linea; },
-                                      [this](int codigo) { estado = codigo; }});
-        ASSERT_TRUE(testing::waitUntil([this] { return estado.has_value(); }));
+    // Starts the self-test; it ends when the scripted recognizer answers.
+    void empezar(const PeticionAutoprueba& peticion) {
+        ejecutarAutoprueba(peticion,
+                           {speech, microphone, [this](const QString& linea) { lineas << linea; },
+                            [this](int codigo) { estado = codigo; }});
+    }
+
+    // Waits for the file task, and answers the file it reads.
+    QString tareaDeArchivo() {
+        if (!testing::waitUntil([this] { return !speech.tasks().empty(); })) {
+            return {};
+        }
+        auto request =
+            std::dynamic_pointer_cast<doubles::ScriptedFileRequest>(speech.tasks()[0]->request);
+        return request ? request->path : QString();
+    }
+
+    bool terminado() {
+        return testing::waitUntil([this] { return estado.has_value(); });
     }
 
     doubles::ScriptedSpeechService speech;
     doubles::FakeMicrophoneConsent microphone;
     QStringList lineas;
     std::optional<int> estado;
-    QString rutaPedida;
-    QString localePedido;
 };
 
 TEST_F(Autoprueba, SuccessPrintsAvailabilityThenTheTextUnchangedAndEndsWithZero) {
-    ejecutar({"voz.wav", "es-ES"}, {true, QStringLiteral(" Hola,\nmundo. ")});
+    empezar({"voz.wav", "es-ES"});
+    EXPECT_EQ(tareaDeArchivo(), QDir::current().absoluteFilePath("voz.wav"));
+    EXPECT_EQ(speech.localesAsked().value(0), "es-ES");
+    speech.deliver(0, RecognitionResult{QStringLiteral(" Hola,\nmundo. "), true});
+    ASSERT_TRUE(terminado());
     EXPECT_EQ(lineas,
               (QStringList{"sin_conexion_disponible=true", "TRANSCRIPCION:  Hola,\nmundo. "}));
     EXPECT_EQ(estado, 0);
-    EXPECT_EQ(rutaPedida, QDir::current().absoluteFilePath("voz.wav"));
-    EXPECT_EQ(localePedido, "es-ES");
 }
 
 TEST_F(Autoprueba, FailurePrintsTheMessageAndEndsWithThree) {
     speech.onDeviceSupported = false;
-    ejecutar({"/no/existe.wav", "es-MX"}, {false, QStringLiteral("No se pudo leer el archivo")});
-    EXPECT_EQ(lineas,
-              (QStringList{"sin_conexion_disponible=false", "FALLO: No se pudo leer el archivo"}));
+    empezar({"/no/existe.wav", "es-MX"});
+    EXPECT_EQ(tareaDeArchivo(), "/no/existe.wav");
+    speech.deliver(0, std::nullopt,
+                   RecognitionError{1, QStringLiteral("x"), QStringLiteral("No se pudo leer")});
+    ASSERT_TRUE(terminado());
+    EXPECT_EQ(lineas, (QStringList{"sin_conexion_disponible=false", "FALLO: 1: No se pudo leer"}));
     EXPECT_EQ(estado, 3);
-    EXPECT_EQ(rutaPedida, "/no/existe.wav");
 }
 
-TEST_F(Autoprueba, ALocaleWithoutRecognizerIsNotAvailableOffline) {
+TEST_F(Autoprueba, ALocaleWithoutRecognizerFailsAfterSayingItIsNotAvailableOffline) {
     speech.localesWithoutRecognizer << QStringLiteral("xx-YY");
-    ejecutar({"voz.wav", "xx-YY"}, {false, QStringLiteral("sin reconocedor")});
-    EXPECT_EQ(lineas.value(0), "sin_conexion_disponible=false");
+    empezar({"voz.wav", "xx-YY"});
+    ASSERT_TRUE(terminado());
+    EXPECT_EQ(lineas, (QStringList{"sin_conexion_disponible=false",
+                                   "FALLO: No hay reconocedor para xx-YY"}));
+    EXPECT_EQ(estado, 3);
 }
 
 TEST_F(Autoprueba, DeniedSpeechRecognitionPrintsOneLineAndEndsWithTwo) {
     speech.authorization = SpeechAuthorization::Denied;
-    microphone.granted = true;
-    ejecutar({"voz.wav", "es-MX"}, {true, QStringLiteral("nunca")});
+    empezar({"voz.wav", "es-MX"});
+    ASSERT_TRUE(terminado());
     EXPECT_EQ(lineas, QStringList{"FALLO: sin permiso de Reconocimiento de voz"});
     EXPECT_EQ(estado, 2);
-    EXPECT_TRUE(rutaPedida.isEmpty());
+    EXPECT_TRUE(speech.tasks().empty());
 }
 
 TEST_F(Autoprueba, ADeniedMicrophoneDoesNotMatter) {
     microphone.granted = false;
-    ejecutar({"voz.wav", "es-MX"}, {true, QStringLiteral("hola")});
+    empezar({"voz.wav", "es-MX"});
+    ASSERT_FALSE(tareaDeArchivo().isEmpty());
+    speech.deliver(0, RecognitionResult{QStringLiteral("hola"), true});
+    ASSERT_TRUE(terminado());
     EXPECT_EQ(estado, 0);
 }
 
