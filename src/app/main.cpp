@@ -5,6 +5,7 @@
 #include "platform/MainThread.h"
 
 #include <QApplication>
+#include <QIcon>
 
 #include <cstdio>
 #include <memory>
@@ -35,6 +36,7 @@ int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Sonarel"));
     QApplication::setDesktopFileName(QStringLiteral("sonarel"));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/sonarel/sonarel.svg")));
     // Closing the main window leaves the tray item and the hot key working.
     QApplication::setQuitOnLastWindowClosed(false);
 
