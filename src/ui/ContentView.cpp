@@ -375,9 +375,12 @@ void ContentView::showEvent(QShowEvent* event) {
 
 void ContentView::changeEvent(QEvent* event) {
     QWidget::changeEvent(event);
-    // The preferences may have been edited elsewhere since the window was last in front.
+    // The preferences may have been edited elsewhere since the window was last in front: show
+    // what the store holds now, and hand it to the engine.
     if (event->type() == QEvent::ActivationChange && isActiveWindow()) {
+        servicios_.preferencias.sync();
         mostrarPreferencias();
+        sincronizar();
     }
 }
 

@@ -442,5 +442,22 @@ TEST_F(Ventana, ChangesWriteThePreferenceAndOnlyEngineSettingsResynchronise) {
     EXPECT_EQ(otra.autoStop(), 8);
 }
 
+TEST_F(Ventana, PreferencesChangedElsewhereShowAndReachTheEngineWhenTheWindowComesToTheFront) {
+    ContentView& v = abrir();
+    ASSERT_EQ(motor.localeID, "es-MX");
+    {
+        Preferences otra(QDir(home.path()).filePath(QStringLiteral("Sonarel.conf")));
+        otra.set(QString::fromLatin1(Preferences::kIdioma), QStringLiteral("es-CL"));
+        otra.set(QString::fromLatin1(Preferences::kAutoStop), 2.0);
+        otra.sync();
+    }
+    v.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&v));
+    EXPECT_EQ(v.selectorIdioma()->currentText(), "Español (Chile)");
+    EXPECT_TRUE(silencio(QStringLiteral("2 segundos"))->isChecked());
+    EXPECT_EQ(motor.localeID, "es-CL");
+    EXPECT_EQ(motor.autoStopSilence, 2);
+}
+
 }  // namespace
 }  // namespace sonarel
