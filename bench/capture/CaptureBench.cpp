@@ -50,13 +50,17 @@ int main(int argc, char** argv) {
 
     PulseConnection pulse;
     PulseAudioInput input(pulse);
+    const Clock::time_point connecting = Clock::now();
     const AudioFormat format = input.inputFormat();
+    const double connectMs =
+        std::chrono::duration<double, std::milli>(Clock::now() - connecting).count();
     if (format.sampleRate <= 0) {
         std::fprintf(stderr, "no usable default source\n");
         return 1;
     }
     std::printf("default source: %.0f Hz, %d channels; buffers of 2048 frames (%.1f ms)\n",
                 format.sampleRate, format.channelCount, 2048 / format.sampleRate * 1000);
+    std::printf("connecting and asking the format: %.1f ms\n", connectMs);
 
     std::mutex mutex;
     std::condition_variable arrived;
@@ -108,7 +112,15 @@ int main(int argc, char** argv) {
         "%.1f ms)\n",
         kStarts, sorted[sorted.size() / 2], sorted.back(), delays.front());
 
+    // The sound server's own cost without our capture, to tell what our stream adds to it.
     const char* serverPid = std::getenv("SONAREL_TEST_PULSE_PID");
+    double serverIdlePerMinute = -1;
+    if (serverPid != nullptr) {
+        const double idleSeconds = std::min(captureSeconds, 10.0);
+        const double idleBefore = processCpuSeconds(serverPid);
+        std::this_thread::sleep_for(std::chrono::duration<double>(idleSeconds));
+        serverIdlePerMinute = (processCpuSeconds(serverPid) - idleBefore) / idleSeconds * 60;
+    }
     const double serverBefore = serverPid != nullptr ? processCpuSeconds(serverPid) : -1;
     const double before = cpuSeconds();
     {
@@ -135,7 +147,10 @@ int main(int argc, char** argv) {
         used / wall * 100);
     if (serverBefore >= 0) {
         const double server = processCpuSeconds(serverPid) - serverBefore;
-        std::printf("sound server meanwhile: CPU %.2f s per minute\n", server / wall * 60);
+        std::printf(
+            "sound server meanwhile: CPU %.2f s per minute (%.2f s without our "
+            "capture)\n",
+            server / wall * 60, serverIdlePerMinute);
     }
     input.removeTap();
     return 0;

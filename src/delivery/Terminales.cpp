@@ -21,15 +21,18 @@ const QSet<QString>& terminales() {
         QStringLiteral("com.todesktop.230313mzl4w4u92"),
         QStringLiteral("com.jetbrains.intellij"),
         QStringLiteral("com.apple.dt.Xcode"),
-        // Linux application identifiers: reverse-DNS ids, or the window class. Ghostty announces
-        // its macOS identifier above.
+        // Linux application identifiers: reverse-DNS ids, or the window class. GTK applications
+        // announce their id only when they run with a session bus, so the class is here too.
+        // Ghostty announces its macOS identifier above.
         QStringLiteral("org.gnome.Terminal"),
         QStringLiteral("org.gnome.Console"),
+        QStringLiteral("kgx"),
         QStringLiteral("org.kde.konsole"),
         QStringLiteral("org.kde.yakuake"),
         QStringLiteral("org.xfce.Terminal"),
         QStringLiteral("Xfce4-terminal"),
         QStringLiteral("com.gexperts.Tilix"),
+        QStringLiteral("Tilix"),
         QStringLiteral("Terminator"),
         QStringLiteral("kitty"),
         QStringLiteral("Alacritty"),

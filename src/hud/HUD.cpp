@@ -14,6 +14,8 @@ HUD::HUD(SpeechEngine& motor, HUDEstado& estado, Clock& clock, PanelWindowing& v
 
 HUD::~HUD() = default;
 
+// The panel bypasses the window manager: a managed window gets a frame that would take the
+// clicks meant for the window below, and could be focused, listed or left on one workspace.
 // Where a compositor runs, the panel is a translucent capsule that fades; without one, a
 // translucent window would show black corners, so the panel is an opaque capsule-shaped window.
 void HUD::crearPanel(bool translucido) {

@@ -10,8 +10,11 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QGuiApplication>
 #include <QImage>
 #include <QMouseEvent>
+#include <QProcess>
+#include <QScreen>
 #include <QWidget>
 #include <QWindow>
 
@@ -62,7 +65,8 @@ protected:
     // Starts a dictation whose microphone hears a steady level.
     void escuchar(float amplitud) {
         motor.start();
-        ASSERT_TRUE(waitUntil([&] { return motor.isListening(); }));
+        ASSERT_TRUE(
+            waitUntil([&] { return motor.status() == Status::listening() && audio.hasTap(); }));
         for (int i = 0; i < 12; ++i) {
             audio.pushConstant(amplitud);
             clock.advance(0.06);
@@ -137,6 +141,38 @@ TEST_F(HUDEnX11, FloatsAboveTheFrontWindowWithoutTakingItsFocus) {
     EXPECT_EQ(ventanaConFoco(), xterm.ventana());
 }
 
+// Two monitors side by side on the test desktop's one screen, for as long as this lives.
+class DosMonitores {
+public:
+    DosMonitores() {
+        ejecutar("xrandr", {"--setmonitor", "izquierda", "640/169x800/254+0+0", "screen"});
+        ejecutar("xrandr", {"--setmonitor", "derecha", "640/169x800/254+640+0", "none"});
+    }
+    ~DosMonitores() {
+        ejecutar("xrandr", {"--delmonitor", "izquierda"});
+        ejecutar("xrandr", {"--delmonitor", "derecha"});
+        waitUntil([] { return QGuiApplication::screens().size() == 1; }, 5);
+    }
+};
+
+TEST_F(HUDEnX11, GoesToTheScreenUnderThePointer) {
+    DosMonitores monitores;
+    ASSERT_TRUE(waitUntil([] { return QGuiApplication::screens().size() == 2; }, 5));
+    for (const int x : {1000, 200}) {
+        xdotool({"mousemove", QString::number(x), "300"});
+        hud.mostrar();
+        ASSERT_TRUE(waitUntil([&] { return panelEnPantalla(); }));
+        const QScreen* pantalla = QGuiApplication::screenAt(QPoint(x, 300));
+        ASSERT_NE(pantalla, nullptr);
+        const QRect util = pantalla->availableGeometry();
+        EXPECT_TRUE(QRect(x < 640 ? 0 : 640, 0, 640, 800).contains(util)) << x;
+        const QRect esperado(util.x() + (util.width() - 560) / 2, util.bottom() + 1 - 96 - 54, 560,
+                             54);
+        EXPECT_EQ(geometriaEnPantalla(ventanaPanel()), esperado) << x;
+        hud.ocultar();
+    }
+}
+
 TEST_F(HUDEnX11, ClicksPassThroughToTheWindowBelow) {
     Diana diana;
     diana.setWindowTitle("hud-diana");
@@ -202,6 +238,34 @@ TEST_F(HUDEnX11, LiveTextKeepsItsLatestWordsInView) {
     EXPECT_TRUE(linea.endsWith("fin del dictado")) << linea.toStdString();
     EXPECT_LT(linea.size(), largo.size());
     hud.ocultar();
+}
+
+TEST_F(HUDEnX11, FadesATranslucentPanelWhereACompositorRuns) {
+    QProcess compositor;
+    compositor.start("xcompmgr", QStringList{});
+    ASSERT_TRUE(waitUntil([&] { return ventanas.compositing(); }, 5));
+
+    hud.mostrar();
+    EXPECT_TRUE(hud.panel()->testAttribute(Qt::WA_TranslucentBackground));
+    EXPECT_EQ(hud.panel()->windowOpacity(), 0.0);  // the fade starts from nothing
+    ASSERT_TRUE(waitUntil([&] { return panelEnPantalla(); }));
+    EXPECT_TRUE(waitUntil([&] { return hud.panel()->windowOpacity() == 1.0; }, 1));
+
+    hud.ocultar();
+    EXPECT_TRUE(panelEnPantalla());  // fading out
+    EXPECT_TRUE(waitUntil([&] { return !panelEnPantalla(); }, 1));
+    EXPECT_LT(hud.panel()->windowOpacity(), 0.05);
+
+    // Once the compositor is gone the panel is made again, opaque and shown at once.
+    compositor.kill();
+    compositor.waitForFinished();
+    ASSERT_TRUE(waitUntil([&] { return !ventanas.compositing(); }, 5));
+    hud.mostrar();
+    EXPECT_FALSE(hud.panel()->testAttribute(Qt::WA_TranslucentBackground));
+    EXPECT_EQ(hud.panel()->windowOpacity(), 1.0);
+    EXPECT_TRUE(waitUntil([&] { return panelEnPantalla(); }));
+    hud.ocultar();
+    EXPECT_FALSE(hud.panel()->isVisible());
 }
 
 // The bars of the meter as they appear in a screenshot, lit or not.

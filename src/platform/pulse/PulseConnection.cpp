@@ -7,7 +7,6 @@
 #include <pulse/timeval.h>
 
 #include <chrono>
-#include <stdexcept>
 
 namespace sonarel {
 namespace {
@@ -20,13 +19,20 @@ void wakeMainloop(pa_mainloop_api*, pa_time_event*, const timeval*, void* mainlo
 
 PulseConnection::PulseConnection(std::string server)
     : server_(std::move(server)), mainloop_(pa_threaded_mainloop_new()) {
-    if (mainloop_ == nullptr || pa_threaded_mainloop_start(mainloop_) < 0) {
-        throw std::runtime_error("libpulse could not start its main loop");
+    // Without a main loop (no thread could be made) every connection fails instead.
+    if (mainloop_ != nullptr && pa_threaded_mainloop_start(mainloop_) < 0) {
+        pa_threaded_mainloop_free(mainloop_);
+        mainloop_ = nullptr;
     }
-    pa_threaded_mainloop_set_name(mainloop_, "sonarel-audio");
+    if (mainloop_ != nullptr) {
+        pa_threaded_mainloop_set_name(mainloop_, "sonarel-audio");
+    }
 }
 
 PulseConnection::~PulseConnection() {
+    if (mainloop_ == nullptr) {
+        return;
+    }
     {
         Lock lock(*this);
         disconnect();
@@ -36,7 +42,8 @@ PulseConnection::~PulseConnection() {
 }
 
 PulseConnection::Lock::Lock(PulseConnection& connection)
-    : mainloop_(connection.mainloop_), locked_(!pa_threaded_mainloop_in_thread(mainloop_)) {
+    : mainloop_(connection.mainloop_),
+      locked_(mainloop_ != nullptr && !pa_threaded_mainloop_in_thread(mainloop_)) {
     if (locked_) {
         pa_threaded_mainloop_lock(mainloop_);
     }
@@ -53,6 +60,10 @@ pa_context* PulseConnection::ready(int& error) {
         return context_;
     }
     disconnect();
+    if (mainloop_ == nullptr) {
+        error = PA_ERR_INTERNAL;
+        return nullptr;
+    }
     pa_proplist* properties = pa_proplist_new();
     pa_proplist_sets(properties, PA_PROP_APPLICATION_NAME, "Sonarel");
     pa_proplist_sets(properties, PA_PROP_APPLICATION_ID, "sonarel");

@@ -109,6 +109,7 @@ void LiveJob::run() {
         while (incoming.size() >= step || (ended && !incoming.empty())) {
             const size_t n = std::min(step, incoming.size());
             utterance_.insert(utterance_.end(), incoming.begin(), incoming.begin() + n);
+            consumed_ += n;
             incoming.erase(incoming.begin(), incoming.begin() + n);
             for (bool voiced :
                  voice.classify(utterance_.data() + classified, utterance_.size() - classified)) {
@@ -138,7 +139,7 @@ void LiveJob::run() {
                 speechEnd = 0;
                 inSpeech = false;
                 decodedAt = 0;
-                deliver_(RecognitionResult{wholeText({}), false});
+                deliver(RecognitionResult{wholeText({}), false}, false);
             } else if (utterance_.size() >= longest) {
                 const size_t cut = quietestCut();
                 if (!commit(cut)) {
@@ -148,7 +149,7 @@ void LiveJob::run() {
                 classified -= cut;
                 speechEnd = speechEnd > cut ? speechEnd - cut : 0;
                 decodedAt = 0;
-                deliver_(RecognitionResult{wholeText({}), false});
+                deliver(RecognitionResult{wholeText({}), false}, false);
             }
         }
         // A partial decode only when nothing waits: behind the input it would show old audio.
@@ -158,14 +159,15 @@ void LiveJob::run() {
             if (!partial) {
                 return;
             }
-            deliver_(RecognitionResult{wholeText(*partial), false});
+            deliver(RecognitionResult{wholeText(*partial), false}, true);
         }
         if (ended && incoming.empty()) {
             if (inSpeech && !commit(utterance_.size())) {
                 return;
             }
             if (heardSpeech) {
-                deliver_(RecognitionResult{wholeText({}), true});
+                decodeSeconds_ = 0;
+                deliver(RecognitionResult{wholeText({}), true}, false);
             } else {
                 deliver_(std::nullopt, makeError(kNoSpeech, QStringLiteral("No se detectó voz.")));
             }
@@ -204,7 +206,10 @@ std::optional<QString> LiveJob::decode(size_t end, bool withPrompt) {
         decoding.prompt = committed_.last().right(kPromptCharacters);
     }
     decoding.cancelled = deliver_.cancelledFlag();
+    const auto start = std::chrono::steady_clock::now();
     const WhisperModel::Decoded decoded = model_->decode(decoding);
+    decodeSeconds_ =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     switch (decoded.outcome) {
         case WhisperModel::Outcome::done:
             return addsPunctuation_ ? decoded.text : withoutPunctuation(decoded.text);
@@ -216,6 +221,13 @@ std::optional<QString> LiveJob::decode(size_t end, bool withPrompt) {
     deliver_(std::nullopt, makeError(kRecognitionFailed,
                                      QStringLiteral("El reconocedor no pudo procesar el audio.")));
     return std::nullopt;
+}
+
+void LiveJob::deliver(RecognitionResult result, bool partial) {
+    if (tuning_.observe) {
+        tuning_.observe(consumed_, decodeSeconds_, partial);
+    }
+    deliver_(std::move(result));
 }
 
 QString LiveJob::wholeText(const QString& partial) const {

@@ -8,6 +8,7 @@
 #include <QStringList>
 #include <chrono>
 #include <condition_variable>
+#include <functional>
 
 #include <memory>
 #include <mutex>
@@ -65,6 +66,9 @@ public:
         double leadIn = 0.3;          // audio kept before the first voiced frame
         double longestUtterance = 8;  // then it is cut at its quietest point
         double partialStep = 0.25;    // new audio before the next partial decode
+        // For measurements: called before each result with the task's audio it covers (in
+        // 16 kHz samples) and the seconds its decoding took (0 when it needed none).
+        std::function<void(size_t covered, double decodeSeconds, bool partial)> observe;
     };
 
     LiveJob(std::shared_ptr<LiveStream> stream, std::shared_ptr<WhisperModel> model,
@@ -78,6 +82,7 @@ private:
     QString wholeText(const QString& partial) const;
     size_t quietestCut() const;
     void drop(size_t count);
+    void deliver(RecognitionResult result, bool partial);
 
     std::shared_ptr<LiveStream> stream_;
     std::shared_ptr<WhisperModel> model_;
@@ -88,6 +93,8 @@ private:
 
     std::vector<float> utterance_;  // the current utterance, from its lead-in on
     QStringList committed_;
+    size_t consumed_ = 0;  // samples of the task moved into utterances so far
+    double decodeSeconds_ = 0;
 };
 
 }  // namespace sonarel::whisper

@@ -42,6 +42,21 @@ bool processGone(qint64 pid) {
 
 }  // namespace
 
+std::optional<QString> applicationIdOfClass(const DesktopEntries& entries, const QString& instance,
+                                            const QString& className) {
+    std::optional<DesktopEntries::Entry> entry = entries.byWindowClass(className);
+    if (!entry) {
+        entry = entries.byWindowClass(instance);
+    }
+    if (entry && isReverseDns(entry->id)) {
+        return entry->id;
+    }
+    if (!className.isEmpty()) {
+        return className;
+    }
+    return instance.isEmpty() ? std::nullopt : std::optional<QString>(instance);
+}
+
 WindowIdentity identify(const X11Session& session, const DesktopEntries& entries,
                         xcb_window_t window) {
     WindowIdentity identity;
@@ -55,17 +70,7 @@ WindowIdentity identify(const X11Session& session, const DesktopEntries& entries
     } else if (auto kde = session.utf8(window, "_KDE_NET_WM_DESKTOP_FILE")) {
         identity.applicationId = kde;
     } else {
-        entry = entries.byWindowClass(className);
-        if (!entry) {
-            entry = entries.byWindowClass(instance);
-        }
-        if (entry && isReverseDns(entry->id)) {
-            identity.applicationId = entry->id;
-        } else if (!className.isEmpty()) {
-            identity.applicationId = className;
-        } else if (!instance.isEmpty()) {
-            identity.applicationId = instance;
-        }
+        identity.applicationId = applicationIdOfClass(entries, instance, className);
     }
     // The name comes from the application's desktop file, found by its id or, as file ids are
     // usually lower case, by its window's names.
@@ -108,20 +113,25 @@ bool X11Application::isTerminated() const {
 
 xcb_window_t X11Application::currentWindow() const {
     const std::vector<xcb_window_t> clients = session_.windows(session_.root(), "_NET_CLIENT_LIST");
-    if (std::find(clients.begin(), clients.end(), identity_.window) != clients.end() ||
-        identity_.pid <= 0) {
+    if (std::find(clients.begin(), clients.end(), identity_.window) != clients.end()) {
         return identity_.window;
     }
-    for (auto it = clients.rbegin(); it != clients.rend(); ++it) {
-        if (session_.cardinal(*it, "_NET_WM_PID") == identity_.pid) {
-            return *it;
+    if (identity_.pid > 0) {
+        for (auto it = clients.rbegin(); it != clients.rend(); ++it) {
+            if (session_.cardinal(*it, "_NET_WM_PID") == identity_.pid) {
+                return *it;
+            }
         }
     }
-    return identity_.window;
+    return XCB_WINDOW_NONE;
 }
 
 void X11Application::activate() {
+    // An application without a window left cannot come to the front: nothing to wait for.
     const xcb_window_t window = currentWindow();
+    if (window == XCB_WINDOW_NONE) {
+        return;
+    }
     if (activating_) {
         activating_(window);
     }

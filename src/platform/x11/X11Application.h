@@ -18,6 +18,11 @@ struct WindowIdentity {
     int activationPolicy = kRegularActivationPolicy;
 };
 
+// The application identifier of a window that announces only its WM_CLASS: the reverse-DNS id
+// of the desktop file announcing that class, else the class name.
+std::optional<QString> applicationIdOfClass(const DesktopEntries& entries, const QString& instance,
+                                            const QString& className);
+
 // The application identifier of a window: its reverse-DNS id where it carries one (GTK and KDE
 // properties, or the desktop file announcing its window class), else its WM_CLASS class name.
 WindowIdentity identify(const X11Session& session, const DesktopEntries& entries,
@@ -40,7 +45,8 @@ public:
     xcb_window_t window() const { return identity_.window; }
 
 private:
-    // The handle's window while it is listed; else another listed window of the same process.
+    // The handle's window while it is listed; else another listed window of the same process;
+    // else none.
     xcb_window_t currentWindow() const;
 
     X11Session session_;

@@ -4,6 +4,7 @@
 #include "platform/x11/XcbReply.h"
 
 #include <QClipboard>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QPointer>
 
@@ -37,7 +38,6 @@ X11Desktop::X11Desktop(X11Session session, Clock& clock, TerminalTest isTerminal
         (attributes ? attributes->your_event_mask : 0) | XCB_EVENT_MASK_PROPERTY_CHANGE;
     xcb_change_window_attributes(connection, session_.root(), XCB_CW_EVENT_MASK, &mask);
     xcb_flush(connection);
-    lastActive_ = session_.activeWindow();
     QCoreApplication::instance()->installNativeEventFilter(this);
 }
 
@@ -86,18 +86,11 @@ qint64 X11Desktop::processIdentifier() const {
 }
 
 std::optional<QString> X11Desktop::bundleIdentifier() const {
-    // What this process's own windows announce: Qt sets the desktop file name where one is
-    // given, and the application name, capitalised, as the window class.
-    const QString desktopFile = QGuiApplication::desktopFileName();
-    if (desktopFile.contains(QLatin1Char('.'))) {
-        return desktopFile;
-    }
-    QString className = QCoreApplication::applicationName();
-    if (className.isEmpty()) {
-        return std::nullopt;
-    }
-    className[0] = className[0].toUpper();
-    return className;
+    // What this process's own windows announce, by the rule applied to every window: Qt names
+    // the program in the instance and the application in the class of WM_CLASS.
+    return applicationIdOfClass(entries_,
+                                QFileInfo(QCoreApplication::applicationFilePath()).fileName(),
+                                QCoreApplication::applicationName());
 }
 
 void X11Desktop::setClipboardText(const QString& text) {
@@ -129,13 +122,12 @@ bool X11Desktop::nativeEventFilter(const QByteArray& eventType, void* message, q
 }
 
 void X11Desktop::activeWindowChanged() {
-    // Window managers pass through 0 between two windows: not an activation.
+    // Window managers pass through 0 between two windows: not an activation. The same window
+    // named again is announced again: window ids are reused once their client has gone.
     const xcb_window_t active = session_.activeWindow();
-    if (active == XCB_WINDOW_NONE || active == lastActive_) {
-        return;
+    if (active != XCB_WINDOW_NONE) {
+        emit applicationActivated(applicationOf(active));
     }
-    lastActive_ = active;
-    emit applicationActivated(applicationOf(active));
 }
 
 }  // namespace sonarel::x11

@@ -49,7 +49,6 @@ private:
     DesktopEntries entries_;
     XTestKeyboard keyboard_;
     xcb_atom_t activeWindowAtom_;
-    xcb_window_t lastActive_ = XCB_WINDOW_NONE;
 };
 
 }  // namespace sonarel::x11

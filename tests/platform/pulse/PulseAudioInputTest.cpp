@@ -24,11 +24,19 @@ namespace {
 using testing::PrivateSoundServer;
 using testing::waitUntil;
 
+// The shape of one delivered buffer.
+struct Shape {
+    bool hasSamples = false;  // a sample array for every channel
+    int channelCount = 0;
+    int frameCount = 0;
+    double sampleRate = 0;
+};
+
 // What a tap saw, written on the capture thread and read by the test.
 struct Recording {
     std::mutex mutex;
-    std::vector<AudioBuffer> shapes;  // each buffer's shape; `channels` no longer valid
-    std::vector<double> levels;       // each buffer's level on the meter's scale
+    std::vector<Shape> shapes;
+    std::vector<double> levels;  // each buffer's level on the meter's scale
     std::atomic<int> buffers{0};
     std::atomic<bool> inTap{false};
     std::atomic<int> interruptions{0};
@@ -40,14 +48,12 @@ struct Recording {
             inTap = true;
             {
                 std::lock_guard lock(mutex);
-                AudioBuffer shape = buffer;
-                shape.channels =
+                const bool hasSamples =
                     buffer.channels != nullptr &&
-                            std::all_of(buffer.channels, buffer.channels + buffer.channelCount,
-                                        [](const float* c) { return c != nullptr; })
-                        ? buffer.channels
-                        : nullptr;
-                shapes.push_back(shape);
+                    std::all_of(buffer.channels, buffer.channels + buffer.channelCount,
+                                [](const float* samples) { return samples != nullptr; });
+                shapes.push_back(
+                    {hasSamples, buffer.channelCount, buffer.frameCount, buffer.sampleRate});
                 levels.push_back(level::normalized(level::rmsOfFirstChannel(buffer)));
             }
             ++buffers;
@@ -70,11 +76,26 @@ struct Recording {
     }
 };
 
-void installAndStart(PulseAudioInput& input, Recording& recording, AudioFormat format) {
-    input.installTap(2048, format, recording.tap(), recording.interrupted());
-    ASSERT_EQ(input.start(), std::nullopt);
-    ASSERT_TRUE(input.isRunning());
-}
+// Captures into a recording while it lives; on the way out, also when an assertion ends the test
+// early, it stops and removes the tap before the recording goes.
+class Capture {
+public:
+    Capture(PulseAudioInput& input, Recording& recording, AudioFormat format) : input_(input) {
+        input.installTap(2048, format, recording.tap(), recording.interrupted());
+        started = input.start();
+    }
+    ~Capture() {
+        input_.stop();
+        input_.removeTap();
+    }
+    Capture(const Capture&) = delete;
+    Capture& operator=(const Capture&) = delete;
+
+    std::optional<QString> started;  // the start's failure, if any
+
+private:
+    PulseAudioInput& input_;
+};
 
 TEST(PulseAudioInput, DeliversWholeBuffersOfTheVoiceInTheSourceFormat) {
     QTemporaryDir dir;
@@ -89,7 +110,9 @@ TEST(PulseAudioInput, DeliversWholeBuffersOfTheVoiceInTheSourceFormat) {
     Recording recording;
     QElapsedTimer clock;
     clock.start();
-    installAndStart(input, recording, format);
+    Capture capture(input, recording, format);
+    ASSERT_EQ(capture.started, std::nullopt);
+    EXPECT_TRUE(input.isRunning());
     ASSERT_TRUE(recording.waitForBuffers(4));
     const int beforeVoice = recording.buffers;
     auto player = testing::playInto({}, voice);
@@ -100,8 +123,8 @@ TEST(PulseAudioInput, DeliversWholeBuffersOfTheVoiceInTheSourceFormat) {
     EXPECT_FALSE(input.isRunning());
 
     std::lock_guard lock(recording.mutex);
-    for (const AudioBuffer& shape : recording.shapes) {
-        EXPECT_NE(shape.channels, nullptr);
+    for (const Shape& shape : recording.shapes) {
+        EXPECT_TRUE(shape.hasSamples);
         EXPECT_EQ(shape.channelCount, 2);
         EXPECT_EQ(shape.frameCount, 2048);
         EXPECT_EQ(shape.sampleRate, 48000);
@@ -127,7 +150,8 @@ TEST(PulseAudioInput, RemovedTapIsNeverCalledAgainAndStopEndsDelivery) {
     const AudioFormat format = input.inputFormat();
     for (int session = 0; session < 3; ++session) {
         Recording recording;
-        installAndStart(input, recording, format);
+        Capture capture(input, recording, format);
+        ASSERT_EQ(capture.started, std::nullopt);
         ASSERT_TRUE(recording.waitForBuffers(3)) << "session " << session;
         if (session == 1) {
             // Removed while capture goes on: not running now, and never called again.
@@ -238,7 +262,8 @@ TEST(PulseAudioInput, SourceOrServerGoneInterruptsTheCaptureUntilTheyReturn) {
     {
         SCOPED_TRACE("the microphone unplugged");
         Recording recording;
-        installAndStart(input, recording, format);
+        Capture capture(input, recording, format);
+        ASSERT_EQ(capture.started, std::nullopt);
         ASSERT_TRUE(recording.waitForBuffers(2));
         ASSERT_TRUE(testing::pactl(server.address(), {QStringLiteral("unload-module"),
                                                       QStringLiteral("module-remap-source")}));
@@ -250,8 +275,6 @@ TEST(PulseAudioInput, SourceOrServerGoneInterruptsTheCaptureUntilTheyReturn) {
         EXPECT_EQ(recording.interruptions, 1);
         EXPECT_EQ(recording.interruption, pulse::kSourceLost);
         EXPECT_FALSE(recording.interruptedOnMainThread);
-        input.stop();
-        input.removeTap();
     }
     {
         SCOPED_TRACE("the microphone plugged in again");
@@ -262,13 +285,15 @@ TEST(PulseAudioInput, SourceOrServerGoneInterruptsTheCaptureUntilTheyReturn) {
         ASSERT_TRUE(testing::pactl(server.address(),
                                    {QStringLiteral("set-default-source"), QStringLiteral("vmic")}));
         Recording recording;
-        installAndStart(input, recording, input.inputFormat());
+        Capture capture(input, recording, input.inputFormat());
+        ASSERT_EQ(capture.started, std::nullopt);
         ASSERT_TRUE(recording.waitForBuffers(2));
     }
     {
         SCOPED_TRACE("the sound server killed");
         Recording recording;
-        installAndStart(input, recording, format);
+        Capture capture(input, recording, format);
+        ASSERT_EQ(capture.started, std::nullopt);
         ASSERT_TRUE(recording.waitForBuffers(2));
         server.kill();
         ASSERT_TRUE(waitUntil([&] { return recording.interruptions > 0; }));
@@ -276,13 +301,13 @@ TEST(PulseAudioInput, SourceOrServerGoneInterruptsTheCaptureUntilTheyReturn) {
         EXPECT_EQ(recording.interruption, pulse::kServerLost);
         EXPECT_EQ(input.inputFormat().sampleRate, 0);
         EXPECT_EQ(input.start(), pulse::kNoServer);
-        input.removeTap();
     }
     {
         SCOPED_TRACE("the sound server back");
         ASSERT_TRUE(server.start());
         Recording recording;
-        installAndStart(input, recording, input.inputFormat());
+        Capture capture(input, recording, input.inputFormat());
+        ASSERT_EQ(capture.started, std::nullopt);
         ASSERT_TRUE(recording.waitForBuffers(2));
         EXPECT_EQ(recording.interruptions, 0);
     }

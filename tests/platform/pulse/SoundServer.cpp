@@ -5,6 +5,8 @@
 #include <QFile>
 #include <QProcessEnvironment>
 
+#include <sys/prctl.h>
+
 #include <csignal>
 
 namespace sonarel::testing {
@@ -21,6 +23,10 @@ PrivateSoundServer::PrivateSoundServer(QString script) : script_(std::move(scrip
     environment.insert(QStringLiteral("PULSE_RUNTIME_PATH"), dir_.filePath(QStringLiteral("run")));
     environment.insert(QStringLiteral("PULSE_STATE_PATH"), dir_.filePath(QStringLiteral("state")));
     server_.setProcessEnvironment(environment);
+    // Should the test die without cleaning up, its servers die with it.
+    for (QProcess* process : {&server_, &listener_}) {
+        process->setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
+    }
     server_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     server_.setStandardOutputFile(QProcess::nullDevice());
     QFile file(dir_.filePath(QStringLiteral("server.pa")));

@@ -1,0 +1,306 @@
+// Prints the recognizer's figures: file real-time factor, live partial lag, the cost of a partial
+// early and late in a 55 s task, cancel latency and resident memory, for tiny- and base-shaped
+// models (random weights, real cost) at 2 threads.
+//   whisper_bench [tiny|base]... [file|live|cancel]...
+#include "TestAudio.h"
+#include "TestModel.h"
+#include "WhisperTestSupport.h"
+#include "platform/whisper/FileTask.h"
+#include "platform/whisper/LiveTask.h"
+#include "platform/whisper/WhisperModel.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include <sndfile.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <numeric>
+#include <random>
+#include <thread>
+
+using namespace sonarel;
+using namespace sonarel::testing;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+constexpr int kThreads = 2;
+
+double since(Clock::time_point start) {
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+double percentile(std::vector<double> values, double p) {
+    if (values.empty()) {
+        return 0;
+    }
+    std::sort(values.begin(), values.end());
+    return values[std::min(values.size() - 1, size_t(p * double(values.size() - 1) + 0.5))];
+}
+
+double residentMegabytes() {
+    QFile status(QStringLiteral("/proc/self/status"));
+    status.open(QIODevice::ReadOnly);
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:")) {
+            return line.mid(6).trimmed().split(' ').first().toDouble() / 1024;
+        }
+    }
+    return 0;
+}
+
+const char* const kSentences[] = {
+    "buenos días, quiero dictar una nota para la reunión de mañana",
+    "el informe trimestral tiene que estar listo antes del viernes",
+    "por favor, revisa los números de ventas de la región norte",
+    "la próxima semana empezamos con el nuevo proyecto de diseño",
+    "necesito que me envíes el contrato firmado lo antes posible",
+    "hoy hace un día estupendo para salir a caminar por el parque",
+    "recuerda comprar pan, leche y un poco de fruta fresca",
+    "la conferencia se celebra en el auditorio principal a las diez",
+};
+
+// Spoken sentences with pauses between them, `seconds` long, and where the speech is.
+struct Dictation {
+    Audio audio;
+    std::vector<std::pair<double, double>> speech;  // start and end of each sentence, seconds
+};
+
+Dictation dictation(const QString& dir, double seconds) {
+    std::vector<Audio> sentences;
+    for (size_t i = 0; i < std::size(kSentences); ++i) {
+        const QString wav = speechWav(dir, QStringLiteral("frase%1.wav").arg(i), kSentences[i]);
+        const QString wide = dir + QStringLiteral("/frase%1-48k.wav").arg(i);
+        runTool(QStringLiteral("sox"), {wav, "-r", "48000", "-c", "2", wide});
+        sentences.push_back(readAudio(wide));
+    }
+    Dictation d;
+    d.audio.channels = 2;
+    d.audio.rate = 48000;
+    std::mt19937 random(3);
+    std::uniform_real_distribution<double> pause(0.4, 1.0);
+    for (size_t i = 0; double(d.audio.samples.size()) / 2 / 48000 < seconds; ++i) {
+        const double start = double(d.audio.samples.size()) / 2 / 48000;
+        const Audio& s = sentences[i % sentences.size()];
+        d.audio.samples.insert(d.audio.samples.end(), s.samples.begin(), s.samples.end());
+        d.speech.push_back({start, double(d.audio.samples.size()) / 2 / 48000});
+        d.audio.samples.resize(d.audio.samples.size() + size_t(pause(random) * 48000) * 2, 0.0f);
+    }
+    d.audio.samples.resize(size_t(seconds * 48000) * 2);
+    return d;
+}
+
+bool writeWav(const QString& path, const Audio& audio) {
+    SF_INFO info{};
+    info.channels = audio.channels;
+    info.samplerate = int(audio.rate);
+    info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+    SNDFILE* file = sf_open(QFile::encodeName(path).constData(), SFM_WRITE, &info);
+    if (!file) {
+        return false;
+    }
+    sf_writef_float(file, audio.samples.data(), sf_count_t(audio.samples.size() / audio.channels));
+    sf_close(file);
+    return true;
+}
+
+void fileFactor(const QString& modelPath, const QString& wav, double seconds) {
+    auto model = whisper::WhisperModel::load(modelPath, kThreads);
+    std::optional<RecognitionResult> final;
+    whisper::FileJob job(
+        wav, model, "es", true,
+        [&](std::optional<RecognitionResult> r, std::optional<RecognitionError> e) {
+            if (e) {
+                std::printf("  file error %ld %s\n", e->code, qPrintable(e->description));
+            }
+            final = r;
+        });
+    const auto start = Clock::now();
+    job.run();
+    const double took = since(start);
+    std::printf("  file: %.0f s of audio in %.2f s, real-time factor %.3f (%lld characters)\n",
+                seconds, took, took / seconds, final ? qsizetype(final->text.size()) : -1LL);
+}
+
+void live(const QString& modelPath, const Dictation& d) {
+    auto model = whisper::WhisperModel::load(modelPath, kThreads);
+    struct Observed {
+        double at;
+        double covered;
+        double cost;
+        bool partial;
+    };
+    std::mutex lock;
+    std::vector<Observed> observed;
+    const auto start = Clock::now();
+    whisper::LiveJob::Tuning tuning;
+    tuning.observe = [&](size_t covered, double cost, bool partial) {
+        std::lock_guard guard(lock);
+        observed.push_back({since(start), double(covered) / 16000, cost, partial});
+    };
+    auto stream = std::make_shared<whisper::LiveStream>();
+    whisper::LiveJob job(
+        stream, model, "es", true, [](auto, auto) {}, tuning);
+    std::thread worker([&] { job.run(); });
+
+    // Fed in real time, in capture-sized buffers; the arrival time of every buffer is kept.
+    constexpr int kFrames = 2048;
+    std::vector<std::pair<double, double>> arrivals;  // audio time of the buffer's end, wall time
+    std::vector<float> left(kFrames), right(kFrames);
+    const size_t frames = d.audio.samples.size() / 2;
+    double peakResident = 0;
+    auto next = Clock::now();
+    for (size_t at = 0; at < frames; at += kFrames) {
+        const int n = int(std::min<size_t>(kFrames, frames - at));
+        for (int i = 0; i < n; ++i) {
+            left[i] = d.audio.samples[(at + i) * 2];
+            right[i] = d.audio.samples[(at + i) * 2 + 1];
+        }
+        const float* channels[] = {left.data(), right.data()};
+        stream->append(AudioBuffer{channels, 2, n, 48000});
+        arrivals.push_back({double(at + n) / 48000, since(start)});
+        if (arrivals.size() % 25 == 0) {
+            peakResident = std::max(peakResident, residentMegabytes());
+        }
+        next += std::chrono::microseconds(int64_t(n * 1e6 / 48000));
+        std::this_thread::sleep_until(next);
+    }
+    stream->end();
+    worker.join();
+
+    if (qEnvironmentVariableIsSet("SONAREL_BENCH_VERBOSE")) {
+        for (const Observed& o : observed) {
+            std::printf("    at %6.2f covered %6.2f cost %.3f %s\n", o.at, o.covered, o.cost,
+                        o.partial ? "partial" : "commit");
+        }
+    }
+    // Lag of every 20 ms of speech: from its arrival to the first result that covers it.
+    std::vector<double> lags;
+    for (const auto& [from, to] : d.speech) {
+        for (double t = from; t + 0.02 <= to; t += 0.02) {
+            const auto arrival =
+                std::lower_bound(arrivals.begin(), arrivals.end(), std::make_pair(t + 0.02, 0.0));
+            if (arrival == arrivals.end()) {
+                continue;
+            }
+            for (const Observed& o : observed) {
+                if (o.covered >= t + 0.02 && o.at >= arrival->second) {
+                    lags.push_back(o.at - arrival->second);
+                    break;
+                }
+            }
+        }
+    }
+    std::vector<double> early, late;
+    size_t partials = 0;
+    for (const Observed& o : observed) {
+        if (o.partial) {
+            ++partials;
+            if (o.at < 10) {
+                early.push_back(o.cost);
+            } else if (o.at > double(frames) / 48000 - 10) {
+                late.push_back(o.cost);
+            }
+        }
+    }
+    std::vector<double> gaps;
+    for (size_t i = 1; i < observed.size(); ++i) {
+        gaps.push_back(observed[i].at - observed[i - 1].at);
+    }
+    std::printf(
+        "  live (%.0f s task, %zu results, %zu partials): partial lag p50 %.2f s, p95 "
+        "%.2f s, max %.2f s\n",
+        double(frames) / 48000, observed.size(), partials, percentile(lags, 0.5),
+        percentile(lags, 0.95), percentile(lags, 1.0));
+    std::printf(
+        "  partial cost: first 10 s mean %.3f s p95 %.3f s (%zu); last 10 s mean %.3f s "
+        "p95 %.3f s (%zu)\n",
+        early.empty() ? 0 : std::accumulate(early.begin(), early.end(), 0.0) / early.size(),
+        percentile(early, 0.95), early.size(),
+        late.empty() ? 0 : std::accumulate(late.begin(), late.end(), 0.0) / late.size(),
+        percentile(late, 0.95), late.size());
+    std::printf("  resident memory while dictating: %.0f MB peak\n", peakResident);
+}
+
+void cancelLatency(const QString& modelPath, const Dictation& d) {
+    auto model = whisper::WhisperModel::load(modelPath, kThreads);
+    std::vector<double> latencies;
+    std::mt19937 random(5);
+    std::uniform_int_distribution<int> wait(150, 600);
+    Audio speech = d.audio;
+    speech.samples.resize(std::min(speech.samples.size(), size_t(7 * 48000 * 2)));
+    for (int round = 0; round < 15; ++round) {
+        auto stream = std::make_shared<whisper::LiveStream>();
+        auto job = std::make_shared<whisper::LiveJob>(
+            stream, model, "es", true, [](auto, auto) {}, whisper::LiveJob::Tuning{});
+        std::thread worker([job] { job->run(); });
+        constexpr int kFrames = 2048;
+        std::vector<float> left(kFrames), right(kFrames);
+        for (size_t at = 0; at + kFrames <= speech.samples.size() / 2; at += kFrames) {
+            for (int i = 0; i < kFrames; ++i) {
+                left[i] = speech.samples[(at + i) * 2];
+                right[i] = speech.samples[(at + i) * 2 + 1];
+            }
+            const float* channels[] = {left.data(), right.data()};
+            stream->append(AudioBuffer{channels, 2, kFrames, 48000});
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(wait(random)));
+        const auto start = Clock::now();
+        job->cancel();
+        worker.join();
+        latencies.push_back(since(start));
+    }
+    std::printf("  cancel: worker stopped after p50 %.1f ms, p95 %.1f ms, max %.1f ms\n",
+                1000 * percentile(latencies, 0.5), 1000 * percentile(latencies, 0.95),
+                1000 * percentile(latencies, 1.0));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    QStringList shapes, parts;
+    for (const QString& a : app.arguments().mid(1)) {
+        (a == "tiny" || a == "base" ? shapes : parts) << a;
+    }
+    if (shapes.isEmpty()) {
+        shapes = {"tiny", "base"};
+    }
+    if (parts.isEmpty()) {
+        parts = {"file", "live", "cancel"};
+    }
+    QTemporaryDir dir;
+    const Dictation file = dictation(dir.path(), 60);
+    const QString wav = dir.filePath("dictado.wav");
+    writeWav(wav, file.audio);
+    const Dictation task = dictation(dir.path(), 55);
+    for (const QString& shape : shapes) {
+        const QString path = QStringLiteral(SONAREL_TEST_MODELS "/ggml-%1-test.bin").arg(shape);
+        if (!QFileInfo::exists(path) &&
+            !writeTestModel(path.toStdString(),
+                            shape == "base" ? ModelShape::base : ModelShape::tiny)) {
+            std::printf("cannot write %s\n", qPrintable(path));
+            return 1;
+        }
+        std::printf("%s-shaped model, %d threads:\n", qPrintable(shape), kThreads);
+        std::fflush(stdout);
+        if (parts.contains("file")) {
+            fileFactor(path, wav, 60);
+        }
+        std::fflush(stdout);
+        if (parts.contains("live")) {
+            live(path, task);
+        }
+        std::fflush(stdout);
+        if (parts.contains("cancel")) {
+            cancelLatency(path, task);
+        }
+        std::fflush(stdout);
+    }
+    return 0;
+}
