@@ -18,7 +18,7 @@
 #include <QPushButton>
 #include <QSaveFile>
 #include <QShortcut>
-#include <QTextBlock>
+#include <QTextFormat>
 #include <QTextCursor>
 #include <QTextEdit>
 #include <QToolButton>

@@ -5,6 +5,8 @@
 #include <QDateTime>
 #include <QString>
 
+#include <optional>
+
 namespace sonarel {
 
 // Texts the main window derives from the engine's state and the clock.

@@ -1,11 +1,13 @@
 #include "app/Bandeja.h"
 #include "app/MenuArchivo.h"
+#include "app/VentanaPrincipal.h"
 
 #include "ui/EntornoVentana.h"
 
 #include <gtest/gtest.h>
 
 #include <QMenu>
+#include <QMenuBar>
 
 namespace sonarel {
 namespace {
@@ -126,6 +128,32 @@ TEST_F(Menus, TrayCommandsGoThroughTheirServices) {
     EXPECT_EQ(ventanasAbiertas, 1);
     EXPECT_EQ(carpetasAbiertas, 1);
     EXPECT_EQ(salidas, 1);
+}
+
+TEST_F(Menus, TheMainWindowCarriesTheFileMenuAndItsSize) {
+    int salir = 0;
+    VentanaPrincipal ventana(
+        motor, servicios(), [] {}, [&] { ++salir; });
+    EXPECT_EQ(ventana.windowTitle(), "Sonarel");
+    ventana.mostrar();
+    EXPECT_EQ(ventana.centralWidget()->size(), QSize(720, 540));
+
+    const QList<QAction*> menus = ventana.menuBar()->actions();
+    ASSERT_EQ(menus.size(), 1);
+    QStringList textos;
+    for (QAction* accion : menus[0]->menu()->actions()) {
+        textos << (accion->isSeparator() ? QStringLiteral("—") : accion->text());
+    }
+    EXPECT_EQ(textos, (QStringList{"Empezar a dictar", "Borrar texto", "Abrir carpeta de dictados",
+                                   "—", "Cerrar ventana", "Salir de Sonarel"}));
+    menus[0]->menu()->actions().last()->trigger();
+    EXPECT_EQ(salir, 1);
+
+    // Closing only hides it; showing brings the same window back.
+    ventana.close();
+    EXPECT_FALSE(ventana.isVisible());
+    ventana.mostrar();
+    EXPECT_TRUE(ventana.isVisible());
 }
 
 }  // namespace
