@@ -157,8 +157,16 @@ TEST_F(Proceso, ClosingTheWindowKeepsRunningAndASecondStartShowsItAgain) {
     const Salida segunda = ejecutar({}, 10);
     EXPECT_EQ(segunda.estado, 0);
     EXPECT_TRUE(segunda.lineas.isEmpty());
-    EXPECT_TRUE(esperarVentana(true));
+    ASSERT_TRUE(esperarVentana(true));
     EXPECT_EQ(primera->state(), QProcess::Running);
+    // In front, with the keyboard.
+    EXPECT_TRUE(sonarel::testing::waitUntil([&] {
+        QProcess xdotool;
+        xdotool.start(QStringLiteral("xdotool"), {"getactivewindow"});
+        xdotool.waitForFinished(5000);
+        return ventanasVisibles().contains(
+            QString::fromUtf8(xdotool.readAllStandardOutput()).trimmed());
+    }));
 }
 
 TEST_F(Proceso, ASelfTestBesideARunningCopyOnlyRunsTheSelfTest) {
