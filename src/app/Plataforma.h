@@ -17,10 +17,12 @@ class PulseConnection;
 
 // The recognizer and the microphone: all the self-test needs, and nothing that needs a display.
 struct ServiciosDeVoz {
+    // Declared so that the recognizer, whose threads may still ask for the microphone's
+    // consent, goes first, and the sound server connection last.
     std::shared_ptr<PulseConnection> sonido;  // shared by the microphone and its consent
-    std::unique_ptr<SpeechService> speech;
-    std::unique_ptr<AudioInput> audio;
     std::unique_ptr<MicrophoneConsent> microphone;
+    std::unique_ptr<AudioInput> audio;
+    std::unique_ptr<SpeechService> speech;
 };
 
 // The desktop: its applications, clipboard and keystrokes, the system-wide shortcut, and the

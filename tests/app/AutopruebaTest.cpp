@@ -79,8 +79,9 @@ protected:
         return testing::waitUntil([this] { return estado.has_value(); });
     }
 
-    doubles::ScriptedSpeechService speech;
+    // The consent outlives the recognizer, whose worker may still be asking it for an answer.
     doubles::FakeMicrophoneConsent microphone;
+    doubles::ScriptedSpeechService speech;
     QStringList lineas;
     std::optional<int> estado;
 };

@@ -57,9 +57,10 @@ struct EntornoVentana {
 
     QTemporaryDir home;
     doubles::FakeClock clock;
+    // The consent outlives the recognizer, whose worker may still be asking it for an answer.
+    doubles::FakeMicrophoneConsent microphone;
     doubles::ScriptedSpeechService speech;
     doubles::PushAudioInput audio;
-    doubles::FakeMicrophoneConsent microphone;
     SpeechEngine motor{{speech, audio, microphone, clock}};
     Preferences preferencias{QDir(home.path()).filePath(QStringLiteral("Sonarel.conf"))};
     doubles::FakeDesktop desktop{clock};
