@@ -19,13 +19,15 @@ void wakeMainloop(pa_mainloop_api*, pa_time_event*, const timeval*, void* mainlo
 
 PulseConnection::PulseConnection(std::string server)
     : server_(std::move(server)), mainloop_(pa_threaded_mainloop_new()) {
+    if (mainloop_ == nullptr) {
+        return;
+    }
+    // Named before it starts: naming a running loop renames the calling thread instead.
+    pa_threaded_mainloop_set_name(mainloop_, "sonarel-audio");
     // Without a main loop (no thread could be made) every connection fails instead.
-    if (mainloop_ != nullptr && pa_threaded_mainloop_start(mainloop_) < 0) {
+    if (pa_threaded_mainloop_start(mainloop_) < 0) {
         pa_threaded_mainloop_free(mainloop_);
         mainloop_ = nullptr;
-    }
-    if (mainloop_ != nullptr) {
-        pa_threaded_mainloop_set_name(mainloop_, "sonarel-audio");
     }
 }
 

@@ -6,6 +6,7 @@
 #include "support/EventLoop.h"
 
 #include <QElapsedTimer>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QThread>
 
@@ -36,7 +37,8 @@ struct Shape {
 struct Recording {
     std::mutex mutex;
     std::vector<Shape> shapes;
-    std::vector<double> levels;  // each buffer's level on the meter's scale
+    std::vector<double> levels;        // each buffer's level on the meter's scale
+    std::vector<double> secondLevels;  // the same for the second channel, when there is one
     std::atomic<int> buffers{0};
     std::atomic<bool> inTap{false};
     std::atomic<int> interruptions{0};
@@ -55,6 +57,12 @@ struct Recording {
                 shapes.push_back(
                     {hasSamples, buffer.channelCount, buffer.frameCount, buffer.sampleRate});
                 levels.push_back(level::normalized(level::rmsOfFirstChannel(buffer)));
+                if (hasSamples && buffer.channelCount > 1) {
+                    AudioBuffer second = buffer;
+                    second.channels = buffer.channels + 1;
+                    --second.channelCount;
+                    secondLevels.push_back(level::normalized(level::rmsOfFirstChannel(second)));
+                }
             }
             ++buffers;
             // Widens the window in which a removal could race the running tap.
@@ -99,7 +107,14 @@ private:
 
 TEST(PulseAudioInput, DeliversWholeBuffersOfTheVoiceInTheSourceFormat) {
     QTemporaryDir dir;
-    const QString voice = testing::speak(dir.path(), QStringLiteral("Hola, esto es una prueba."));
+    const QString mono = testing::speak(dir.path(), QStringLiteral("Hola, esto es una prueba."));
+    // The voice on the left channel only, so that channels mixed up in the buffers show.
+    const QString voice = dir.filePath(QStringLiteral("izquierda.wav"));
+    ASSERT_EQ(
+        QProcess::execute(QStringLiteral("sox"),
+                          {mono, QStringLiteral("-c"), QStringLiteral("2"), voice,
+                           QStringLiteral("remix"), QStringLiteral("1"), QStringLiteral("0")}),
+        0);
     PulseConnection pulse;
     PulseAudioInput input(pulse);
     const AudioFormat format = input.inputFormat();
@@ -141,6 +156,9 @@ TEST(PulseAudioInput, DeliversWholeBuffersOfTheVoiceInTheSourceFormat) {
     const double loudest =
         *std::max_element(recording.levels.begin() + beforeVoice, recording.levels.end());
     EXPECT_GT(loudest, level::kVoiceThreshold);
+    ASSERT_EQ(recording.secondLevels.size(), recording.levels.size());
+    EXPECT_LT(*std::max_element(recording.secondLevels.begin(), recording.secondLevels.end()),
+              level::kVoiceThreshold);
     EXPECT_EQ(recording.interruptions, 0);
 }
 
