@@ -8,8 +8,10 @@
 
 #include <QApplication>
 #include <QDeadlineTimer>
+#include <QFile>
 #include <QLineEdit>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <QThread>
 
 #include <algorithm>
@@ -149,10 +151,44 @@ int main(int argc, char** argv) {
         }
     }
 
+    // An xterm whose shell writes each line it receives to a file; the field stays in front.
+    QTemporaryDir dir;
+    const QString linePath = dir.filePath(QStringLiteral("line"));
+    QProcess xterm;
+    xterm.start(QStringLiteral("xterm"),
+                {QStringLiteral("-e"), QStringLiteral("sh"), QStringLiteral("-c"),
+                 QStringLiteral("exec cat > '%1'").arg(linePath)});
+    waitUntil([&] { return paster.ultimaTerminal() && QFile::exists(linePath); }, 10);
+    const int terminalRounds = std::max(1, rounds / 3);
+    std::vector<double> terminalMs;
+    for (int i = 0; i < terminalRounds; ++i) {
+        field.readAllStandardOutput();
+        const QByteArray line = QStringLiteral("echo t%1\n").arg(i).toUtf8();
+        const double start = monotonicSeconds();
+        paster.enviarATerminal(QString::fromUtf8(line), true);
+        double landed = -1;
+        waitUntil(
+            [&] {
+                QFile file(linePath);
+                if (file.open(QIODevice::ReadOnly) && file.readAll().endsWith(line)) {
+                    landed = monotonicSeconds();
+                }
+                return landed >= 0;
+            },
+            5);
+        if (landed >= 0) {
+            terminalMs.push_back(
+                (landed - start - Paster::kTerminalPasteDelay - Paster::kReturnDelay) * 1000);
+        }
+    }
+
     report("pegarEnFoco: call returns (keystroke posted)", callMs, rounds);
     report("pegarEnFoco: call to text in the field", focusMs, rounds);
     report("pegarEnAppAnterior: beyond 0.28 s, to the field", previousMs, rounds);
-    field.kill();
-    field.waitForFinished(2000);
+    report("enviarATerminal: beyond 0.5 s, to xterm's line", terminalMs, terminalRounds);
+    for (QProcess* process : {&field, &xterm}) {
+        process->kill();
+        process->waitForFinished(2000);
+    }
     return 0;
 }

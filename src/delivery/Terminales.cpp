@@ -29,7 +29,6 @@ const QSet<QString>& terminales() {
         QStringLiteral("kgx"),
         QStringLiteral("org.kde.konsole"),
         QStringLiteral("org.kde.yakuake"),
-        QStringLiteral("org.xfce.Terminal"),
         QStringLiteral("Xfce4-terminal"),
         QStringLiteral("com.gexperts.Tilix"),
         QStringLiteral("Tilix"),
@@ -38,7 +37,6 @@ const QSet<QString>& terminales() {
         QStringLiteral("Alacritty"),
         QStringLiteral("foot"),
         QStringLiteral("footclient"),
-
         QStringLiteral("org.wezfurlong.wezterm"),
         QStringLiteral("XTerm"),
         QStringLiteral("UXTerm"),
@@ -46,7 +44,6 @@ const QSet<QString>& terminales() {
         QStringLiteral("st-256color"),
         QStringLiteral("Code"),
         QStringLiteral("Code - Insiders"),
-        QStringLiteral("VSCodium"),
         QStringLiteral("Cursor"),
         QStringLiteral("jetbrains-idea"),
         QStringLiteral("jetbrains-idea-ce"),

@@ -274,6 +274,7 @@ TEST_F(CoordinadorTest, OwnWindowInFrontKeepsTextNoHUDAndDeliversByPreferences) 
             EXPECT_EQ(pegados(), 1);
         } else if (caso.copiar) {
             EXPECT_EQ(desktop.clipboard, "previo nuevo");
+            EXPECT_TRUE(desktop.enHistorialAlCopiar);
             EXPECT_EQ(pegados(), 0);
         } else {
             EXPECT_EQ(desktop.clipboard, "");

@@ -112,6 +112,9 @@ bool X11Desktop::nativeEventFilter(const QByteArray& eventType, void* message, q
         return false;
     }
     const auto* event = static_cast<const xcb_generic_event_t*>(message);
+    if ((event->response_type & 0x7f) == XCB_SELECTION_REQUEST) {
+        keyboard_.selectionRequested();  // Qt answers it once this filter returns
+    }
     if ((event->response_type & 0x7f) == XCB_PROPERTY_NOTIFY) {
         const auto* notify = static_cast<const xcb_property_notify_event_t*>(message);
         if (notify->window == session_.root() && notify->atom == activeWindowAtom_) {

@@ -13,13 +13,13 @@ namespace sonarel::x11 {
 
 class X11HotKeyRegistration : public HotKeyRegistration {
 public:
-    X11HotKeyRegistration(X11HotKeyService& service, X11HotKeyService::Grab grab)
-        : service_(service), grab_(grab) {}
-    ~X11HotKeyRegistration() override { service_.ungrab(grab_); }
+    X11HotKeyRegistration(X11HotKeyService& service, int serial)
+        : service_(service), serial_(serial) {}
+    ~X11HotKeyRegistration() override { service_.release(serial_); }
 
 private:
     X11HotKeyService& service_;
-    X11HotKeyService::Grab grab_;
+    int serial_;
 };
 
 namespace {
@@ -83,16 +83,29 @@ std::unique_ptr<HotKeyRegistration> X11HotKeyService::registerHotKey(std::uint32
                                                                      std::uint32_t modifiers,
                                                                      HotKeyID id) {
     const std::optional<xcb_keysym_t> keysym = keysymOfVirtualKey(keyCode);
-    xcb_connection_t* connection = session_.connection();
-    const xcb_keycode_t keycode = keysym ? keycodeOf(connection, *keysym) : XCB_NO_SYMBOL;
-    if (keycode == XCB_NO_SYMBOL) {
+    if (!keysym) {
         return nullptr;
     }
-    const Grab grab{keycode, xModifiersOf(modifiers), id};
+    Grab entry{nextSerial_++, *keysym, xModifiersOf(modifiers), id, XCB_NO_SYMBOL, {}};
+    if (!grab(entry) || entry.keycode == XCB_NO_SYMBOL) {
+        return nullptr;
+    }
+    grabs_.push_back(entry);
+    return std::make_unique<X11HotKeyRegistration>(*this, entry.serial);
+}
+
+bool X11HotKeyService::grab(Grab& entry) {
+    xcb_connection_t* connection = session_.connection();
+    entry.keycode = keycodeOf(connection, entry.keysym);
+    entry.variants = lockVariants();
+    numLock_ = entry.variants[2];
+    if (entry.keycode == XCB_NO_SYMBOL) {
+        return true;
+    }
     std::vector<xcb_void_cookie_t> cookies;
-    for (std::uint16_t variant : lockVariants()) {
+    for (std::uint16_t variant : entry.variants) {
         cookies.push_back(xcb_grab_key_checked(connection, 1, session_.root(),
-                                               grab.modifiers | variant, keycode,
+                                               entry.modifiers | variant, entry.keycode,
                                                XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
     }
     bool refused = false;
@@ -101,22 +114,39 @@ std::unique_ptr<HotKeyRegistration> X11HotKeyService::registerHotKey(std::uint32
     }
     if (refused) {
         // Grabs of a combination another client holds fail one by one: release ours.
-        ungrab(grab);
-        return nullptr;
+        ungrab(entry);
+        entry.keycode = XCB_NO_SYMBOL;
     }
-    grabs_.push_back(grab);
-    return std::make_unique<X11HotKeyRegistration>(*this, grab);
+    return !refused;
 }
 
-void X11HotKeyService::ungrab(const Grab& grab) {
+void X11HotKeyService::ungrab(const Grab& entry) {
+    if (entry.keycode == XCB_NO_SYMBOL) {
+        return;
+    }
     xcb_connection_t* connection = session_.connection();
-    for (std::uint16_t variant : lockVariants()) {
-        xcb_ungrab_key(connection, grab.keycode, session_.root(), grab.modifiers | variant);
+    for (std::uint16_t variant : entry.variants) {
+        xcb_ungrab_key(connection, entry.keycode, session_.root(), entry.modifiers | variant);
     }
     xcb_flush(connection);
-    std::erase_if(grabs_, [&](const Grab& g) {
-        return g.keycode == grab.keycode && g.modifiers == grab.modifiers;
-    });
+}
+
+void X11HotKeyService::release(int serial) {
+    auto it = std::find_if(grabs_.begin(), grabs_.end(),
+                           [&](const Grab& g) { return g.serial == serial; });
+    if (it != grabs_.end()) {
+        ungrab(*it);
+        grabs_.erase(it);
+    }
+}
+
+// The key that carries a keysym, or the NumLock modifier, may have moved.
+void X11HotKeyService::keymapChanged() {
+    for (Grab& entry : grabs_) {
+        ungrab(entry);
+        grab(entry);
+    }
+    down_.clear();
 }
 
 bool X11HotKeyService::nativeEventFilter(const QByteArray& eventType, void* message, qintptr*) {
@@ -125,6 +155,13 @@ bool X11HotKeyService::nativeEventFilter(const QByteArray& eventType, void* mess
     }
     const auto* event = static_cast<const xcb_generic_event_t*>(message);
     const std::uint8_t type = event->response_type & 0x7f;
+    if (type == XCB_MAPPING_NOTIFY) {
+        const auto* mapping = static_cast<const xcb_mapping_notify_event_t*>(message);
+        if (mapping->request != XCB_MAPPING_POINTER && !grabs_.empty()) {
+            keymapChanged();
+        }
+        return false;
+    }
     if (type != XCB_KEY_PRESS && type != XCB_KEY_RELEASE) {
         return false;
     }
@@ -132,12 +169,12 @@ bool X11HotKeyService::nativeEventFilter(const QByteArray& eventType, void* mess
     if (key->event != session_.root()) {
         return false;
     }
-    const std::uint16_t locks = XCB_MOD_MASK_LOCK | lockVariants()[2];
+    const std::uint16_t locks = XCB_MOD_MASK_LOCK | numLock_;
     const std::uint16_t state = key->state & ~locks & 0xff;
-    auto grab = std::find_if(grabs_.begin(), grabs_.end(), [&](const Grab& g) {
+    auto match = std::find_if(grabs_.begin(), grabs_.end(), [&](const Grab& g) {
         return g.keycode == key->detail && (type == XCB_KEY_RELEASE || g.modifiers == state);
     });
-    if (grab == grabs_.end()) {
+    if (match == grabs_.end()) {
         return false;
     }
     if (type == XCB_KEY_RELEASE) {
@@ -146,7 +183,7 @@ bool X11HotKeyService::nativeEventFilter(const QByteArray& eventType, void* mess
     }
     // A key held down repeats its press: one press, one action.
     if (down_.insert(key->detail).second && handler_) {
-        const HotKeyID id = grab->id;
+        const HotKeyID id = match->id;
         handler_(id);
     }
     return true;

@@ -106,6 +106,12 @@ void XTestKeyboard::expectActivation(xcb_window_t window) {
     awaitedSince_ = clock_.now();
 }
 
+void XTestKeyboard::selectionRequested() {
+    if (lastPasteAt_ > kDistantPast) {
+        pasteReadAt_ = clock_.now();
+    }
+}
+
 bool XTestKeyboard::anyKeyDown() const {
     auto reply = owned(xcb_query_keymap_reply, session_.connection(),
                        xcb_query_keymap(session_.connection()));
@@ -121,9 +127,13 @@ bool XTestKeyboard::ready(const Queued& queued) {
         }
         awaitedWindow_ = XCB_WINDOW_NONE;
     }
-    if (queued.keystroke.virtualKey == kReturnKeystroke.virtualKey &&
-        now - lastPasteAt_ < kReturnAfterPaste) {
-        return false;
+    if (queued.keystroke.virtualKey == kReturnKeystroke.virtualKey) {
+        const bool read = pasteReadAt_ >= lastPasteAt_;
+        if (now - lastPasteAt_ < kReturnAfterPaste ||
+            (read && now - pasteReadAt_ < kReturnAfterRead) ||
+            (!read && now - lastPasteAt_ < kPasteReadWait)) {
+            return false;
+        }
     }
     return now - queued.queuedAt >= kReleaseWait || !anyKeyDown();
 }

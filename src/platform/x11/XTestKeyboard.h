@@ -18,7 +18,11 @@ namespace sonarel::x11 {
 // - an application being activated is named by _NET_ACTIVE_WINDOW (at most kActivationWait);
 // - no key is held any more, so that Alt and Super still held from the hot key do not mix into
 //   the chord and the hot key's own grab has ended (at most kReleaseWait);
-// - Return goes at least kReturnAfterPaste after a paste, which terminals take asynchronously.
+// - Return goes after the pasted text has been read: terminals take a paste asynchronously, by
+//   asking this process for the selection, and a Return arriving first would run the line
+//   without it. So Return waits until kReturnAfterPaste has passed since the paste and
+//   kReturnAfterRead since the last selection request that followed it (the terminal still has
+//   to insert what it read); without such a request, kPasteReadWait at most.
 // Command+V becomes Ctrl+V, or Shift+Insert where `pastesLikeTerminal` holds for the active
 // window when the keystroke goes: that chord pastes in terminals (from PRIMARY) and in editors.
 class XTestKeyboard : public QObject {
@@ -28,6 +32,8 @@ public:
     static constexpr double kActivationWait = 1.0;
     static constexpr double kReleaseWait = 1.0;
     static constexpr double kReturnAfterPaste = 0.05;
+    static constexpr double kReturnAfterRead = 0.1;
+    static constexpr double kPasteReadWait = 1.0;
     static constexpr double kPollInterval = 0.005;
 
     XTestKeyboard(X11Session session, Clock& clock,
@@ -39,6 +45,8 @@ public:
     bool post(Keystroke keystroke);
     // The next keystrokes wait until `window` is active.
     void expectActivation(xcb_window_t window);
+    // Another client asked for a selection this process holds.
+    void selectionRequested();
 
 private:
     struct Queued {
@@ -60,6 +68,7 @@ private:
     xcb_window_t awaitedWindow_ = XCB_WINDOW_NONE;
     double awaitedSince_ = 0;
     double lastPasteAt_ = kDistantPast;
+    double pasteReadAt_ = kDistantPast;  // last selection request since the last paste
 };
 
 }  // namespace sonarel::x11
