@@ -99,6 +99,17 @@ void LiveJob::run() {
     bool inSpeech = false;
     bool heardSpeech = false;
     bool ended = false;
+    std::optional<QString> partial;  // the text of the utterance's first `decodedAt` samples
+    // Closes the utterance at `end`; a partial that already heard all its speech is its text.
+    auto close = [&](size_t end) {
+        if (partial && decodedAt >= speechEnd) {
+            if (!partial->isEmpty()) {
+                committed_.append(*partial);
+            }
+            return true;
+        }
+        return commit(end);
+    };
 
     while (!deliver_.isCancelled()) {
         if (!ended) {
@@ -129,9 +140,10 @@ void LiveJob::run() {
                     classified -= excess;
                 }
                 decodedAt = 0;
+                partial.reset();
             } else if (silentFrames >= pauseFrames) {
                 const size_t end = std::min(utterance_.size(), speechEnd + leadIn);
-                if (!commit(end)) {
+                if (!close(end)) {
                     return;
                 }
                 drop(end);
@@ -139,6 +151,7 @@ void LiveJob::run() {
                 speechEnd = 0;
                 inSpeech = false;
                 decodedAt = 0;
+                partial.reset();
                 deliver(RecognitionResult{wholeText({}), false}, false);
             } else if (utterance_.size() >= longest) {
                 const size_t cut = quietestCut();
@@ -149,20 +162,21 @@ void LiveJob::run() {
                 classified -= cut;
                 speechEnd = speechEnd > cut ? speechEnd - cut : 0;
                 decodedAt = 0;
+                partial.reset();
                 deliver(RecognitionResult{wholeText({}), false}, false);
             }
         }
         // A partial decode only when nothing waits: behind the input it would show old audio.
         if (inSpeech && !ended && incoming.size() < step && utterance_.size() >= decodedAt + step) {
             decodedAt = utterance_.size();
-            const std::optional<QString> partial = decode(utterance_.size(), false);
+            partial = decode(utterance_.size(), false);
             if (!partial) {
                 return;
             }
             deliver(RecognitionResult{wholeText(*partial), false}, true);
         }
         if (ended && incoming.empty()) {
-            if (inSpeech && !commit(utterance_.size())) {
+            if (inSpeech && !close(utterance_.size())) {
                 return;
             }
             if (heardSpeech) {
