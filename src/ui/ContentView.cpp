@@ -18,9 +18,9 @@
 #include <QPushButton>
 #include <QSaveFile>
 #include <QShortcut>
-#include <QTextFormat>
 #include <QTextCursor>
 #include <QTextEdit>
+#include <QTextFormat>
 #include <QToolButton>
 #include <QVBoxLayout>
 
