@@ -39,9 +39,9 @@ double levelNanosecondsPerBuffer() {
 // Main-thread cost of one partial result (join and publish) with `committedChars` already dictated.
 double resultMicroseconds(int committedChars) {
     doubles::FakeClock clock;
-    doubles::ScriptedSpeechService speech;
     doubles::PushAudioInput audio;
     doubles::FakeMicrophoneConsent microphone;
+    doubles::ScriptedSpeechService speech;
     SpeechEngine engine({speech, audio, microphone, clock});
     engine.textBinding().set(QString(committedChars, u'a'));
     engine.start();

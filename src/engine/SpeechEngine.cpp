@@ -254,15 +254,7 @@ void SpeechEngine::rotate() {
     }
     ++generation_;
     commitLive();
-    box_->set(nullptr);
-    if (request_) {
-        request_->endAudio();
-        request_.reset();
-    }
-    if (task_) {
-        task_->cancel();
-        task_.reset();
-    }
+    endTask();
     const double now = services_.clock.now();
     const double sinceLast = now - lastRotate_;
     lastRotate_ = now;
@@ -277,6 +269,18 @@ void SpeechEngine::rotate() {
         });
     } else {
         startTask();
+    }
+}
+
+void SpeechEngine::endTask() {
+    box_->set(nullptr);
+    if (request_) {
+        request_->endAudio();
+        request_.reset();
+    }
+    if (task_) {
+        task_->cancel();
+        task_.reset();
     }
 }
 
@@ -309,15 +313,7 @@ void SpeechEngine::stop() {
     // generation of the session's own first task.
     rotationWait_.reset();
     commitLive();
-    box_->set(nullptr);
-    if (request_) {
-        request_->endAudio();
-        request_.reset();
-    }
-    if (task_) {
-        task_->cancel();
-        task_.reset();
-    }
+    endTask();
     if (services_.audio.isRunning()) {
         services_.audio.stop();
         services_.audio.removeTap();

@@ -103,6 +103,8 @@ private:
                 const std::optional<RecognitionError>& error, std::int64_t taskGeneration);
     void commitLive();
     void rotate();
+    // Takes the request out of the box and ends it and its task.
+    void endTask();
     void tick();
     void audioInterrupted(std::uint64_t session, const QString& description);
     void writeFromEditor(const QString& value);

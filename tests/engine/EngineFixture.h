@@ -15,10 +15,12 @@ namespace sonarel::testing {
 // An engine on test doubles: a clock the test moves, a scripted recognizer and a pushed input.
 class EngineTest : public ::testing::Test {
 protected:
+    // Declared so that the speech service, whose thread may still ask the microphone for
+    // consent, goes before the microphone does.
     doubles::FakeClock clock;
-    doubles::ScriptedSpeechService speech;
     doubles::PushAudioInput audio;
     doubles::FakeMicrophoneConsent microphone;
+    doubles::ScriptedSpeechService speech;
     SpeechEngine engine{{speech, audio, microphone, clock}};
     QStringList delivered;
 

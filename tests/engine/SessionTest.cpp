@@ -80,9 +80,9 @@ TEST_F(EngineTest, EveryPermissionAnswerLeadsToItsOutcome) {
     };
     for (const Case& c : cases) {
         doubles::FakeClock caseClock;
-        doubles::ScriptedSpeechService caseSpeech;
         doubles::PushAudioInput caseAudio;
         doubles::FakeMicrophoneConsent caseMic;
+        doubles::ScriptedSpeechService caseSpeech;
         caseSpeech.authorization = c.speech;
         caseMic.granted = c.mic;
         SpeechEngine caseEngine({caseSpeech, caseAudio, caseMic, caseClock});

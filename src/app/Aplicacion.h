@@ -1,0 +1,50 @@
+#pragma once
+
+#include "app/Bandeja.h"
+#include "app/Plataforma.h"
+#include "app/VentanaPrincipal.h"
+#include "control/Coordinador.h"
+#include "control/HotKey.h"
+#include "control/Preferences.h"
+#include "delivery/Paster.h"
+#include "engine/SpeechEngine.h"
+#include "history/Historial.h"
+#include "hud/HUD.h"
+#include "hud/HUDEstado.h"
+#include "platform/QtClock.h"
+
+#include <QObject>
+
+namespace sonarel {
+
+// The application: the one instance of every service, the main window and the tray item.
+class Aplicacion : public QObject {
+    Q_OBJECT
+
+public:
+    Aplicacion(QtClock& clock, ServiciosDeVoz& voz, ServiciosDeEscritorio escritorio);
+
+    // Finishes launching: configures the coordinator (the hot key among it), shows the tray
+    // item and brings the main window to the front.
+    void iniciar();
+    // Shows the main window again and brings the application to the front.
+    void mostrarVentana();
+
+private:
+    void abrirCarpetaDeDictados();
+
+    QtClock& clock_;
+    ServiciosDeEscritorio escritorio_;
+    Preferences preferencias_;
+    Historial historial_;
+    SpeechEngine motor_;
+    Paster paster_;
+    HotKey hotKey_;
+    HUDEstado hudEstado_;
+    HUD hud_;
+    Coordinador coordinador_;
+    VentanaPrincipal ventana_;
+    Bandeja bandeja_;
+};
+
+}  // namespace sonarel

@@ -1,0 +1,41 @@
+#pragma once
+
+#include "platform/AudioInput.h"
+#include "platform/Clock.h"
+#include "platform/Desktop.h"
+#include "platform/HotKeyService.h"
+#include "platform/SpeechService.h"
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+namespace sonarel {
+
+class PanelWindowing;
+class PulseConnection;
+
+// The recognizer and the microphone: all the self-test needs, and nothing that needs a display.
+struct ServiciosDeVoz {
+    // Declared so that the recognizer, whose threads may still ask for the microphone's
+    // consent, goes first, and the sound server connection last.
+    std::shared_ptr<PulseConnection> sonido;  // shared by the microphone and its consent
+    std::unique_ptr<MicrophoneConsent> microphone;
+    std::unique_ptr<AudioInput> audio;
+    std::unique_ptr<SpeechService> speech;
+};
+
+// The desktop: its applications, clipboard and keystrokes, the system-wide shortcut, and the
+// floating panel's window hints.
+struct ServiciosDeEscritorio {
+    std::unique_ptr<Desktop> desktop;
+    std::unique_ptr<HotKeyService> hotKeys;
+    std::unique_ptr<PanelWindowing> paneles;
+};
+
+// The Linux back ends: whisper.cpp and PulseAudio; X11 for the desktop, which is none when the
+// application does not run on an X server.
+ServiciosDeVoz crearServiciosDeVoz();
+std::optional<ServiciosDeEscritorio> crearServiciosDeEscritorio(Clock& clock);
+
+}  // namespace sonarel

@@ -1,0 +1,37 @@
+#include "app/Plataforma.h"
+
+#include "delivery/Terminales.h"
+#include "platform/pulse/PulseAudioInput.h"
+#include "platform/pulse/PulseConnection.h"
+#include "platform/pulse/PulseMicrophoneConsent.h"
+#include "platform/whisper/WhisperSpeechService.h"
+#include "platform/x11/X11Desktop.h"
+#include "platform/x11/X11HotKeyService.h"
+#include "platform/x11/X11PanelWindowing.h"
+
+namespace sonarel {
+
+ServiciosDeVoz crearServiciosDeVoz() {
+    ServiciosDeVoz voz;
+    voz.sonido = std::make_shared<PulseConnection>();
+    voz.speech = std::make_unique<whisper::WhisperSpeechService>();
+    voz.audio = std::make_unique<PulseAudioInput>(*voz.sonido);
+    voz.microphone = std::make_unique<PulseMicrophoneConsent>(*voz.sonido);
+    return voz;
+}
+
+std::optional<ServiciosDeEscritorio> crearServiciosDeEscritorio(Clock& clock) {
+    std::unique_ptr<x11::X11Desktop> desktop =
+        x11::X11Desktop::create(clock, [](const QString& id) { return terminales().contains(id); });
+    std::unique_ptr<x11::X11HotKeyService> hotKeys = x11::X11HotKeyService::create();
+    if (!desktop || !hotKeys) {
+        return std::nullopt;
+    }
+    ServiciosDeEscritorio escritorio;
+    escritorio.desktop = std::move(desktop);
+    escritorio.hotKeys = std::move(hotKeys);
+    escritorio.paneles = std::make_unique<x11::X11PanelWindowing>();
+    return escritorio;
+}
+
+}  // namespace sonarel

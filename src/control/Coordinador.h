@@ -1,0 +1,62 @@
+#pragma once
+
+#include "control/HotKey.h"
+#include "control/Preferences.h"
+#include "delivery/Paster.h"
+#include "engine/SpeechEngine.h"
+#include "history/Historial.h"
+#include "hud/HUD.h"
+#include "platform/Desktop.h"
+
+#include <QObject>
+#include <QString>
+#include <QVariantMap>
+
+namespace sonarel {
+
+// Ties the shortcut, the engine and the delivery of text together: the shortcut toggles a
+// dictation, shown in the HUD when another application is in front ("integrated mode"), and a
+// finished text goes to the history and then into the focused application, the previous one or
+// the clipboard, as the mode and the preferences say. Main thread only.
+class Coordinador : public QObject {
+    Q_OBJECT
+
+public:
+    static constexpr double kSegundosAviso = 4;
+
+    struct Servicios {
+        SpeechEngine& motor;
+        Preferences& preferencias;
+        const Historial& historial;
+        Paster& paster;
+        HUD& hud;
+        HotKey& hotKey;
+        Desktop& desktop;
+    };
+
+    explicit Coordinador(Servicios servicios, QObject* parent = nullptr);
+
+    static const QVariantMap& valoresPorDefecto() { return Preferences::valoresPorDefecto(); }
+    static QString avisoSinAccesibilidad() {
+        return QStringLiteral("Texto copiado. Falta darle Accesibilidad para escribirlo solo.");
+    }
+
+    SpeechEngine& motor() const { return s_.motor; }
+
+    // Once at launch: registers the preference defaults, installs the stop handler and the
+    // shortcut's action, and reserves Alt+Super+D.
+    void configurar();
+    // Stops a running dictation, or starts one (integrated when another application is in
+    // front).
+    void alternarDesdeAtajo();
+    // Copies the language, offline, punctuation and auto-stop preferences into the engine.
+    void sincronizarPreferencias();
+
+private:
+    bool otraAppDelante() const;
+    void alParar(const QString& texto);
+
+    Servicios s_;
+};
+
+}  // namespace sonarel

@@ -1,0 +1,45 @@
+#pragma once
+
+#include "platform/HotKeyService.h"
+
+#include <QObject>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+namespace sonarel {
+
+// The one system-wide shortcut, Alt+Super+D (Option+Command+D) by default. Each press, whatever
+// application is in front, runs `action` once, later, on the main thread.
+class HotKey : public QObject {
+    Q_OBJECT
+
+public:
+    static constexpr std::uint32_t kDefaultKeyCode = 2;         // D
+    static constexpr std::uint32_t kDefaultModifiers = 0x0900;  // Command + Option
+
+    explicit HotKey(HotKeyService& service, QObject* parent = nullptr);
+
+    // The application's signature, 'DICT'.
+    static std::uint32_t firma();
+
+    // Releases any earlier combination, then reserves this one. A combination that another
+    // client holds is not reserved: presses never arrive, and `isRegistered()` says so.
+    void registerHotKey(std::uint32_t keyCode = kDefaultKeyCode,
+                        std::uint32_t modifiers = kDefaultModifiers);
+    void unregister();
+    bool isRegistered() const { return ref_ != nullptr; }
+
+    // What a press runs; read when the press is handled, not when the key goes down.
+    std::function<void()> action;
+
+private:
+    void handlePress(HotKeyID id);
+
+    HotKeyService& service_;
+    std::unique_ptr<HotKeyRegistration> ref_;
+    bool instalado_ = false;
+};
+
+}  // namespace sonarel

@@ -1,0 +1,110 @@
+#include "control/Preferences.h"
+
+#include <cmath>
+#include <optional>
+
+namespace sonarel {
+namespace {
+
+// The store keeps every value as text; a value reads as the wanted type only when its text is
+// that type's own spelling.
+std::optional<QVariant> asType(const QVariant& stored, QMetaType::Type type) {
+    const int id = stored.metaType().id();
+    if (id == type) {
+        return stored;
+    }
+    if (type == QMetaType::Double &&
+        (id == QMetaType::Int || id == QMetaType::LongLong || id == QMetaType::UInt ||
+         id == QMetaType::ULongLong || id == QMetaType::Float)) {
+        return QVariant(stored.toDouble());
+    }
+    if (id != QMetaType::QString) {
+        return std::nullopt;
+    }
+    const QString text = stored.toString();
+    switch (type) {
+        case QMetaType::QString:
+            return stored;
+        case QMetaType::Bool:
+            if (text == QLatin1String("true")) {
+                return QVariant(true);
+            }
+            if (text == QLatin1String("false")) {
+                return QVariant(false);
+            }
+            return std::nullopt;
+        case QMetaType::Double: {
+            bool ok = false;
+            const double number = text.toDouble(&ok);
+            return ok && std::isfinite(number) ? std::optional<QVariant>(number) : std::nullopt;
+        }
+        default:
+            return std::nullopt;
+    }
+}
+
+}  // namespace
+
+const QVariantMap& Preferences::valoresPorDefecto() {
+    static const QVariantMap defaults{
+        {kIdioma, QStringLiteral("es-MX")},
+        {kSinConexion, true},
+        {kPuntuacion, true},
+        {kCopiarAlParar, true},
+        {kPegarAlParar, false},
+        {kEnterEnTerminal, false},
+        {kAutoStop, 0.0},
+    };
+    return defaults;
+}
+
+Preferences::Preferences()
+    : settings_(std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
+                                            QStringLiteral("Sonarel"), QStringLiteral("Sonarel"))) {
+}
+
+Preferences::Preferences(const QString& filePath)
+    : settings_(std::make_unique<QSettings>(filePath, QSettings::IniFormat)) {}
+
+void Preferences::registerDefaults(const QVariantMap& defaults) {
+    for (auto it = defaults.begin(); it != defaults.end(); ++it) {
+        registered_.insert(it.key(), it.value());
+    }
+}
+
+QVariant Preferences::value(const QString& key, QMetaType::Type type) const {
+    if (auto stored = asType(settings_->value(key), type)) {
+        return *stored;
+    }
+    if (auto registered = asType(registered_.value(key), type)) {
+        return *registered;
+    }
+    return {};
+}
+
+std::optional<QString> Preferences::string(const QString& key) const {
+    const QVariant v = value(key, QMetaType::QString);
+    return v.isValid() ? std::optional<QString>(v.toString()) : std::nullopt;
+}
+
+bool Preferences::boolean(const QString& key) const {
+    return value(key, QMetaType::Bool).toBool();
+}
+
+double Preferences::number(const QString& key) const {
+    return value(key, QMetaType::Double).toDouble();
+}
+
+void Preferences::set(const QString& key, const QVariant& value) {
+    settings_->setValue(key, value);
+}
+
+QString Preferences::idioma() const {
+    return string(kIdioma).value_or(QStringLiteral("es-MX"));
+}
+
+void Preferences::sync() {
+    settings_->sync();
+}
+
+}  // namespace sonarel

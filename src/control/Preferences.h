@@ -1,0 +1,62 @@
+#pragma once
+
+#include <QSettings>
+#include <QString>
+#include <QVariantMap>
+
+#include <memory>
+
+namespace sonarel {
+
+// The user's seven choices, typed, in the per-user store (~/.config/Sonarel/Sonarel.conf). Two
+// layers: values written here persist; registered defaults live in memory and answer only for
+// keys without a written value. A written value of the wrong type (a hand-edited file) reads as
+// if it were absent. Main thread only.
+class Preferences {
+public:
+    // Key names, exact and case-sensitive.
+    static constexpr auto kIdioma = "idioma";
+    static constexpr auto kSinConexion = "sinConexion";
+    static constexpr auto kPuntuacion = "puntuacion";
+    static constexpr auto kCopiarAlParar = "copiarAlParar";
+    static constexpr auto kPegarAlParar = "pegarAlParar";
+    static constexpr auto kEnterEnTerminal = "enterEnTerminal";
+    static constexpr auto kAutoStop = "autoStop";
+
+    // The defaults table: "es-MX", true, true, true, false, false, 0.0.
+    static const QVariantMap& valoresPorDefecto();
+
+    // The user's store.
+    Preferences();
+    // A store in the given file, in the same format.
+    explicit Preferences(const QString& filePath);
+
+    // Fills the registration layer; registered values never reach the file.
+    void registerDefaults(const QVariantMap& defaults);
+
+    // Absent text reads as none; absent booleans read false and absent numbers 0.
+    std::optional<QString> string(const QString& key) const;
+    bool boolean(const QString& key) const;
+    double number(const QString& key) const;
+    void set(const QString& key, const QVariant& value);
+
+    // Typed accessors of the seven keys. `idioma` falls back to "es-MX".
+    QString idioma() const;
+    bool sinConexion() const { return boolean(kSinConexion); }
+    bool puntuacion() const { return boolean(kPuntuacion); }
+    bool copiarAlParar() const { return boolean(kCopiarAlParar); }
+    bool pegarAlParar() const { return boolean(kPegarAlParar); }
+    bool enterEnTerminal() const { return boolean(kEnterEnTerminal); }
+    double autoStop() const { return number(kAutoStop); }
+
+    // Writes what is still buffered to the file.
+    void sync();
+
+private:
+    QVariant value(const QString& key, QMetaType::Type type) const;
+
+    std::unique_ptr<QSettings> settings_;
+    QVariantMap registered_;
+};
+
+}  // namespace sonarel

@@ -1,0 +1,81 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace sonarel {
+
+// Activation policy of an ordinary application, one with its own normal windows.
+inline constexpr int kRegularActivationPolicy = 0;
+
+// Another process's application, as the desktop sees it. Handles are shared: holders keep it
+// alive and may outlive the process it names.
+class RunningApplication {
+public:
+    virtual ~RunningApplication() = default;
+    virtual qint64 processIdentifier() const = 0;
+    // The application's identifier (reverse-DNS where the application announces one).
+    virtual std::optional<QString> bundleIdentifier() const = 0;
+    virtual std::optional<QString> localizedName() const = 0;
+    virtual bool isTerminated() const = 0;
+    virtual int activationPolicy() const = 0;
+    // Brings the application to the front; takes effect asynchronously.
+    virtual void activate() = 0;
+};
+
+using Application = std::shared_ptr<RunningApplication>;
+
+// A keystroke in the virtual key codes and flags that the delivery logic speaks: the desktop maps
+// it onto its own keyboard. Command+V means "paste into the application that gets it".
+struct Keystroke {
+    std::uint16_t virtualKey = 0;
+    std::uint64_t flags = 0;
+};
+
+inline constexpr std::uint16_t kVirtualKeyD = 2;
+inline constexpr std::uint16_t kVirtualKeyV = 9;
+inline constexpr std::uint16_t kVirtualKeyReturn = 36;
+inline constexpr std::uint64_t kCommandFlag = 0x100000;
+inline constexpr Keystroke kPasteKeystroke{kVirtualKeyV, kCommandFlag};
+inline constexpr Keystroke kReturnKeystroke{kVirtualKeyReturn, 0};
+
+// The desktop services that text delivery and the coordinator rely on: the workspace and its
+// applications, the clipboard, the trust needed for synthesised keystrokes, and the keystrokes.
+// Everything is called, and `applicationActivated` emitted, on the main thread.
+class Desktop : public QObject {
+    Q_OBJECT
+
+public:
+    using QObject::QObject;
+
+    // The application that receives key events, or none.
+    virtual Application frontmostApplication() = 0;
+    // All running applications, in the desktop's order.
+    virtual std::vector<Application> runningApplications() = 0;
+    // This process's own number and application identifier.
+    virtual qint64 processIdentifier() const = 0;
+    virtual std::optional<QString> bundleIdentifier() const = 0;
+
+    // Replaces the clipboard's contents with exactly `text`, as plain text.
+    virtual void setClipboardText(const QString& text) = 0;
+
+    // Whether synthesised keystrokes will be accepted.
+    virtual bool isProcessTrusted() = 0;
+    // Shows the desktop's permission prompt where there is one; does not wait for an answer.
+    virtual void promptForTrust() = 0;
+
+    // Posts the keystroke (key down, then key up) to whatever has the keyboard focus once it can
+    // land there. Answers false when it cannot be posted at all.
+    virtual bool postKeystroke(Keystroke keystroke) = 0;
+
+signals:
+    // After every activation of any application, this one included.
+    void applicationActivated(const sonarel::Application& application);
+};
+
+}  // namespace sonarel

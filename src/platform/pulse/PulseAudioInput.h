@@ -1,0 +1,74 @@
+#pragma once
+
+#include "platform/AudioInput.h"
+#include "platform/pulse/PulseConnection.h"
+
+#include <pulse/channelmap.h>
+
+#include <atomic>
+#include <mutex>
+#include <vector>
+
+struct pa_stream;
+
+namespace sonarel {
+
+// The microphone: the sound server's default source, recorded as 32-bit float samples in the
+// source's own rate and channel count, and handed to the tap in buffers of the tap's frame count
+// on libpulse's main loop thread. The source is never swapped under a running capture: when it
+// goes away, or the server does, the capture ends and the interruption is reported.
+class PulseAudioInput : public AudioInput {
+public:
+    explicit PulseAudioInput(PulseConnection& pulse);
+    ~PulseAudioInput() override;
+
+    // Rate 0 and no channels when the server cannot be reached or has no default source.
+    AudioFormat inputFormat() override;
+    void installTap(int framesPerBuffer, AudioFormat format, Tap tap,
+                    Interruption interrupted) override;
+    // Must not be called from inside the tap.
+    void removeTap() override;
+    std::optional<QString> start() override;
+    bool isRunning() const override { return running_; }
+    void stop() override;
+
+    // The server hands over recorded audio in fragments this long, so that the first buffer
+    // follows the start by about its own length.
+    static constexpr double kFragmentSeconds = 0.01;
+
+private:
+    struct Layout {
+        AudioFormat format;
+        int framesPerBuffer = 0;
+    };
+
+    std::optional<QString> openStream(pa_context* context, const Layout& layout);
+    void closeStream();
+    // On the main loop thread.
+    void readAvailable();
+    void accumulate(const float* interleaved, int frames);
+    void deliver();
+    void streamStateChanged();
+
+    PulseConnection& pulse_;
+
+    // Under the connection's lock.
+    pa_stream* stream_ = nullptr;
+    pa_channel_map sourceMap_{};
+    std::atomic<bool> running_{false};
+
+    // Capture state, laid out by `start` before the stream exists and then used only on the
+    // main loop thread, so that no buffer allocates.
+    Layout layout_;
+    std::vector<float> samples_;  // one run of `framesPerBuffer` samples per channel
+    std::vector<const float*> channels_;
+    int filled_ = 0;
+
+    // Held while the tap or the interruption runs, so that removeTap waits for them.
+    std::mutex tapMutex_;
+    Layout requested_;
+    Tap tap_;
+    Interruption interrupted_;
+};
+
+}  // namespace sonarel

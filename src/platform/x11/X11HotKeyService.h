@@ -1,0 +1,58 @@
+#pragma once
+
+#include "platform/HotKeyService.h"
+#include "platform/x11/X11Session.h"
+
+#include <QAbstractNativeEventFilter>
+
+#include <memory>
+#include <set>
+#include <vector>
+
+namespace sonarel::x11 {
+
+// System-wide shortcuts as key grabs on the root window, on Qt's own connection. Each
+// combination is grabbed with and without CapsLock and NumLock; its key's release is swallowed.
+// A combination another client holds (BadAccess) is refused. Grabs follow the key's keysym when
+// the keymap changes.
+class X11HotKeyService : public HotKeyService, public QAbstractNativeEventFilter {
+public:
+    // None unless the application runs on X11.
+    static std::unique_ptr<X11HotKeyService> create();
+    ~X11HotKeyService() override;
+
+    void installHandler(PressHandler handler) override;
+    std::unique_ptr<HotKeyRegistration> registerHotKey(std::uint32_t keyCode,
+                                                       std::uint32_t modifiers,
+                                                       HotKeyID id) override;
+
+    bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr* result) override;
+
+private:
+    struct Grab {
+        int serial;
+        xcb_keysym_t keysym;
+        std::uint16_t modifiers;
+        HotKeyID id;
+        xcb_keycode_t keycode = XCB_NO_SYMBOL;  // where the keysym is now; none when nowhere
+        std::vector<std::uint16_t> variants;    // the lock combinations grabbed
+    };
+
+    explicit X11HotKeyService(X11Session session);
+    friend class X11HotKeyRegistration;
+    std::vector<std::uint16_t> lockVariants() const;
+    // Grabs the keysym's current key; false when another client holds it.
+    bool grab(Grab& grab);
+    void ungrab(const Grab& grab);
+    void release(int serial);
+    void keymapChanged();
+
+    X11Session session_;
+    PressHandler handler_;
+    std::vector<Grab> grabs_;
+    int nextSerial_ = 1;
+    std::uint16_t numLock_ = XCB_MOD_MASK_2;
+    std::set<xcb_keycode_t> down_;  // grabbed keys pressed and not yet released
+};
+
+}  // namespace sonarel::x11

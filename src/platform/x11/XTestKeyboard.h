@@ -1,0 +1,74 @@
+#pragma once
+
+#include "platform/Clock.h"
+#include "platform/Desktop.h"
+#include "platform/x11/X11Session.h"
+
+#include <QObject>
+
+#include <deque>
+#include <functional>
+#include <memory>
+#include <vector>
+
+namespace sonarel::x11 {
+
+// Synthesised keystrokes through XTest, by keysym through the current keymap. A keystroke waits
+// (on the clock's timers, never blocking) until it can land where it is meant to:
+// - an application being activated is named by _NET_ACTIVE_WINDOW (at most kActivationWait);
+// - no key is held any more, so that Alt and Super still held from the hot key do not mix into
+//   the chord and the hot key's own grab has ended (at most kReleaseWait);
+// - Return goes after the pasted text has been read: terminals take a paste asynchronously, by
+//   asking this process for the selection, and a Return arriving first would run the line
+//   without it. So Return waits until kReturnAfterPaste has passed since the paste and
+//   kReturnAfterRead since the last selection request that followed it (the terminal still has
+//   to insert what it read); without such a request, kPasteReadWait at most.
+// Command+V becomes Ctrl+V, or Shift+Insert where `pastesLikeTerminal` holds for the active
+// window when the keystroke goes: that chord pastes in terminals (from PRIMARY) and in editors.
+class XTestKeyboard : public QObject {
+    Q_OBJECT
+
+public:
+    static constexpr double kActivationWait = 1.0;
+    static constexpr double kReleaseWait = 1.0;
+    static constexpr double kReturnAfterPaste = 0.05;
+    static constexpr double kReturnAfterRead = 0.1;
+    static constexpr double kPasteReadWait = 1.0;
+    static constexpr double kPollInterval = 0.005;
+
+    XTestKeyboard(X11Session session, Clock& clock,
+                  std::function<bool(xcb_window_t)> pastesLikeTerminal);
+    ~XTestKeyboard() override;
+
+    bool available() const;
+    // False when XTest is missing or the keymap lacks the chord's keys.
+    bool post(Keystroke keystroke);
+    // The next keystrokes wait until `window` is active.
+    void expectActivation(xcb_window_t window);
+    // Another client asked for a selection this process holds.
+    void selectionRequested();
+
+private:
+    struct Queued {
+        Keystroke keystroke;
+        double queuedAt;
+    };
+
+    std::vector<xcb_keysym_t> chord(Keystroke keystroke, bool terminal) const;
+    bool ready(const Queued& queued);
+    bool anyKeyDown() const;
+    bool send(Keystroke keystroke);
+    void pump();
+
+    X11Session session_;
+    Clock& clock_;
+    std::function<bool(xcb_window_t)> pastesLikeTerminal_;
+    std::deque<Queued> queue_;
+    std::unique_ptr<Timer> poll_;
+    xcb_window_t awaitedWindow_ = XCB_WINDOW_NONE;
+    double awaitedSince_ = 0;
+    double lastPasteAt_ = kDistantPast;
+    double pasteReadAt_ = kDistantPast;  // last selection request since the last paste
+};
+
+}  // namespace sonarel::x11

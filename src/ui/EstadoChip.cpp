@@ -1,0 +1,101 @@
+#include "ui/EstadoChip.h"
+
+#include <QPainter>
+#include <QPainterPath>
+
+namespace sonarel {
+namespace {
+
+constexpr int kPunto = 8;
+constexpr int kSeparacion = 6;
+constexpr int kMargenLateral = 9;
+constexpr int kMargenVertical = 4;
+
+QFont fuenteChip(const QFont& base) {
+    QFont font(base);
+    font.setPointSizeF(11);
+    return font;
+}
+
+}  // namespace
+
+QString textoEstado(const Status& status, bool onDevice) {
+    switch (status.kind()) {
+        case Status::Kind::Idle:
+            return QStringLiteral("Listo");
+        case Status::Kind::Preparing:
+            return QStringLiteral("Preparando…");
+        case Status::Kind::Listening:
+            return onDevice ? QStringLiteral("Escuchando · sin conexión")
+                            : QStringLiteral("Escuchando");
+        case Status::Kind::Failed:
+            return QStringLiteral("Problema");
+    }
+    return {};
+}
+
+QColor colorEstado(Status::Kind kind) {
+    switch (kind) {
+        case Status::Kind::Idle:
+            return QColor(0x8e, 0x8e, 0x93);
+        case Status::Kind::Preparing:
+            return QColor(0xff, 0x95, 0x00);
+        case Status::Kind::Listening:
+            return QColor(0xff, 0x3b, 0x30);
+        case Status::Kind::Failed:
+            return QColor(0xff, 0xcc, 0x00);
+    }
+    return {};
+}
+
+EstadoChip::EstadoChip(QWidget* parent) : QWidget(parent) {
+    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    mostrar(Status::idle(), false);
+}
+
+void EstadoChip::mostrar(const Status& status, bool onDevice) {
+    QString texto = textoEstado(status, onDevice);
+    QColor color = colorEstado(status.kind());
+    if (texto == texto_ && color == color_) {
+        return;
+    }
+    texto_ = std::move(texto);
+    color_ = color;
+    updateGeometry();
+    update();
+}
+
+QSize EstadoChip::sizeHint() const {
+    QFontMetrics metrics(fuenteChip(font()));
+    const int alto = std::max(kPunto, metrics.height()) + 2 * kMargenVertical;
+    const int ancho =
+        kMargenLateral + kPunto + kSeparacion + metrics.horizontalAdvance(texto_) + kMargenLateral;
+    return {ancho, alto};
+}
+
+void EstadoChip::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const QRectF caja = rect();
+
+    QColor fondo = palette().color(QPalette::WindowText);
+    fondo.setAlphaF(0.06f);
+    QPainterPath capsula;
+    capsula.addRoundedRect(caja, caja.height() / 2, caja.height() / 2);
+    painter.fillPath(capsula, fondo);
+
+    const double centro = caja.height() / 2;
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(color_);
+    painter.drawEllipse(QRectF(kMargenLateral, centro - kPunto / 2.0, kPunto, kPunto));
+
+    QColor textoColor = palette().color(QPalette::WindowText);
+    textoColor.setAlphaF(0.55f);
+    painter.setPen(textoColor);
+    painter.setFont(fuenteChip(font()));
+    const QRectF zonaTexto(kMargenLateral + kPunto + kSeparacion, 0,
+                           caja.width() - (kMargenLateral + kPunto + kSeparacion), caja.height());
+    painter.drawText(zonaTexto, Qt::AlignLeft | Qt::AlignVCenter, texto_);
+}
+
+}  // namespace sonarel

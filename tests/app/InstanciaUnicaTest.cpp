@@ -1,0 +1,50 @@
+#include "app/InstanciaUnica.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cstring>
+
+namespace sonarel {
+namespace {
+
+TEST(InstanciaUnica, TheFirstCopyClaimsTheSocket) {
+    QTemporaryDir dir;
+    const QString nombre = QDir(dir.path()).filePath(QStringLiteral("sonarel.sock"));
+    InstanciaUnica primera(nombre);
+    EXPECT_TRUE(primera.reclamar(InstanciaUnica::Aviso::Mostrar));
+    EXPECT_TRUE(QFileInfo::exists(nombre));
+}
+
+TEST(InstanciaUnica, ASocketLeftBehindByACrashedCopyIsTakenOver) {
+    QTemporaryDir dir;
+    const QString nombre = QDir(dir.path()).filePath(QStringLiteral("sonarel.sock"));
+    // A bound socket whose owner is gone: the file stays, nobody listens.
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    ASSERT_GE(fd, 0);
+    sockaddr_un direccion{};
+    direccion.sun_family = AF_UNIX;
+    std::strncpy(direccion.sun_path, nombre.toLocal8Bit().constData(),
+                 sizeof(direccion.sun_path) - 1);
+    ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&direccion), sizeof(direccion)), 0);
+    ::close(fd);
+    ASSERT_TRUE(QFileInfo::exists(nombre));
+
+    InstanciaUnica nueva(nombre);
+    EXPECT_TRUE(nueva.reclamar(InstanciaUnica::Aviso::Mostrar));
+}
+
+TEST(InstanciaUnica, AnUnusableSocketFolderStillLetsTheCopyRun) {
+    InstanciaUnica sola(QStringLiteral("/proc/no-such-folder/sonarel.sock"));
+    EXPECT_TRUE(sola.reclamar(InstanciaUnica::Aviso::Mostrar));
+}
+
+}  // namespace
+}  // namespace sonarel

@@ -1,0 +1,180 @@
+// The application run as a user runs it: the real binary on the test desktop.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include "support/EventLoop.h"
+
+namespace {
+
+struct Salida {
+    int estado = -1;
+    QStringList lineas;
+};
+
+class Proceso : public ::testing::Test {
+protected:
+    Proceso() {
+        // A runtime folder of its own, so that the copy started here is the only one; a data
+        // folder with the generated model in it.
+        entorno.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
+        entorno.insert(QStringLiteral("XDG_DATA_HOME"), datos.path());
+        const QString modelos = QDir(datos.path()).filePath(QStringLiteral("Sonarel/modelos"));
+        QDir().mkpath(modelos);
+        QFile::link(QStringLiteral(SONAREL_TEST_MODEL),
+                    QDir(modelos).filePath(QStringLiteral("ggml-tiny-test.bin")));
+    }
+
+    ~Proceso() override {
+        for (QProcess* proceso : procesos) {
+            proceso->kill();
+            proceso->waitForFinished(5000);
+            delete proceso;
+        }
+    }
+
+    QProcess* lanzar(const QStringList& argumentos) {
+        auto* proceso = new QProcess;
+        procesos.push_back(proceso);
+        proceso->setProcessEnvironment(entorno);
+        proceso->start(QStringLiteral(SONAREL_BINARY), argumentos);
+        return proceso;
+    }
+
+    Salida ejecutar(const QStringList& argumentos, int segundos = 30) {
+        QProcess* proceso = lanzar(argumentos);
+        Salida salida;
+        if (proceso->waitForFinished(segundos * 1000)) {
+            salida.estado = proceso->exitCode();
+        }
+        const QString texto = QString::fromUtf8(proceso->readAllStandardOutput());
+        salida.lineas = texto.split(QLatin1Char('\n'));
+        if (salida.lineas.last().isEmpty()) {
+            salida.lineas.removeLast();
+        }
+        return salida;
+    }
+
+    // The ids of the visible top-level windows titled "Sonarel".
+    QStringList ventanasVisibles() {
+        QProcess xdotool;
+        xdotool.start(QStringLiteral("xdotool"),
+                      {"search", "--onlyvisible", "--name", "^Sonarel$"});
+        xdotool.waitForFinished(5000);
+        return QString::fromUtf8(xdotool.readAllStandardOutput())
+            .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    }
+
+    bool esperarVentana(bool visible, double segundos = 10) {
+        return sonarel::testing::waitUntil([&] { return ventanasVisibles().isEmpty() != visible; },
+                                           segundos);
+    }
+
+    QTemporaryDir runtime;
+    QTemporaryDir datos;
+    QProcessEnvironment entorno = QProcessEnvironment::systemEnvironment();
+    std::vector<QProcess*> procesos;
+};
+
+TEST_F(Proceso, ASpokenFileIsTranscribedWithStatusZero) {
+    const QString wav = QDir(datos.path()).filePath(QStringLiteral("voz.wav"));
+    ASSERT_EQ(QProcess::execute(QStringLiteral("espeak-ng"),
+                                {"-v", "es", "-w", wav, "Hola, esto es una prueba."}),
+              0);
+    // Relative to the working directory, and with an explicit locale.
+    const Salida salida = [&] {
+        QProcess autoprueba;
+        autoprueba.setProcessEnvironment(entorno);
+        autoprueba.setWorkingDirectory(datos.path());
+        autoprueba.start(QStringLiteral(SONAREL_BINARY), {"--autoprueba", "voz.wav", "es-ES"});
+        Salida s;
+        if (autoprueba.waitForFinished(60000)) {
+            s.estado = autoprueba.exitCode();
+        }
+        s.lineas = QString::fromUtf8(autoprueba.readAllStandardOutput()).split('\n');
+        return s;
+    }();
+    EXPECT_EQ(salida.estado, 0);
+    ASSERT_EQ(salida.lineas.size(), 3) << salida.lineas.join('|').toStdString();
+    EXPECT_EQ(salida.lineas[0], "sin_conexion_disponible=true");
+    // The generated model's words mean nothing; that the line is there is what counts.
+    EXPECT_TRUE(salida.lineas[1].startsWith("TRANSCRIPCION: ")) << salida.lineas[1].toStdString();
+    EXPECT_EQ(salida.lineas[2], "");
+}
+
+TEST_F(Proceso, AMissingFileFailsWithItsMessageAndStatusThree) {
+    const Salida salida = ejecutar({"--autoprueba", "/no/existe/voz.wav"});
+    EXPECT_EQ(salida.estado, 3);
+    ASSERT_EQ(salida.lineas.size(), 2) << salida.lineas.join('|').toStdString();
+    EXPECT_EQ(salida.lineas[0], "sin_conexion_disponible=true");
+    EXPECT_TRUE(salida.lineas[1].startsWith("FALLO: ")) << salida.lineas[1].toStdString();
+}
+
+TEST_F(Proceso, WithoutAModelTheLocaleHasNoRecognizer) {
+    entorno.insert(QStringLiteral("XDG_DATA_HOME"), runtime.path());
+    entorno.insert(QStringLiteral("XDG_DATA_DIRS"), runtime.path());
+    const Salida salida = ejecutar({"--autoprueba", "/no/existe/voz.wav", "es-CL"});
+    EXPECT_EQ(salida.estado, 3);
+    EXPECT_EQ(salida.lineas, (QStringList{"sin_conexion_disponible=false",
+                                          "FALLO: No hay reconocedor para es-CL"}));
+}
+
+TEST_F(Proceso, WithoutAnyDisplayTheSelfTestStillPrintsAndEnds) {
+    entorno.remove(QStringLiteral("DISPLAY"));
+    entorno.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    const Salida salida = ejecutar({"--autoprueba", "/no/existe/voz.wav", "es-ES"});
+    EXPECT_EQ(salida.estado, 3);
+    ASSERT_EQ(salida.lineas.size(), 2) << salida.lineas.join('|').toStdString();
+    EXPECT_TRUE(salida.lineas[1].startsWith("FALLO: "));
+
+    // An unreachable display is no display either.
+    entorno.insert(QStringLiteral("DISPLAY"), QStringLiteral(":987"));
+    EXPECT_EQ(ejecutar({"--autoprueba", "/no/existe/voz.wav"}).estado, 3);
+}
+
+TEST_F(Proceso, TheSwitchAsLastArgumentIsANormalStartThatPrintsNothing) {
+    QProcess* proceso = lanzar({"--autoprueba"});
+    ASSERT_TRUE(esperarVentana(true));
+    EXPECT_EQ(proceso->state(), QProcess::Running);
+    EXPECT_TRUE(proceso->readAllStandardOutput().isEmpty());
+}
+
+TEST_F(Proceso, ClosingTheWindowKeepsRunningAndASecondStartShowsItAgain) {
+    QProcess* primera = lanzar({});
+    ASSERT_TRUE(esperarVentana(true));
+    const QString ventana = ventanasVisibles().constFirst();
+
+    QProcess::execute(QStringLiteral("xdotool"), {"windowactivate", "--sync", ventana});
+    QProcess::execute(QStringLiteral("xdotool"), {"key", "ctrl+w"});
+    ASSERT_TRUE(esperarVentana(false));
+    QThread::msleep(300);
+    EXPECT_EQ(primera->state(), QProcess::Running);
+
+    const Salida segunda = ejecutar({}, 10);
+    EXPECT_EQ(segunda.estado, 0);
+    EXPECT_TRUE(segunda.lineas.isEmpty());
+    ASSERT_TRUE(esperarVentana(true));
+    EXPECT_EQ(primera->state(), QProcess::Running);
+    // In front, with the keyboard.
+    EXPECT_TRUE(sonarel::testing::waitUntil([&] {
+        QProcess xdotool;
+        xdotool.start(QStringLiteral("xdotool"), {"getactivewindow"});
+        xdotool.waitForFinished(5000);
+        return ventanasVisibles().contains(
+            QString::fromUtf8(xdotool.readAllStandardOutput()).trimmed());
+    }));
+}
+
+TEST_F(Proceso, ASelfTestBesideARunningCopyOnlyRunsTheSelfTest) {
+    lanzar({});
+    ASSERT_TRUE(esperarVentana(true));
+    const Salida salida = ejecutar({"--autoprueba", "/no/existe/voz.wav"});
+    EXPECT_EQ(salida.estado, 3);
+    EXPECT_EQ(ventanasVisibles().size(), 1);
+}
+
+}  // namespace

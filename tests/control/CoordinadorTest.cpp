@@ -1,0 +1,346 @@
+#include "control/Coordinador.h"
+
+#include "platform/doubles/FakeClock.h"
+#include "platform/doubles/FakeDesktop.h"
+#include "platform/doubles/FakeHotKeyService.h"
+#include "platform/doubles/FakePanelWindowing.h"
+#include "platform/doubles/PushAudioInput.h"
+#include "platform/doubles/ScriptedSpeechService.h"
+#include "support/EventLoop.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+namespace sonarel {
+namespace {
+
+using doubles::FakeApplication;
+using testing::drainPosted;
+using testing::waitUntil;
+
+constexpr qint64 kPidPropio = 100;
+
+// A user's home of its own, so that the history lands in a fresh folder.
+struct HogarTemporal {
+    HogarTemporal() { qputenv("XDG_DATA_HOME", dir.filePath("data").toUtf8()); }
+    QTemporaryDir dir;
+};
+
+// Records, at each clipboard write and keystroke, what the history and the HUD showed then.
+class DesktopQueAnota : public doubles::FakeDesktop {
+public:
+    DesktopQueAnota(const Clock& clock, const Historial& historial, const HUD& hud)
+        : FakeDesktop(clock, kPidPropio), historial_(historial), hud_(hud) {}
+
+    void setClipboardText(const QString& text) override {
+        enHistorialAlCopiar = historialContiene(historial_, text);
+        hudVisibleAlCopiar = hud_.panel() != nullptr && hud_.panel()->isVisible();
+        FakeDesktop::setClipboardText(text);
+    }
+
+    static bool historialContiene(const Historial& historial, const QString& texto) {
+        QFile archivo(historial.carpeta() + "/dictados-2026-03.txt");
+        return archivo.open(QIODevice::ReadOnly) &&
+               QString::fromUtf8(archivo.readAll()).contains(texto);
+    }
+
+    bool enHistorialAlCopiar = false;
+    bool hudVisibleAlCopiar = false;
+
+private:
+    const Historial& historial_;
+    const HUD& hud_;
+};
+
+class CoordinadorTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        coordinador.configurar();
+        editor->activate();  // becomes the previous application
+    }
+
+    // Presses Alt+Super+D and lets the posted action run.
+    void pulsarAtajo() {
+        teclas.press(2, 0x0900);
+        drainPosted();
+    }
+
+    void esperarEscucha() {
+        ASSERT_TRUE(waitUntil([&] { return motor.status() == Status::listening(); }));
+    }
+
+    // The recognizer hears `texto`; the engine's whole text becomes `total` (by default the same).
+    void oir(const QString& texto, QString total = {}) {
+        if (total.isEmpty()) {
+            total = texto;
+        }
+        speech.deliverToLatest(RecognitionResult{texto, false});
+        ASSERT_TRUE(waitUntil([&] { return motor.text() == total; })) << motor.text().toStdString();
+    }
+
+    QString historia() const {
+        QFile archivo(historial.carpeta() + "/dictados-2026-03.txt");
+        return archivo.open(QIODevice::ReadOnly) ? QString::fromUtf8(archivo.readAll()) : QString();
+    }
+
+    bool hudVisible() const { return hud.panel() != nullptr && hud.panel()->isVisible(); }
+
+    int pegados() const {
+        return static_cast<int>(
+            std::count_if(desktop.posted.begin(), desktop.posted.end(),
+                          [](const auto& p) { return p.keystroke.virtualKey == kVirtualKeyV; }));
+    }
+    int retornos() const {
+        return static_cast<int>(std::count_if(
+            desktop.posted.begin(), desktop.posted.end(),
+            [](const auto& p) { return p.keystroke.virtualKey == kVirtualKeyReturn; }));
+    }
+
+    HogarTemporal hogar;
+    doubles::FakeClock clock;
+    doubles::ScriptedSpeechService speech;
+    doubles::PushAudioInput audio;
+    doubles::FakeMicrophoneConsent microfono;
+    SpeechEngine motor{{speech, audio, microfono, clock}};
+    Preferences preferencias{hogar.dir.filePath("Sonarel.conf")};
+    Historial historial{clock};
+    HUDEstado estado;
+    doubles::FakePanelWindowing ventanas;
+    HUD hud{motor, estado, clock, ventanas};
+    DesktopQueAnota desktop{clock, historial, hud};
+    Paster paster{desktop, clock};
+    doubles::FakeHotKeyService teclas;
+    HotKey hotKey{teclas};
+    Coordinador coordinador{{motor, preferencias, historial, paster, hud, hotKey, desktop}};
+
+    std::shared_ptr<FakeApplication> propia = desktop.launch(kPidPropio, "org.sonarel.Sonarel");
+    std::shared_ptr<FakeApplication> editor =
+        desktop.launch(300, "org.gnome.TextEditor", "Editor de texto");
+    std::shared_ptr<FakeApplication> xterm = desktop.launch(200, "XTerm", "xterm");
+};
+
+TEST_F(CoordinadorTest, ConfigurarRegistersDefaultsAndReservesAltSuperD) {
+    ASSERT_EQ(teclas.registered.size(), 1u);
+    EXPECT_EQ(teclas.registered[0].keyCode, 2u);
+    EXPECT_EQ(teclas.registered[0].modifiers, 0x0900u);
+    EXPECT_EQ(preferencias.idioma(), "es-MX");
+    EXPECT_TRUE(preferencias.sinConexion());
+    EXPECT_TRUE(preferencias.puntuacion());
+    EXPECT_TRUE(preferencias.copiarAlParar());
+    EXPECT_FALSE(preferencias.pegarAlParar());
+    EXPECT_FALSE(preferencias.enterEnTerminal());
+    EXPECT_EQ(preferencias.autoStop(), 0.0);
+    EXPECT_FALSE(motor.onAutoStop);
+
+    // Configuring again replaces the wiring instead of doubling it.
+    coordinador.configurar();
+    EXPECT_EQ(teclas.registered.size(), 1u);
+    pulsarAtajo();
+    EXPECT_TRUE(motor.isListening());
+}
+
+TEST_F(CoordinadorTest, SincronizarCopiesFourPreferencesAndNothingElse) {
+    preferencias.set(Preferences::kIdioma, "es-CL");
+    preferencias.set(Preferences::kSinConexion, false);
+    preferencias.set(Preferences::kPuntuacion, false);
+    preferencias.set(Preferences::kAutoStop, 4.0);
+    motor.textBinding().set("se queda");
+    coordinador.sincronizarPreferencias();
+    EXPECT_EQ(motor.localeID, "es-CL");
+    EXPECT_FALSE(motor.preferOnDevice);
+    EXPECT_FALSE(motor.addsPunctuation);
+    EXPECT_EQ(motor.autoStopSilence, 4.0);
+    EXPECT_EQ(motor.text(), "se queda");
+    EXPECT_EQ(motor.status(), Status::idle());
+
+    // Starting from the shortcut takes what the store says at that moment.
+    preferencias.set(Preferences::kIdioma, "es-ES");
+    pulsarAtajo();
+    EXPECT_EQ(motor.localeID, "es-ES");
+    esperarEscucha();
+    EXPECT_EQ(speech.localesAsked().back(), "es-ES");
+}
+
+TEST_F(CoordinadorTest, ShortcutOverAnotherAppArchivesOldTextShowsHUDAndPastesIntoFocus) {
+    motor.textBinding().set("dictado anterior");
+    preferencias.set(Preferences::kEnterEnTerminal, true);  // not a terminal: no Return
+    ASSERT_EQ(desktop.frontmost, editor);
+
+    pulsarAtajo();
+    EXPECT_TRUE(motor.modoIntegrado);
+    EXPECT_TRUE(historia().contains("dictado anterior"));
+    EXPECT_EQ(motor.text(), "");
+    EXPECT_TRUE(hudVisible());
+    EXPECT_EQ(desktop.trustPrompts, 0);
+    esperarEscucha();
+    oir("hola mundo");
+
+    pulsarAtajo();
+    EXPECT_EQ(motor.status(), Status::idle());
+    EXPECT_FALSE(motor.modoIntegrado);
+    EXPECT_FALSE(hudVisible());
+    EXPECT_TRUE(historia().contains("\nhola mundo\n"));
+    EXPECT_TRUE(desktop.enHistorialAlCopiar);
+    EXPECT_FALSE(desktop.hudVisibleAlCopiar);
+    EXPECT_EQ(desktop.clipboard, "hola mundo");
+    ASSERT_EQ(pegados(), 1);
+    EXPECT_EQ(desktop.posted[0].frontmost, "org.gnome.TextEditor");
+    EXPECT_EQ(editor->activations, 1);  // the paste goes where the focus is, nothing activated
+    clock.advance(1);
+    EXPECT_EQ(retornos(), 0);
+}
+
+TEST_F(CoordinadorTest, TerminalInFrontGetsOneLineAndReturnOnlyWhenAsked) {
+    for (const bool enter : {true, false}) {
+        SCOPED_TRACE(enter);
+        desktop.posted.clear();
+        preferencias.set(Preferences::kEnterEnTerminal, enter);
+        xterm->activate();
+        pulsarAtajo();
+        esperarEscucha();
+        oir("ls -la\nsegunda línea ");
+        pulsarAtajo();
+        EXPECT_EQ(desktop.clipboard, "ls -la segunda línea");
+        EXPECT_EQ(pegados(), 1);
+        EXPECT_EQ(retornos(), 0);
+        clock.advance(0.15);
+        EXPECT_EQ(retornos(), enter ? 1 : 0);
+        clock.advance(1);
+        EXPECT_EQ(retornos(), enter ? 1 : 0);
+    }
+}
+
+TEST_F(CoordinadorTest, WithoutAccessibilityAsksAtStartAndNoticesForFourSecondsAtStop) {
+    desktop.trusted = false;
+    pulsarAtajo();
+    EXPECT_EQ(desktop.trustPrompts, 1);
+    EXPECT_TRUE(hudVisible());
+    esperarEscucha();
+    oir("texto sin permiso");
+
+    pulsarAtajo();
+    EXPECT_EQ(desktop.clipboard, "texto sin permiso");
+    EXPECT_TRUE(desktop.posted.empty());
+    EXPECT_EQ(estado.mensaje(), Coordinador::avisoSinAccesibilidad());
+    EXPECT_TRUE(hudVisible());
+    EXPECT_FALSE(motor.modoIntegrado);
+    clock.advance(3.9);
+    EXPECT_TRUE(hudVisible());
+    clock.advance(0.1);
+    EXPECT_EQ(estado.mensaje(), std::nullopt);
+    EXPECT_FALSE(hudVisible());
+}
+
+TEST_F(CoordinadorTest, FailedPasteKeystrokeIsReportedLikeMissingAccessibility) {
+    desktop.keystrokesFail = true;
+    pulsarAtajo();
+    esperarEscucha();
+    oir("no se pudo teclear");
+    pulsarAtajo();
+    EXPECT_EQ(desktop.clipboard, "no se pudo teclear");
+    EXPECT_EQ(estado.mensaje(), Coordinador::avisoSinAccesibilidad());
+}
+
+TEST_F(CoordinadorTest, OwnWindowInFrontKeepsTextNoHUDAndDeliversByPreferences) {
+    struct Caso {
+        bool pegar;
+        bool copiar;
+    };
+    for (const Caso caso : {Caso{false, true}, Caso{true, true}, Caso{false, false}}) {
+        SCOPED_TRACE(::testing::Message() << "pegar " << caso.pegar << " copiar " << caso.copiar);
+        preferencias.set(Preferences::kPegarAlParar, caso.pegar);
+        preferencias.set(Preferences::kCopiarAlParar, caso.copiar);
+        desktop.clipboard.clear();
+        desktop.posted.clear();
+        motor.clear();
+        editor->activate();
+        propia->activate();
+        motor.textBinding().set("previo");
+
+        pulsarAtajo();
+        EXPECT_FALSE(motor.modoIntegrado);
+        EXPECT_FALSE(hudVisible());
+        esperarEscucha();
+        oir("nuevo", "previo nuevo");
+        pulsarAtajo();
+        EXPECT_TRUE(historia().contains("\nprevio nuevo\n"));
+        clock.advance(0.28);
+        if (caso.pegar) {
+            EXPECT_EQ(desktop.clipboard, "previo nuevo");
+            EXPECT_EQ(desktop.frontmost, editor);  // the previous application, activated
+            EXPECT_EQ(pegados(), 1);
+        } else if (caso.copiar) {
+            EXPECT_EQ(desktop.clipboard, "previo nuevo");
+            EXPECT_TRUE(desktop.enHistorialAlCopiar);
+            EXPECT_EQ(pegados(), 0);
+        } else {
+            EXPECT_EQ(desktop.clipboard, "");
+            EXPECT_EQ(pegados(), 0);
+        }
+    }
+}
+
+TEST_F(CoordinadorTest, NoFrontmostApplicationCountsAsAnotherOne) {
+    desktop.bringToFront(nullptr);
+    pulsarAtajo();
+    EXPECT_TRUE(motor.modoIntegrado);
+    EXPECT_TRUE(hudVisible());
+}
+
+TEST_F(CoordinadorTest, IntegratedFlagBelongsToTheDictationNotToHowItStops) {
+    pulsarAtajo();
+    esperarEscucha();
+    oir("parado desde la ventana");
+    motor.stop();  // the main window's button, or auto-stop
+    EXPECT_EQ(desktop.clipboard, "parado desde la ventana");
+    EXPECT_EQ(pegados(), 1);
+    EXPECT_FALSE(motor.modoIntegrado);
+    EXPECT_FALSE(hudVisible());
+}
+
+TEST_F(CoordinadorTest, BlankDictationLeavesTheFlagForTheNextOne) {
+    pulsarAtajo();
+    esperarEscucha();
+    pulsarAtajo();  // nothing said: no stop handler
+    EXPECT_TRUE(motor.modoIntegrado);
+    EXPECT_FALSE(hudVisible());
+    EXPECT_TRUE(historia().isEmpty());
+
+    motor.toggle();  // from the main window
+    esperarEscucha();
+    oir("desde la ventana");
+    motor.toggle();
+    EXPECT_EQ(pegados(), 1);
+    EXPECT_FALSE(motor.modoIntegrado);
+}
+
+TEST_F(CoordinadorTest, SecondPressWhilePreparingStopsAndHides) {
+    speech.holdAuthorization = true;
+    pulsarAtajo();
+    EXPECT_EQ(motor.status(), Status::preparing());
+    EXPECT_TRUE(hudVisible());
+    pulsarAtajo();
+    EXPECT_EQ(motor.status(), Status::idle());
+    EXPECT_FALSE(hudVisible());
+    speech.answerAuthorizations();
+    drainPosted();
+    EXPECT_EQ(motor.status(), Status::idle());
+}
+
+TEST_F(CoordinadorTest, WiringDoesNothingOnceTheCoordinatorIsGone) {
+    auto otro = std::make_unique<Coordinador>(
+        Coordinador::Servicios{motor, preferencias, historial, paster, hud, hotKey, desktop});
+    otro->configurar();
+    otro.reset();
+    pulsarAtajo();
+    EXPECT_EQ(motor.status(), Status::idle());
+    motor.onStopped("texto huérfano");
+    EXPECT_TRUE(historia().isEmpty());
+    EXPECT_TRUE(desktop.clipboard.isEmpty());
+}
+
+}  // namespace
+}  // namespace sonarel

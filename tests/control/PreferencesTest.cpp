@@ -1,0 +1,109 @@
+#include "control/Preferences.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace sonarel {
+namespace {
+
+class PreferencesTest : public ::testing::Test {
+protected:
+    QString path() const { return dir_.filePath(QStringLiteral("Sonarel.conf")); }
+
+    void writeFile(const QByteArray& contents) const {
+        QFile file(path());
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(contents);
+    }
+
+    QTemporaryDir dir_;
+};
+
+TEST_F(PreferencesTest, RegisteredDefaultsAnswerAnEmptyStore) {
+    Preferences prefs(path());
+    prefs.registerDefaults(Preferences::valoresPorDefecto());
+    EXPECT_EQ(Preferences::valoresPorDefecto().size(), 7);
+    EXPECT_EQ(prefs.idioma(), QStringLiteral("es-MX"));
+    EXPECT_TRUE(prefs.sinConexion());
+    EXPECT_TRUE(prefs.puntuacion());
+    EXPECT_TRUE(prefs.copiarAlParar());
+    EXPECT_FALSE(prefs.pegarAlParar());
+    EXPECT_FALSE(prefs.enterEnTerminal());
+    EXPECT_EQ(prefs.autoStop(), 0.0);
+    prefs.sync();
+    EXPECT_FALSE(QFile::exists(path())) << "registered values are never written";
+}
+
+TEST_F(PreferencesTest, WithoutRegistrationAbsentValuesReadAsNothing) {
+    Preferences prefs(path());
+    EXPECT_FALSE(prefs.string(QString::fromLatin1(Preferences::kIdioma)).has_value());
+    EXPECT_EQ(prefs.idioma(), QStringLiteral("es-MX"));
+    EXPECT_FALSE(prefs.copiarAlParar());
+    EXPECT_FALSE(prefs.sinConexion());
+    EXPECT_EQ(prefs.autoStop(), 0.0);
+}
+
+TEST_F(PreferencesTest, StoredValuesWinAndSurviveARelaunch) {
+    {
+        Preferences prefs(path());
+        prefs.registerDefaults(Preferences::valoresPorDefecto());
+        prefs.set(QString::fromLatin1(Preferences::kSinConexion), false);
+        prefs.set(QString::fromLatin1(Preferences::kIdioma), QStringLiteral("es-CO"));
+        prefs.set(QString::fromLatin1(Preferences::kAutoStop), 4);
+        prefs.set(QString::fromLatin1(Preferences::kEnterEnTerminal), true);
+        EXPECT_FALSE(prefs.sinConexion());
+        EXPECT_EQ(prefs.autoStop(), 4.0);
+        prefs.sync();
+    }
+    Preferences relaunched(path());
+    relaunched.registerDefaults(Preferences::valoresPorDefecto());
+    EXPECT_FALSE(relaunched.sinConexion());
+    EXPECT_EQ(relaunched.idioma(), QStringLiteral("es-CO"));
+    EXPECT_EQ(relaunched.autoStop(), 4.0);
+    EXPECT_TRUE(relaunched.enterEnTerminal());
+    EXPECT_TRUE(relaunched.copiarAlParar());
+}
+
+TEST_F(PreferencesTest, HandEditedValuesOfTheWrongTypeReadAsTheDefault) {
+    writeFile(
+        "[General]\n"
+        "idioma=es-AR, es-CL\n"
+        "sinConexion=banana\n"
+        "puntuacion=\n"
+        "copiarAlParar=@Invalid()\n"
+        "pegarAlParar=1\n"
+        "enterEnTerminal=true\n"
+        "autoStop=nunca\n");
+    Preferences prefs(path());
+    prefs.registerDefaults(Preferences::valoresPorDefecto());
+    EXPECT_EQ(prefs.idioma(), QStringLiteral("es-MX"));
+    EXPECT_TRUE(prefs.sinConexion());
+    EXPECT_TRUE(prefs.puntuacion());
+    EXPECT_TRUE(prefs.copiarAlParar());
+    EXPECT_FALSE(prefs.pegarAlParar());
+    EXPECT_TRUE(prefs.enterEnTerminal());
+    EXPECT_EQ(prefs.autoStop(), 0.0);
+
+    writeFile("[General]\nautoStop=2.5\nidioma=es-ES\n");
+    Preferences edited(path());
+    EXPECT_EQ(edited.autoStop(), 2.5);
+    EXPECT_EQ(edited.idioma(), QStringLiteral("es-ES"));
+}
+
+TEST(PreferencesStore, LivesInTheConfigHome) {
+    QTemporaryDir config;
+    qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
+    {
+        Preferences prefs;
+        prefs.set(QString::fromLatin1(Preferences::kPegarAlParar), true);
+        prefs.sync();
+    }
+    QFile file(config.filePath(QStringLiteral("Sonarel/Sonarel.conf")));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(file.readAll().contains("pegarAlParar=true"));
+}
+
+}  // namespace
+}  // namespace sonarel

@@ -1,0 +1,209 @@
+#include "delivery/Paster.h"
+#include "delivery/Terminales.h"
+#include "platform/doubles/FakeClock.h"
+#include "platform/doubles/FakeDesktop.h"
+
+#include <gtest/gtest.h>
+
+namespace sonarel {
+namespace {
+
+using doubles::FakeApplication;
+
+class PasterTest : public ::testing::Test {
+protected:
+    PasterTest() {
+        xterm_ = desktop_.launch(201, QStringLiteral("XTerm"), QStringLiteral("XTerm"));
+        editor_ = desktop_.launch(202, QStringLiteral("org.gnome.TextEditor"),
+                                  QStringLiteral("Editor de texto"));
+        kitty_ = desktop_.launch(203, QStringLiteral("kitty"), QStringLiteral("kitty"));
+        self_ = desktop_.launch(100, QStringLiteral("Sonarel"), QStringLiteral("Sonarel"));
+    }
+
+    // Posted keystrokes with their times relative to the test's start.
+    std::vector<std::pair<std::uint16_t, double>> keys() const {
+        std::vector<std::pair<std::uint16_t, double>> list;
+        for (const auto& p : desktop_.posted) {
+            list.emplace_back(p.keystroke.virtualKey, p.at - start_);
+        }
+        return list;
+    }
+
+    doubles::FakeClock clock_;
+    const double start_ = clock_.now();
+    doubles::FakeDesktop desktop_{clock_};
+    std::shared_ptr<FakeApplication> xterm_, editor_, kitty_, self_;
+    Paster paster_{desktop_, clock_};
+};
+
+TEST(TerminalLine, FlattensLineBreaksAndTrimsSpaces) {
+    EXPECT_EQ(lineaDeTerminal(QStringLiteral("ls -la\n")), QStringLiteral("ls -la"));
+    EXPECT_EQ(lineaDeTerminal(QStringLiteral("uno\ndos ")), QStringLiteral("uno dos"));
+    EXPECT_EQ(lineaDeTerminal(QStringLiteral("a\r\nb\r\nc")), QStringLiteral("a b c"));
+    EXPECT_EQ(lineaDeTerminal(QStringLiteral("\t\u00a0 x\ry \u2003")), QStringLiteral("x\ry"));
+    EXPECT_EQ(lineaDeTerminal(QStringLiteral(" \n \r\n ")), QString());
+}
+
+TEST(TerminalSet, KeepsTheMacIdentifiersAndAddsTheLinuxOnes) {
+    for (const char* id : {"com.apple.Terminal", "com.apple.dt.Xcode", "com.microsoft.VSCode",
+                           "XTerm", "URxvt", "st-256color", "kitty", "Alacritty", "Xfce4-terminal",
+                           "org.gnome.Terminal", "org.kde.konsole", "Code"}) {
+        EXPECT_TRUE(terminales().contains(QString::fromLatin1(id))) << id;
+    }
+    EXPECT_FALSE(terminales().contains(QStringLiteral("xterm")));
+}
+
+TEST_F(PasterTest, ActivationsTrackThePreviousAppAndTheLastTerminal) {
+    EXPECT_EQ(paster_.nombreAppAnterior(), QStringLiteral("la app anterior"));
+    desktop_.bringToFront(kitty_);
+    EXPECT_EQ(paster_.appAnterior(), kitty_);
+    EXPECT_EQ(paster_.ultimaTerminal(), kitty_);
+    desktop_.bringToFront(self_);
+    EXPECT_EQ(paster_.appAnterior(), kitty_) << "this application is never its own previous";
+    desktop_.bringToFront(editor_);
+    EXPECT_EQ(paster_.appAnterior(), editor_);
+    EXPECT_EQ(paster_.ultimaTerminal(), kitty_);
+    EXPECT_EQ(paster_.nombreAppAnterior(), QStringLiteral("Editor de texto"));
+    editor_->name.reset();
+    EXPECT_EQ(paster_.nombreAppAnterior(), QStringLiteral("la app anterior"));
+}
+
+TEST_F(PasterTest, PasteIntoThePreviousAppActivatesItAndPastesLater) {
+    desktop_.bringToFront(editor_);
+    desktop_.bringToFront(self_);
+    EXPECT_TRUE(paster_.pegarEnAppAnterior(QStringLiteral("hola\nmundo")));
+    EXPECT_EQ(desktop_.clipboard, QStringLiteral("hola\nmundo"));
+    EXPECT_EQ(desktop_.frontmost, editor_);
+    clock_.advance(0.279);
+    EXPECT_TRUE(desktop_.posted.empty());
+    clock_.advance(0.01);
+    ASSERT_EQ(desktop_.posted.size(), 1u);
+    EXPECT_EQ(desktop_.posted[0].keystroke.flags, kCommandFlag);
+    EXPECT_NEAR(keys()[0].second, 0.28, 1e-9);
+    EXPECT_EQ(desktop_.posted[0].frontmost, QStringLiteral("org.gnome.TextEditor"));
+}
+
+TEST_F(PasterTest, EmptyTextDoesNothingAtAll) {
+    desktop_.clipboard = QStringLiteral("antes");
+    EXPECT_TRUE(paster_.pegarEnAppAnterior(QString()));
+    EXPECT_TRUE(paster_.pegarEnFoco(QString(), true));
+    EXPECT_TRUE(paster_.enviarATerminal(QString(), true));
+    clock_.advance(1);
+    EXPECT_EQ(desktop_.clipboard, QStringLiteral("antes"));
+    EXPECT_EQ(desktop_.clipboardWrites, 0);
+    EXPECT_TRUE(desktop_.posted.empty());
+    paster_.copiar(QString());
+    EXPECT_EQ(desktop_.clipboard, QString());
+}
+
+TEST_F(PasterTest, WithoutPermissionTheTextWaitsOnTheClipboard) {
+    desktop_.trusted = false;
+    desktop_.bringToFront(xterm_);
+    EXPECT_FALSE(paster_.pegarEnFoco(QStringLiteral("a\r\nb"), true));
+    EXPECT_EQ(desktop_.clipboard, QStringLiteral("a b"));
+    EXPECT_FALSE(paster_.pegarEnAppAnterior(QStringLiteral("c")));
+    EXPECT_EQ(desktop_.clipboard, QStringLiteral("c"));
+    EXPECT_EQ(desktop_.trustPrompts, 2);
+    clock_.advance(1);
+    EXPECT_TRUE(desktop_.posted.empty());
+    EXPECT_FALSE(paster_.puedePegar());
+}
+
+TEST_F(PasterTest, PasteIntoAFocusedTerminalIsOneLineWithReturnOnRequest) {
+    desktop_.bringToFront(xterm_);
+    EXPECT_TRUE(paster_.pegarEnFoco(QStringLiteral("uno\r\ndos\r\ntres"), true));
+    EXPECT_EQ(desktop_.clipboard, QStringLiteral("uno dos tres"));
+    clock_.advance(1);
+    ASSERT_EQ(keys().size(), 2u);
+    EXPECT_EQ(keys()[0].first, kVirtualKeyV);
+    EXPECT_NEAR(keys()[0].second, 0.0, 1e-9);
+    EXPECT_EQ(keys()[1].first, kVirtualKeyReturn);
+    EXPECT_NEAR(keys()[1].second, 0.15, 1e-9);
+    EXPECT_EQ(desktop_.posted[1].keystroke.flags, 0u);
+
+    desktop_.posted.clear();
+    EXPECT_TRUE(paster_.pegarEnFoco(QStringLiteral("sin retorno"), false));
+    clock_.advance(1);
+    EXPECT_EQ(keys().size(), 1u);
+}
+
+TEST_F(PasterTest, PasteIntoAnOrdinaryAppKeepsLineBreaksAndNeverPressesReturn) {
+    desktop_.bringToFront(editor_);
+    EXPECT_TRUE(paster_.pegarEnFoco(QStringLiteral("uno\ndos "), true));
+    EXPECT_EQ(desktop_.clipboard, QStringLiteral("uno\ndos "));
+    clock_.advance(1);
+    ASSERT_EQ(keys().size(), 1u);
+    EXPECT_EQ(keys()[0].first, kVirtualKeyV);
+}
+
+TEST_F(PasterTest, AKeystrokeThatCannotBePostedIsAFailure) {
+    desktop_.bringToFront(xterm_);
+    desktop_.keystrokesFail = true;
+    EXPECT_FALSE(paster_.pegarEnFoco(QStringLiteral("hola"), true));
+    EXPECT_EQ(desktop_.clipboard, QStringLiteral("hola"));
+    desktop_.keystrokesFail = false;
+    clock_.advance(1);
+    EXPECT_TRUE(desktop_.posted.empty()) << "no Return after a paste that did not go";
+}
+
+TEST_F(PasterTest, TheLastTerminalIsTheTargetWhileItRuns) {
+    EXPECT_EQ(paster_.terminalDestino(), xterm_) << "first ordinary running terminal";
+    xterm_->policy = 1;
+    EXPECT_EQ(paster_.terminalDestino(), kitty_) << "a background agent is skipped";
+    desktop_.bringToFront(kitty_);
+    desktop_.bringToFront(editor_);
+    xterm_->policy = kRegularActivationPolicy;
+    EXPECT_EQ(paster_.terminalDestino(), kitty_);
+    EXPECT_EQ(paster_.nombreTerminal(), QStringLiteral("kitty"));
+    kitty_->terminated = true;
+    EXPECT_EQ(paster_.terminalDestino(), xterm_);
+}
+
+TEST_F(PasterTest, ThePreviousAppCountsWhenItIsATerminal) {
+    desktop_.bringToFront(kitty_);
+    kitty_->terminated = true;  // not checked at this step
+    desktop_.running.clear();
+    EXPECT_EQ(paster_.terminalDestino(), kitty_);
+    desktop_.bringToFront(editor_);
+    EXPECT_EQ(paster_.terminalDestino(), nullptr);
+    EXPECT_EQ(paster_.nombreTerminal(), QStringLiteral("la terminal"));
+}
+
+TEST_F(PasterTest, SendToTerminalActivatesPastesAndReturns) {
+    desktop_.bringToFront(editor_);
+    EXPECT_TRUE(paster_.enviarATerminal(QStringLiteral("git status\n"), true));
+    EXPECT_EQ(desktop_.clipboard, QStringLiteral("git status"));
+    EXPECT_EQ(desktop_.frontmost, xterm_);
+    clock_.advance(0.349);
+    EXPECT_TRUE(desktop_.posted.empty());
+    clock_.advance(1);
+    ASSERT_EQ(keys().size(), 2u);
+    EXPECT_NEAR(keys()[0].second, 0.35, 1e-9);
+    EXPECT_EQ(desktop_.posted[0].frontmost, QStringLiteral("XTerm"));
+    EXPECT_EQ(keys()[1].first, kVirtualKeyReturn);
+    EXPECT_NEAR(keys()[1].second, 0.5, 1e-9);
+}
+
+TEST_F(PasterTest, ABlankTextIsStillSentAsAnEmptyLine) {
+    EXPECT_TRUE(paster_.enviarATerminal(QStringLiteral("  \n "), false));
+    EXPECT_EQ(desktop_.clipboard, QString());
+    EXPECT_EQ(desktop_.clipboardWrites, 1);
+    clock_.advance(1);
+    ASSERT_EQ(keys().size(), 1u);
+    EXPECT_EQ(keys()[0].first, kVirtualKeyV);
+}
+
+TEST_F(PasterTest, NoTerminalMeansFalseWithTheLineOnTheClipboard) {
+    desktop_.running = {editor_};
+    EXPECT_FALSE(paster_.enviarATerminal(QStringLiteral("uno\ndos"), true));
+    EXPECT_EQ(desktop_.clipboard, QStringLiteral("uno dos"));
+    EXPECT_EQ(desktop_.trustPrompts, 0);
+    desktop_.running = {xterm_};
+    desktop_.trusted = false;
+    EXPECT_FALSE(paster_.enviarATerminal(QStringLiteral("tres"), true));
+    EXPECT_EQ(desktop_.trustPrompts, 1);
+    EXPECT_EQ(xterm_->activations, 0);
+}
+
+}  // namespace
+}  // namespace sonarel

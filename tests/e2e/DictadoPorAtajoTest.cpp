@@ -1,0 +1,151 @@
+#include "Montaje.h"
+
+#include "delivery/Terminales.h"
+#include "engine/Level.h"
+#include "platform/doubles/ScriptedSpeechService.h"
+#include "platform/whisper/WhisperSpeechService.h"
+#include "support/EventLoop.h"
+#include "support/Xdotool.h"
+
+#include <gtest/gtest.h>
+
+#include <QClipboard>
+#include <QFile>
+#include <QGuiApplication>
+#include <QTemporaryDir>
+
+#include <algorithm>
+
+namespace sonarel {
+namespace {
+
+using testing::ejecutar;
+using testing::ventanaConFoco;
+using testing::waitUntil;
+using testing::xdotool;
+
+const QString kFrase = QStringLiteral("Hola, esto llega a la terminal desde el atajo");
+
+QString leer(const QString& ruta) {
+    QFile archivo(ruta);
+    return archivo.open(QIODevice::ReadOnly) ? QString::fromUtf8(archivo.readAll()) : QString();
+}
+
+// The history of the session goes to a data folder of its own.
+struct CarpetaDeDatos {
+    explicit CarpetaDeDatos(const QTemporaryDir& dir) {
+        qputenv("XDG_DATA_HOME", dir.filePath("data").toUtf8());
+    }
+};
+
+// One user session: a home of its own, the application's parts, and an xterm in front whose
+// shell reads one line into a file.
+struct Sesion {
+    explicit Sesion(SpeechService& speech)
+        : app(speech, dir.path()),
+          xterm("e2e-xterm", "80x12+40+40", testing::xtermQueLeeUnaLinea(linea())) {
+        app.coordinador.configurar();
+        QObject::connect(&app.motor, &SpeechEngine::levelChanged,
+                         [this] { nivelMaximo = std::max(nivelMaximo, app.motor.level()); });
+    }
+
+    QString linea() const { return dir.filePath("linea.txt"); }
+    bool hudEnPantalla() const {
+        return app.hud.panel() != nullptr && app.hud.panel()->isVisible() &&
+               ejecutar("xwininfo", {"-id", QString::number(app.hud.panel()->winId())})
+                   .contains("IsViewable");
+    }
+    void pulsarAtajo() const { xdotool({"key", "alt+super+d"}); }
+
+    QTemporaryDir dir;
+    CarpetaDeDatos datos{dir};
+    testing::Montaje app;
+    testing::Xterm xterm;
+    double nivelMaximo = 0;
+};
+
+// Up to the live text: the hot key over the xterm, the HUD, and the voice in the microphone.
+void empezarADictar(Sesion& s) {
+    ASSERT_TRUE(s.app.hotKey.isRegistered());
+    ASSERT_TRUE(waitUntil([&] { return ventanaConFoco() == s.xterm.ventana(); }));
+
+    s.pulsarAtajo();
+    ASSERT_TRUE(waitUntil([&] { return s.app.motor.status() == Status::listening(); }, 10))
+        << s.app.motor.status().message().toStdString();
+    EXPECT_TRUE(s.app.motor.modoIntegrado);
+    ASSERT_TRUE(waitUntil([&] { return s.hudEnPantalla(); }));
+    EXPECT_EQ(ventanaConFoco(), s.xterm.ventana());
+    EXPECT_EQ(s.app.hud.panel()->lineaVisible(), "Escuchando…");
+}
+
+class DictadoPorAtajo : public ::testing::TestWithParam<bool> {};
+
+TEST_P(DictadoPorAtajo, TextReachesHistoryAndTheXtermLine) {
+    const bool enter = GetParam();
+    doubles::ScriptedSpeechService speech;
+    Sesion s(speech);
+    s.app.preferencias.set(Preferences::kEnterEnTerminal, enter);
+    empezarADictar(s);
+    if (HasFatalFailure()) {
+        return;
+    }
+
+    auto reproductor = testing::reproducir(testing::voz(s.dir.path(), kFrase));
+    EXPECT_TRUE(waitUntil([&] { return s.nivelMaximo > level::kVoiceThreshold; }, 10));
+    EXPECT_TRUE(waitUntil([&] { return speech.requestOf(0)->framesAppended > 16000; }, 10));
+    speech.deliverToLatest(RecognitionResult{"Hola", false});
+    EXPECT_TRUE(waitUntil([&] { return s.app.hud.panel()->lineaVisible() == "Hola"; }));
+    speech.deliverToLatest(RecognitionResult{kFrase, false});
+    EXPECT_TRUE(waitUntil([&] { return s.app.hud.panel()->lineaVisible() == kFrase; }));
+    EXPECT_TRUE(waitUntil([&] { return reproductor->state() == QProcess::NotRunning; }, 20));
+
+    s.pulsarAtajo();
+    ASSERT_TRUE(waitUntil([&] { return s.app.motor.status() == Status::idle(); }));
+    EXPECT_TRUE(waitUntil([&] { return !s.hudEnPantalla(); }));
+    EXPECT_TRUE(
+        testing::historiaDelMes(s.app.historial, s.app.clock).contains("\n" + kFrase + "\n"));
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), kFrase);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(QClipboard::Selection), kFrase);
+
+    if (!enter) {
+        // The text waits on the command line for the user's own Return.
+        waitUntil([] { return false; }, 1);
+        EXPECT_FALSE(QFile::exists(s.linea()));
+        EXPECT_EQ(ventanaConFoco(), s.xterm.ventana());
+        xdotool({"key", "Return"});
+    }
+    EXPECT_TRUE(waitUntil([&] { return leer(s.linea()) == kFrase; }, 5))
+        << leer(s.linea()).toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(EnterEnTerminal, DictadoPorAtajo, ::testing::Bool(),
+                         [](const auto& info) { return info.param ? "ConEnter" : "SinEnter"; });
+
+TEST(DictadoPorAtajoConWhisper, TheRealRecognizerRunsTheWholeChain) {
+    QTemporaryDir modelos;
+    ASSERT_TRUE(QFile::link(SONAREL_TEST_MODEL, modelos.filePath("ggml-tiny-test.bin")));
+    whisper::WhisperSpeechService speech({.modelFolders = {modelos.path()}, .threads = 2});
+    Sesion s(speech);
+    s.app.preferencias.set(Preferences::kEnterEnTerminal, true);
+    empezarADictar(s);
+    if (HasFatalFailure()) {
+        return;
+    }
+
+    auto reproductor = testing::reproducir(testing::voz(s.dir.path(), kFrase));
+    // Random weights: the words are meaningless, but they come from the audio heard.
+    EXPECT_TRUE(waitUntil([&] { return !s.app.motor.text().trimmed().isEmpty(); }, 20));
+    EXPECT_FALSE(s.app.hud.panel()->muestraMarcador());
+    EXPECT_TRUE(waitUntil([&] { return reproductor->state() == QProcess::NotRunning; }, 20));
+
+    s.pulsarAtajo();
+    ASSERT_TRUE(waitUntil([&] { return s.app.motor.status() == Status::idle(); }));
+    const QString texto = s.app.motor.text();
+    ASSERT_FALSE(texto.trimmed().isEmpty());
+    EXPECT_TRUE(testing::historiaDelMes(s.app.historial, s.app.clock).contains(texto.trimmed()));
+    EXPECT_TRUE(waitUntil([&] { return QFile::exists(s.linea()); }, 5));
+    EXPECT_EQ(leer(s.linea()), lineaDeTerminal(texto));
+}
+
+}  // namespace
+}  // namespace sonarel

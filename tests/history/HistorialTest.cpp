@@ -1,0 +1,117 @@
+#include "history/Historial.h"
+#include "platform/doubles/FakeClock.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <thread>
+#include <vector>
+
+namespace sonarel {
+namespace {
+
+class HistorialTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(data_.isValid());
+        qputenv("XDG_DATA_HOME", data_.path().toUtf8());
+        clock_.setDateTime(QDateTime(QDate(2026, 3, 14), QTime(9, 5, 7)));
+    }
+
+    QString folder() const { return data_.path() + QStringLiteral("/Sonarel"); }
+
+    QByteArray read(const QString& month) const {
+        QFile file(folder() + QStringLiteral("/dictados-") + month + QStringLiteral(".txt"));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+    }
+
+    QTemporaryDir data_;
+    doubles::FakeClock clock_;
+    Historial historial_{clock_};
+};
+
+TEST_F(HistorialTest, FolderIsSonarelInTheDataHomeAndIsCreatedOnRead) {
+    EXPECT_EQ(historial_.carpeta(), folder());
+    EXPECT_TRUE(QDir(folder()).exists());
+}
+
+TEST_F(HistorialTest, BlankTextWritesNothingAndCreatesNoFolder) {
+    historial_.guardar(QStringLiteral(" \n\t\u00a0\u2028\r\n"));
+    EXPECT_FALSE(QDir(folder()).exists());
+}
+
+TEST_F(HistorialTest, EntriesAreByteExactAndAppended) {
+    historial_.guardar(QStringLiteral("  hola\n\n"));
+    EXPECT_EQ(read(QStringLiteral("2026-03")),
+              QByteArray("\n\n===== 2026-03-14 09:05:07 =====\nhola\n"));
+
+    clock_.advance(3723);  // 1 h 2 min 3 s later
+    historial_.guardar(QStringLiteral("¿Qué tal, señor?\n\nSegunda línea\r\ncon CR ¡sí!"));
+    EXPECT_EQ(read(QStringLiteral("2026-03")),
+              QByteArray("\n\n===== 2026-03-14 09:05:07 =====\nhola\n"
+                         "\n\n===== 2026-03-14 10:07:10 =====\n"
+                         "\xc2\xbfQu\xc3\xa9 tal, se\xc3\xb1or?\n\nSegunda l\xc3\xadnea\r\ncon CR "
+                         "\xc2\xa1s\xc3\xad!\n"));
+}
+
+TEST_F(HistorialTest, FirstSaveOfAMonthStartsItsOwnFile) {
+    clock_.setDateTime(QDateTime(QDate(2026, 3, 31), QTime(23, 59, 59)));
+    historial_.guardar(QStringLiteral("marzo"));
+    clock_.advance(2);
+    historial_.guardar(QStringLiteral("abril"));
+    EXPECT_EQ(read(QStringLiteral("2026-03")),
+              QByteArray("\n\n===== 2026-03-31 23:59:59 =====\nmarzo\n"));
+    EXPECT_EQ(read(QStringLiteral("2026-04")),
+              QByteArray("\n\n===== 2026-04-01 00:00:01 =====\nabril\n"));
+}
+
+TEST_F(HistorialTest, DeletedFolderIsRecreated) {
+    historial_.guardar(QStringLiteral("uno"));
+    ASSERT_TRUE(QDir(folder()).removeRecursively());
+    historial_.guardar(QStringLiteral("dos"));
+    EXPECT_EQ(read(QStringLiteral("2026-03")),
+              QByteArray("\n\n===== 2026-03-14 09:05:07 =====\ndos\n"));
+}
+
+TEST_F(HistorialTest, AFileThatCannotBeOpenedIsLeftAloneSilently) {
+    ASSERT_TRUE(QDir().mkpath(folder() + QStringLiteral("/dictados-2026-03.txt/dentro")));
+    historial_.guardar(QStringLiteral("hola"));
+    EXPECT_TRUE(QDir(folder() + QStringLiteral("/dictados-2026-03.txt/dentro")).exists());
+}
+
+TEST_F(HistorialTest, TwoWritersAtOnceLoseNothing) {
+    constexpr int kPerWriter = 300;
+    const QString text = QStringLiteral("un dictado bastante largo ").repeated(40);
+    auto writer = [&](QChar tag) {
+        Historial own(clock_);
+        for (int i = 0; i < kPerWriter; ++i) {
+            own.guardar(QString(tag) + text + QString::number(i));
+        }
+    };
+    std::thread a(writer, QLatin1Char('A'));
+    std::thread b(writer, QLatin1Char('B'));
+    a.join();
+    b.join();
+
+    const QByteArray header("\n\n===== 2026-03-14 09:05:07 =====\n");
+    const QList<QByteArray> entries = read(QStringLiteral("2026-03")).split('\n');
+    int fromA = 0;
+    int fromB = 0;
+    // Each entry is exactly: "", "", header, text line; the file ends with a final "".
+    ASSERT_EQ(entries.size(), 2 * kPerWriter * 4 + 1);
+    for (int i = 0; i < 2 * kPerWriter; ++i) {
+        EXPECT_EQ(entries[4 * i] + entries[4 * i + 1], QByteArray());
+        EXPECT_EQ(entries[4 * i + 2] + '\n', header.mid(2));
+        const QByteArray line = entries[4 * i + 3];
+        EXPECT_EQ(line.mid(1, text.size()), text.toUtf8());
+        ++(line.startsWith('A') ? fromA : fromB);
+    }
+    EXPECT_EQ(fromA, kPerWriter);
+    EXPECT_EQ(fromB, kPerWriter);
+}
+
+}  // namespace
+}  // namespace sonarel

@@ -1,0 +1,318 @@
+#include "hud/HUD.h"
+
+#include "platform/doubles/FakeClock.h"
+#include "platform/doubles/PushAudioInput.h"
+#include "platform/doubles/ScriptedSpeechService.h"
+#include "platform/x11/X11PanelWindowing.h"
+#include "support/EventLoop.h"
+#include "support/Xdotool.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QGuiApplication>
+#include <QImage>
+#include <QMouseEvent>
+#include <QProcess>
+#include <QScreen>
+#include <QWidget>
+#include <QWindow>
+
+namespace sonarel {
+namespace {
+
+using testing::ejecutar;
+using testing::geometriaEnPantalla;
+using testing::ventanaActiva;
+using testing::ventanaConFoco;
+using testing::waitUntil;
+using testing::xdotool;
+
+const QString kAviso =
+    QStringLiteral("Texto copiado. Falta darle Accesibilidad para escribirlo solo.");
+
+// The usable area the window manager announces: the screen less the tray's strut.
+QRect areaUtil() {
+    const QString salida = ejecutar("xprop", {"-root", "_NET_WORKAREA"}).section('=', 1);
+    const QStringList n = salida.split(',');
+    return QRect(n[0].toInt(), n[1].toInt(), n[2].toInt(), n[3].toInt());
+}
+
+QString propiedades(qulonglong ventana) {
+    return ejecutar("xprop", {"-id", QString::number(ventana)});
+}
+
+// A normal window below the panel that counts the clicks it gets.
+class Diana : public QWidget {
+public:
+    int clics = 0;
+
+protected:
+    void mousePressEvent(QMouseEvent*) override { ++clics; }
+};
+
+class HUDEnX11 : public ::testing::Test {
+protected:
+    void SetUp() override { xdotool({"mousemove", "640", "400"}); }
+
+    qulonglong ventanaPanel() const { return hud.panel()->winId(); }
+    bool panelEnPantalla() const {
+        return hud.panel() != nullptr && hud.panel()->isVisible() &&
+               ejecutar("xwininfo", {"-id", QString::number(ventanaPanel())})
+                   .contains("IsViewable");
+    }
+
+    // Starts a dictation whose microphone hears a steady level.
+    void escuchar(float amplitud) {
+        motor.start();
+        ASSERT_TRUE(
+            waitUntil([&] { return motor.status() == Status::listening() && audio.hasTap(); }));
+        for (int i = 0; i < 12; ++i) {
+            audio.pushConstant(amplitud);
+            clock.advance(0.06);
+            testing::drainPosted();
+        }
+        ASSERT_TRUE(waitUntil([&] { return motor.level() > 0.5; }));
+    }
+
+    doubles::FakeClock clock;
+    doubles::ScriptedSpeechService speech;
+    doubles::PushAudioInput audio;
+    doubles::FakeMicrophoneConsent microfono;
+    SpeechEngine motor{{speech, audio, microfono, clock}};
+    HUDEstado estado;
+    x11::X11PanelWindowing ventanas;
+    HUD hud{motor, estado, clock, ventanas};
+};
+
+TEST_F(HUDEnX11, FloatsAboveTheFrontWindowWithoutTakingItsFocus) {
+    testing::Xterm xterm("hud-delante");
+    ASSERT_EQ(ventanaConFoco(), xterm.ventana());
+
+    hud.ocultar();  // before any panel exists: nothing happens
+    EXPECT_EQ(hud.panel(), nullptr);
+
+    hud.mostrar();
+    ASSERT_TRUE(waitUntil([&] { return panelEnPantalla(); }));
+    waitUntil([] { return false; }, 0.3);
+
+    const QRect util = areaUtil();
+    const QRect esperado(util.x() + (util.width() - 560) / 2, util.bottom() + 1 - 96 - 54, 560, 54);
+    EXPECT_EQ(geometriaEnPantalla(ventanaPanel()), esperado);
+    EXPECT_EQ(ventanaConFoco(), xterm.ventana());
+    EXPECT_EQ(ventanaActiva(), xterm.ventana());
+    EXPECT_FALSE(hud.panel()->isActiveWindow());
+
+    const QString xprop = propiedades(ventanaPanel());
+    EXPECT_TRUE(xprop.contains("Client accepts input or input focus: False"));
+    for (const char* estadoVentana : {"_NET_WM_STATE_ABOVE", "_NET_WM_STATE_STICKY",
+                                      "_NET_WM_STATE_SKIP_TASKBAR", "_NET_WM_STATE_SKIP_PAGER"}) {
+        EXPECT_TRUE(xprop.contains(estadoVentana)) << estadoVentana;
+    }
+    EXPECT_TRUE(xprop.contains("_NET_WM_DESKTOP(CARDINAL) = 4294967295"));
+    EXPECT_FALSE(xprop.contains("WM_TAKE_FOCUS"));
+
+    // On another workspace the panel is still there and the xterm is not.
+    xdotool({"set_num_desktops", "2"});
+    xdotool({"set_desktop", "1"});
+    ASSERT_TRUE(waitUntil([] { return xdotool({"get_desktop"}) == "1"; }));
+    EXPECT_TRUE(panelEnPantalla());
+    EXPECT_FALSE(
+        ejecutar("xwininfo", {"-id", QString::number(xterm.ventana())}).contains("IsViewable"));
+    xdotool({"set_desktop", "0"});
+    ASSERT_TRUE(waitUntil([] { return xdotool({"get_desktop"}) == "0"; }));
+    xterm.activar();
+
+    // A window raised over the panel's place afterwards stays below it.
+    testing::Xterm encima("hud-encima", "100x24+300+500");
+    xdotool({"windowraise", QString::number(encima.ventana())});
+    waitUntil([] { return false; }, 0.3);
+    EXPECT_EQ(ventanaConFoco(), encima.ventana());
+    const QString archivo = QDir::current().absoluteFilePath("hud-encima.png");
+    ejecutar("import", {"-window", "root", archivo});
+    const QPoint dentroDeLaCapsula = hud.panel()->geometry().topLeft() + QPoint(12, 27);
+    EXPECT_EQ(QImage(archivo).pixelColor(dentroDeLaCapsula),
+              hud.panel()->palette().color(QPalette::Window));
+    EXPECT_EQ(QImage(archivo).pixelColor(dentroDeLaCapsula - QPoint(0, 40)), QColor(Qt::white));
+
+    xterm.activar();
+    hud.ocultar();
+    EXPECT_TRUE(waitUntil([&] { return !panelEnPantalla(); }));
+    EXPECT_EQ(ventanaConFoco(), xterm.ventana());
+}
+
+// Two monitors side by side on the test desktop's one screen, for as long as this lives.
+class DosMonitores {
+public:
+    DosMonitores() {
+        ejecutar("xrandr", {"--setmonitor", "izquierda", "640/169x800/254+0+0", "screen"});
+        ejecutar("xrandr", {"--setmonitor", "derecha", "640/169x800/254+640+0", "none"});
+    }
+    ~DosMonitores() {
+        ejecutar("xrandr", {"--delmonitor", "izquierda"});
+        ejecutar("xrandr", {"--delmonitor", "derecha"});
+        waitUntil([] { return QGuiApplication::screens().size() == 1; }, 5);
+    }
+};
+
+TEST_F(HUDEnX11, GoesToTheScreenUnderThePointer) {
+    DosMonitores monitores;
+    ASSERT_TRUE(waitUntil([] { return QGuiApplication::screens().size() == 2; }, 5));
+    for (const int x : {1000, 200}) {
+        xdotool({"mousemove", QString::number(x), "300"});
+        hud.mostrar();
+        ASSERT_TRUE(waitUntil([&] { return panelEnPantalla(); }));
+        const QScreen* pantalla = QGuiApplication::screenAt(QPoint(x, 300));
+        ASSERT_NE(pantalla, nullptr);
+        const QRect util = pantalla->availableGeometry();
+        EXPECT_TRUE(QRect(x < 640 ? 0 : 640, 0, 640, 800).contains(util)) << x;
+        const QRect esperado(util.x() + (util.width() - 560) / 2, util.bottom() + 1 - 96 - 54, 560,
+                             54);
+        EXPECT_EQ(geometriaEnPantalla(ventanaPanel()), esperado) << x;
+        hud.ocultar();
+    }
+}
+
+TEST_F(HUDEnX11, ClicksPassThroughToTheWindowBelow) {
+    Diana diana;
+    diana.setWindowTitle("hud-diana");
+    diana.setGeometry(areaUtil().adjusted(0, 200, 0, 0));
+    diana.show();
+    ASSERT_TRUE(waitUntil([&] { return diana.isVisible() && diana.windowHandle()->isExposed(); }));
+    waitUntil([] { return false; }, 0.3);
+
+    hud.mostrar();
+    ASSERT_TRUE(waitUntil([&] { return panelEnPantalla(); }));
+    waitUntil([] { return false; }, 0.3);
+    const QPoint centro = geometriaEnPantalla(ventanaPanel()).center();
+    xdotool({"mousemove", QString::number(centro.x()), QString::number(centro.y()), "click", "1"});
+    EXPECT_TRUE(waitUntil([&] { return diana.clics == 1; }, 3));
+    hud.ocultar();
+}
+
+TEST_F(HUDEnX11, NoticeReplacesTheListeningBarForItsSecondsThenHides) {
+    hud.mostrar();
+    ASSERT_TRUE(waitUntil([&] { return panelEnPantalla(); }));
+    EXPECT_FALSE(hud.panel()->muestraAviso());
+
+    hud.avisar("Primero");
+    clock.advance(1);
+    hud.avisar(kAviso, 4);
+    EXPECT_TRUE(hud.panel()->muestraAviso());
+    EXPECT_EQ(estado.mensaje(), kAviso);
+    EXPECT_FALSE(hud.panel()->medidor().isVisible());
+
+    hud.ocultar();  // the stop handler's own hide does not cut the notice short
+    clock.advance(3.9);
+    testing::drainPosted();
+    EXPECT_TRUE(panelEnPantalla());
+    EXPECT_EQ(estado.mensaje(), kAviso);
+
+    clock.advance(0.1);
+    EXPECT_EQ(estado.mensaje(), std::nullopt);
+    EXPECT_FALSE(hud.panel()->muestraAviso());
+    EXPECT_TRUE(waitUntil([&] { return !panelEnPantalla(); }));
+
+    // The first notice's timer was cancelled: nothing fires later.
+    EXPECT_EQ(clock.pendingTimers(), 0);
+}
+
+TEST_F(HUDEnX11, LiveTextKeepsItsLatestWordsInView) {
+    hud.mostrar();
+    ASSERT_TRUE(waitUntil([&] { return panelEnPantalla(); }));
+    EXPECT_TRUE(hud.panel()->muestraMarcador());
+    EXPECT_EQ(hud.panel()->lineaVisible(), "Escuchando…");
+
+    motor.textBinding().set("hola");
+    EXPECT_FALSE(hud.panel()->muestraMarcador());
+    EXPECT_EQ(hud.panel()->lineaVisible(), "hola");
+
+    QString largo;
+    for (int i = 0; i < 40; ++i) {
+        largo += QString("palabra%1 ").arg(i);
+    }
+    largo += "fin\ndel dictado";
+    motor.textBinding().set(largo);
+    const QString linea = hud.panel()->lineaVisible();
+    EXPECT_TRUE(linea.startsWith(QChar(0x2026))) << linea.toStdString();
+    EXPECT_TRUE(linea.endsWith("fin del dictado")) << linea.toStdString();
+    EXPECT_LT(linea.size(), largo.size());
+    hud.ocultar();
+}
+
+TEST_F(HUDEnX11, FadesATranslucentPanelWhereACompositorRuns) {
+    QProcess compositor;
+    compositor.start("xcompmgr", QStringList{});
+    ASSERT_TRUE(waitUntil([&] { return ventanas.compositing(); }, 5));
+
+    hud.mostrar();
+    EXPECT_TRUE(hud.panel()->testAttribute(Qt::WA_TranslucentBackground));
+    EXPECT_EQ(hud.panel()->windowOpacity(), 0.0);  // the fade starts from nothing
+    ASSERT_TRUE(waitUntil([&] { return panelEnPantalla(); }));
+    EXPECT_TRUE(waitUntil([&] { return hud.panel()->windowOpacity() == 1.0; }, 1));
+
+    hud.ocultar();
+    EXPECT_TRUE(panelEnPantalla());  // fading out
+    EXPECT_TRUE(waitUntil([&] { return !panelEnPantalla(); }, 1));
+    EXPECT_LT(hud.panel()->windowOpacity(), 0.05);
+
+    // Once the compositor is gone the panel is made again, opaque and shown at once.
+    compositor.kill();
+    compositor.waitForFinished();
+    ASSERT_TRUE(waitUntil([&] { return !ventanas.compositing(); }, 5));
+    hud.mostrar();
+    EXPECT_FALSE(hud.panel()->testAttribute(Qt::WA_TranslucentBackground));
+    EXPECT_EQ(hud.panel()->windowOpacity(), 1.0);
+    EXPECT_TRUE(waitUntil([&] { return panelEnPantalla(); }));
+    hud.ocultar();
+    EXPECT_FALSE(hud.panel()->isVisible());
+}
+
+// The bars of the meter as they appear in a screenshot, lit or not.
+int barrasEncendidasEn(const QImage& captura, const HUDView& panel) {
+    const QRect medidor = panel.medidor().geometry().translated(panel.geometry().topLeft());
+    const QColor apagado = panel.palette().color(QPalette::Window);
+    const QColor acento = panel.palette().color(QPalette::Highlight);
+    int encendidas = 0;
+    for (int i = 0; i < Medidor::kBarras; ++i) {
+        const QPoint centro =
+            Medidor::rectBarra(i, QRectF(QPointF(0, 0), medidor.size())).center().toPoint() +
+            medidor.topLeft();
+        const QColor color = captura.pixelColor(centro);
+        const bool comoAcento = std::abs(color.red() - acento.red()) < 40 &&
+                                std::abs(color.green() - acento.green()) < 40 &&
+                                std::abs(color.blue() - acento.blue()) < 40;
+        const bool comoNaranja =
+            color.red() > 200 && color.green() > 110 && color.green() < 190 && color.blue() < 80;
+        encendidas += (comoAcento || comoNaranja) && color != apagado ? 1 : 0;
+    }
+    return encendidas;
+}
+
+TEST_F(HUDEnX11, ScreenshotWhileListeningShowsTheLevelAndTheText) {
+    testing::Xterm xterm("hud-captura");
+    escuchar(0.05f);  // about -26 dB: a level near 0.58, seven bars
+    speech.deliverToLatest(RecognitionResult{"hola, esto es una prueba del panel", false});
+    ASSERT_TRUE(waitUntil([&] { return motor.text() == "hola, esto es una prueba del panel"; }));
+
+    hud.mostrar();
+    ASSERT_TRUE(waitUntil([&] { return panelEnPantalla(); }));
+    waitUntil([] { return false; }, 0.5);
+    EXPECT_EQ(ventanaConFoco(), xterm.ventana());
+
+    const QString archivo = QDir::current().absoluteFilePath("hud-escuchando.png");
+    ejecutar("import", {"-window", "root", archivo});
+    const QImage captura(archivo);
+    ASSERT_FALSE(captura.isNull());
+    int esperadas = 0;
+    for (int i = 0; i < Medidor::kBarras; ++i) {
+        esperadas += Medidor::encendida(i, motor.level(), true) ? 1 : 0;
+    }
+    EXPECT_EQ(esperadas, 7);
+    EXPECT_EQ(barrasEncendidasEn(captura, *hud.panel()), esperadas);
+    motor.stop();
+    hud.ocultar();
+}
+
+}  // namespace
+}  // namespace sonarel

@@ -1,0 +1,146 @@
+#include "SoundServer.h"
+#include "engine/Level.h"
+#include "engine/SpeechEngine.h"
+#include "platform/QtClock.h"
+#include "platform/doubles/ScriptedSpeechService.h"
+#include "platform/pulse/PulseAudioInput.h"
+#include "platform/pulse/PulseMessages.h"
+#include "platform/pulse/PulseMicrophoneConsent.h"
+#include "support/EventLoop.h"
+
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+namespace sonarel {
+namespace {
+
+using testing::waitUntil;
+
+// The real engine on the real microphone, with a scripted recognizer.
+struct Dictation {
+    explicit Dictation(const QString& server = {})
+        : pulse(server.toStdString()),
+          audio(pulse),
+          consent(pulse),
+          engine({speech, audio, consent, clock}) {
+        engine.onStopped = [this](const QString& text) { delivered.append(text); };
+        QObject::connect(&engine, &SpeechEngine::levelChanged,
+                         [this] { loudest = std::max(loudest, engine.level()); });
+    }
+
+    bool listen() {
+        engine.start();
+        return waitUntil([this] { return engine.status() == Status::listening(); });
+    }
+    // Audio has reached the recognition request of the session's current task.
+    bool hearing() {
+        return waitUntil([this] {
+            const auto tasks = speech.tasks();
+            return !tasks.empty() &&
+                   speech.requestOf(static_cast<int>(tasks.size()) - 1)->framesAppended > 2048;
+        });
+    }
+    void say(const QString& text) {
+        speech.deliverToLatest(RecognitionResult{text, false});
+        ASSERT_TRUE(waitUntil([&] { return engine.text() == text; }));
+    }
+
+    PulseConnection pulse;
+    PulseAudioInput audio;
+    PulseMicrophoneConsent consent;
+    doubles::ScriptedSpeechService speech;
+    QtClock clock;
+    SpeechEngine engine;
+    QStringList delivered;
+    double loudest = 0;  // the highest published level since the test last reset it
+};
+
+class EngineOnTheMicrophone : public ::testing::Test {
+protected:
+    QString voice(const QString& phrase) { return testing::speak(dir_.path(), phrase); }
+
+private:
+    QTemporaryDir dir_;
+};
+
+TEST_F(EngineOnTheMicrophone, LevelRisesWithTheVoiceAndFallsInTheSilenceAfterIt) {
+    const QString phrase = voice(QStringLiteral("Buenos días, vamos a dictar una nota."));
+    Dictation dictation;
+    ASSERT_TRUE(dictation.listen());
+    ASSERT_TRUE(dictation.hearing());
+    EXPECT_LT(dictation.loudest, level::kVoiceThreshold);
+
+    auto player = testing::playInto({}, phrase);
+    ASSERT_TRUE(testing::finishPlaying(*player));
+    EXPECT_GT(dictation.loudest, level::kVoiceThreshold);
+    EXPECT_TRUE(waitUntil([&] { return dictation.engine.level() < level::kVoiceThreshold; }, 3));
+    dictation.engine.stop();
+}
+
+TEST_F(EngineOnTheMicrophone, StopsByItselfAfterTheSilenceThatFollowsTheVoice) {
+    const QString phrase = voice(QStringLiteral("Esta frase dura más que el silencio que espera."));
+    Dictation dictation;
+    int autoStops = 0;
+    dictation.engine.autoStopSilence = 1;
+    dictation.engine.onAutoStop = [&] { ++autoStops; };
+    ASSERT_TRUE(dictation.listen());
+    dictation.say(QStringLiteral("hola mundo"));
+
+    // The voice, longer than the allowed silence, keeps the session going.
+    auto player = testing::playInto({}, phrase);
+    ASSERT_TRUE(testing::finishPlaying(*player));
+    EXPECT_TRUE(dictation.engine.isListening());
+
+    ASSERT_TRUE(waitUntil([&] { return dictation.engine.status() == Status::idle(); }, 4));
+    EXPECT_EQ(autoStops, 1);
+    EXPECT_EQ(dictation.delivered, QStringList{QStringLiteral("hola mundo")});
+    EXPECT_FALSE(dictation.audio.isRunning());
+}
+
+TEST_F(EngineOnTheMicrophone, SessionStartedTwiceInARowReopensTheInput) {
+    const QString phrase = voice(QStringLiteral("Segunda vez."));
+    Dictation dictation;
+    ASSERT_TRUE(dictation.listen());
+    ASSERT_TRUE(dictation.hearing());
+    dictation.engine.stop();
+    EXPECT_FALSE(dictation.audio.isRunning());
+
+    ASSERT_TRUE(dictation.listen());
+    ASSERT_EQ(dictation.speech.tasks().size(), 2u);
+    ASSERT_TRUE(dictation.hearing());
+    dictation.loudest = 0;
+    auto player = testing::playInto({}, phrase);
+    ASSERT_TRUE(testing::finishPlaying(*player));
+    EXPECT_GT(dictation.loudest, level::kVoiceThreshold);
+    dictation.engine.stop();
+    EXPECT_EQ(dictation.engine.status(), Status::idle());
+}
+
+TEST_F(EngineOnTheMicrophone, ServerKilledFailsTheSessionAndDeliversTheText) {
+    testing::PrivateSoundServer server;
+    ASSERT_TRUE(server.start());
+    Dictation dictation(server.address());
+    ASSERT_TRUE(dictation.listen());
+    ASSERT_TRUE(dictation.hearing());
+    dictation.say(QStringLiteral("texto dictado"));
+
+    server.kill();
+    ASSERT_TRUE(waitUntil([&] { return dictation.engine.status().isFailed(); }));
+    EXPECT_EQ(dictation.engine.status().message(),
+              QStringLiteral("No se pudo abrir el micrófono: ") + pulse::kServerLost);
+    EXPECT_EQ(dictation.delivered, QStringList{QStringLiteral("texto dictado")});
+    EXPECT_FALSE(dictation.audio.isRunning());
+    EXPECT_EQ(dictation.engine.level(), 0);
+
+    // Once the server is back, the next dictation records again.
+    ASSERT_TRUE(server.start());
+    ASSERT_TRUE(dictation.listen());
+    ASSERT_TRUE(dictation.hearing());
+    dictation.engine.stop();
+}
+
+}  // namespace
+}  // namespace sonarel

@@ -1,0 +1,463 @@
+#include "ui/ContentView.h"
+
+#include "ui/EntornoVentana.h"
+#include "ui/EstadoChip.h"
+#include "ui/Medidor.h"
+#include "ui/TextosVentana.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QMenu>
+#include <QPushButton>
+#include <QTest>
+#include <QTextEdit>
+#include <QToolButton>
+
+#include <sys/resource.h>
+
+#include <csignal>
+
+namespace sonarel {
+namespace {
+
+using testing::EntornoVentana;
+
+class Ventana : public ::testing::Test, public EntornoVentana {
+protected:
+    ContentView& abrir() {
+        vista = std::make_unique<ContentView>(motor, servicios());
+        vista->show();
+        return *vista;
+    }
+
+    QList<QWidget*> acciones() const {
+        return {vista->botonCopiar(), vista->botonTerminal(), vista->botonPegar(),
+                vista->botonGuardar(), vista->botonBorrar()};
+    }
+
+    QAction* opcion(const QString& texto) const {
+        for (QAction* accion : vista->menuOpciones()->actions()) {
+            if (accion->text() == texto) {
+                return accion;
+            }
+        }
+        return nullptr;
+    }
+
+    QAction* silencio(const QString& texto) const {
+        for (QAction* accion : opcion(QStringLiteral("Detener tras silencio"))->menu()->actions()) {
+            if (accion->text() == texto) {
+                return accion;
+            }
+        }
+        return nullptr;
+    }
+
+    std::unique_ptr<ContentView> vista;
+};
+
+TEST(TextosVentana, CounterShowsMinutesAndSecondsWhileListeningAndWordsOtherwise) {
+    EXPECT_EQ(textoContador(true, 0, 7), "00:00");
+    EXPECT_EQ(textoContador(true, 59.9, 7), "00:59");
+    EXPECT_EQ(textoContador(true, 61, 7), "01:01");
+    EXPECT_EQ(textoContador(true, 3600, 7), "60:00");
+    EXPECT_EQ(textoContador(true, 6000, 7), "100:00");
+    EXPECT_EQ(textoContador(false, 61, 0), "0 palabras");
+    EXPECT_EQ(textoContador(false, 61, 1), "1 palabras");
+    EXPECT_EQ(textoContador(false, 61, 12), "12 palabras");
+}
+
+TEST(TextosVentana, FooterNoticePrefersTheFailureThenTheWindowsNoticeThenTheEngines) {
+    const Status fallo = Status::failed(QStringLiteral("No hay reconocedor para xx."));
+    EXPECT_EQ(mensajeDelPie(fallo, QStringLiteral("aviso"), QStringLiteral("nota")),
+              "No hay reconocedor para xx.");
+    EXPECT_EQ(mensajeDelPie(Status::idle(), QStringLiteral("aviso"), QStringLiteral("nota")),
+              "aviso");
+    EXPECT_EQ(mensajeDelPie(Status::listening(), std::nullopt, QStringLiteral("nota")), "nota");
+    EXPECT_EQ(mensajeDelPie(Status::idle(), std::nullopt, QString()), "");
+
+    EXPECT_TRUE(llevaEnlaceAjustes(QStringLiteral("El dictado sin conexión no está instalado")));
+    EXPECT_TRUE(llevaEnlaceAjustes(QStringLiteral("Activa Dictado en Ajustes")));
+    EXPECT_FALSE(llevaEnlaceAjustes(QStringLiteral("activa el dictado")));
+    EXPECT_FALSE(llevaEnlaceAjustes(kAvisoPegarSinPermiso));
+}
+
+TEST(TextosVentana, ProposedFileNameCarriesTheLocalDateAndMinute) {
+    const QDateTime fecha(QDate(2026, 12, 5), QTime(3, 48, 59));
+    EXPECT_EQ(fechaArchivo(fecha), "2026-12-05 03.48");
+    EXPECT_EQ(nombreArchivoPropuesto(fecha), "Dictado 2026-12-05 03.48.txt");
+}
+
+TEST_F(Ventana, ChipAndPickerFollowEveryStatus) {
+    preferencias.set(QString::fromLatin1(Preferences::kSinConexion), false);
+    ContentView& v = abrir();
+    EXPECT_EQ(v.estadoChip()->texto(), "Listo");
+    EXPECT_EQ(v.estadoChip()->color(), colorEstado(Status::Kind::Idle));
+    EXPECT_TRUE(v.selectorIdioma()->isEnabled());
+
+    speech.holdAuthorization = true;
+    motor.start();
+    EXPECT_EQ(v.estadoChip()->texto(), "Preparando…");
+    EXPECT_EQ(v.estadoChip()->color(), QColor(0xff, 0x95, 0x00));
+    EXPECT_FALSE(v.selectorIdioma()->isEnabled());
+
+    speech.holdAuthorization = false;
+    speech.answerAuthorizations();
+    ASSERT_TRUE(testing::waitUntil([&] { return motor.status() == Status::listening(); }));
+    EXPECT_EQ(v.estadoChip()->texto(), "Escuchando");
+    EXPECT_EQ(v.estadoChip()->color(), QColor(0xff, 0x3b, 0x30));
+    EXPECT_FALSE(v.selectorIdioma()->isEnabled());
+    motor.stop();
+
+    speech.localesWithoutRecognizer << QStringLiteral("es-MX");
+    motor.start();
+    ASSERT_TRUE(testing::waitUntil([&] { return motor.status().isFailed(); }));
+    EXPECT_EQ(v.estadoChip()->texto(), "Problema");
+    EXPECT_EQ(v.estadoChip()->color(), QColor(0xff, 0xcc, 0x00));
+    EXPECT_TRUE(v.selectorIdioma()->isEnabled());
+    // The failure's sentence goes to the footer, not to the chip.
+    EXPECT_TRUE(v.lineaAviso()->isVisibleTo(&v));
+    EXPECT_EQ(v.textoAviso()->text(), motor.status().message());
+}
+
+TEST_F(Ventana, ChipSaysOfflineWhileListeningOnTheDevice) {
+    ContentView& v = abrir();
+    ASSERT_TRUE(escuchar());
+    ASSERT_TRUE(motor.onDevice());
+    EXPECT_EQ(v.estadoChip()->texto(), "Escuchando · sin conexión");
+}
+
+TEST_F(Ventana, DictarButtonMeterAndCounterFollowTheDictation) {
+    ContentView& v = abrir();
+    EXPECT_EQ(v.botonDictar()->text(), "Dictar");
+    EXPECT_EQ(v.contador()->text(), "0 palabras");
+    EXPECT_FALSE(v.medidor()->activo());
+
+    QTest::mouseClick(v.botonDictar(), Qt::LeftButton);
+    ASSERT_TRUE(testing::waitUntil([&] { return motor.status() == Status::listening(); }));
+    EXPECT_EQ(v.botonDictar()->text(), "Detener");
+    EXPECT_TRUE(v.medidor()->activo());
+    clock.advance(61);
+    EXPECT_EQ(v.contador()->text(), "01:01");
+
+    speech.deliverToLatest(RecognitionResult{QStringLiteral("uno dos tres"), false});
+    ASSERT_TRUE(testing::waitUntil([&] { return motor.text() == "uno dos tres"; }));
+    EXPECT_EQ(v.editor()->toPlainText(), "uno dos tres");
+
+    QTest::mouseClick(v.botonDictar(), Qt::LeftButton);
+    EXPECT_FALSE(motor.isListening());
+    EXPECT_EQ(v.botonDictar()->text(), "Dictar");
+    EXPECT_EQ(v.contador()->text(), "3 palabras");
+    EXPECT_FALSE(v.medidor()->activo());
+}
+
+TEST_F(Ventana, ActionsAndPlaceholderDependOnTheTextBeingEmpty) {
+    ContentView& v = abrir();
+    for (QWidget* accion : acciones()) {
+        EXPECT_FALSE(accion->isEnabled());
+    }
+    EXPECT_TRUE(v.botonDictar()->isEnabled());
+    EXPECT_TRUE(v.marcador()->isVisibleTo(&v));
+    EXPECT_EQ(v.marcador()->text(), "Pulsa Dictar (⌥⌘D) y habla. El texto aparece aquí.");
+
+    speech.holdAuthorization = true;
+    motor.start();
+    EXPECT_EQ(v.marcador()->text(), "Habla…");
+    motor.stop();
+
+    // Blanks are text: the placeholder goes and the actions work.
+    ponerTexto(QStringLiteral("  "));
+    EXPECT_FALSE(v.marcador()->isVisibleTo(&v));
+    for (QWidget* accion : acciones()) {
+        EXPECT_TRUE(accion->isEnabled());
+    }
+}
+
+TEST_F(Ventana, EditsReachTheEngineOnlyWhileItIsNotListening) {
+    ContentView& v = abrir();
+    v.editor()->setPlainText(QStringLiteral("corregido a mano"));
+    EXPECT_EQ(motor.text(), "corregido a mano");
+
+    ASSERT_TRUE(escuchar());
+    v.editor()->setPlainText(QStringLiteral("perdido"));
+    EXPECT_EQ(motor.text(), "corregido a mano");
+    EXPECT_EQ(v.editor()->toPlainText(), "corregido a mano");
+}
+
+TEST_F(Ventana, ShortcutsActOnlyWhileTheirActionsAreEnabled) {
+    ContentView& v = abrir();
+    v.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&v));
+    v.editor()->setFocus();
+
+    QTest::keyClick(v.editor(), Qt::Key_Backspace, Qt::ControlModifier);
+    QTest::keyClick(v.editor(), Qt::Key_T, Qt::ControlModifier);
+    EXPECT_EQ(desktop.clipboardWrites, 0);
+
+    ponerTexto(QStringLiteral("hola"));
+    ASSERT_EQ(QApplication::activeWindow(), &v);
+    ASSERT_EQ(QApplication::focusWidget(), v.editor());
+    ASSERT_TRUE(v.botonTerminal()->isEnabled());
+    QTest::keyClick(v.editor(), Qt::Key_T, Qt::ControlModifier);
+    EXPECT_EQ(desktop.clipboard, "hola");
+    EXPECT_EQ(v.aviso(), kAvisoSinTerminal);
+
+    QTest::keyClick(v.editor(), Qt::Key_Backspace, Qt::ControlModifier);
+    EXPECT_EQ(motor.text(), "");
+    EXPECT_FALSE(v.aviso());
+    EXPECT_TRUE(historia().endsWith(" =====\nhola\n"));
+
+    QTest::keyClick(v.editor(), Qt::Key_Return, Qt::ControlModifier);
+    EXPECT_TRUE(motor.isListening());
+    QTest::keyClick(v.editor(), Qt::Key_Return, Qt::ControlModifier);
+    EXPECT_FALSE(motor.isListening());
+}
+
+TEST_F(Ventana, DeliveryFailuresSayWhatHappenedAndSuccessClearsTheNotice) {
+    ContentView& v = abrir();
+    ponerTexto(QStringLiteral("línea uno\nlínea dos"));
+
+    QTest::mouseClick(v.botonTerminal(), Qt::LeftButton);
+    EXPECT_EQ(v.aviso(), kAvisoSinTerminal);
+    EXPECT_EQ(v.textoAviso()->text(), kAvisoSinTerminal);
+    EXPECT_FALSE(v.enlaceAjustes()->isVisibleTo(&v));
+
+    auto xterm = desktop.launch(200, QStringLiteral("XTerm"), QStringLiteral("XTerm"));
+    desktop.trusted = false;
+    QTest::mouseClick(v.botonTerminal(), Qt::LeftButton);
+    EXPECT_EQ(v.aviso(), kAvisoTerminalSinPermiso);
+    EXPECT_EQ(desktop.clipboard, "línea uno línea dos");
+
+    QTest::mouseClick(v.botonPegar(), Qt::LeftButton);
+    EXPECT_EQ(v.aviso(), kAvisoPegarSinPermiso);
+
+    // Copying leaves the notice as it was.
+    QTest::mouseClick(v.botonCopiar(), Qt::LeftButton);
+    EXPECT_EQ(desktop.clipboard, "línea uno\nlínea dos");
+    EXPECT_EQ(v.aviso(), kAvisoPegarSinPermiso);
+
+    desktop.trusted = true;
+    preferencias.set(QString::fromLatin1(Preferences::kEnterEnTerminal), true);
+    QTest::mouseClick(v.botonTerminal(), Qt::LeftButton);
+    EXPECT_FALSE(v.aviso());
+    EXPECT_FALSE(v.lineaAviso()->isVisibleTo(&v));
+    clock.advance(1);
+    ASSERT_EQ(desktop.posted.size(), 2u);  // the paste, then Return as the preference asks
+    EXPECT_EQ(desktop.posted[1].keystroke.virtualKey, kVirtualKeyReturn);
+}
+
+TEST_F(Ventana, TooltipsNameThePreviousApplicationAndTheTerminal) {
+    ContentView& v = abrir();
+    EXPECT_EQ(v.botonPegar()->toolTip(), "Pega el texto en la app anterior");
+    EXPECT_EQ(v.botonTerminal()->toolTip(),
+              "Escribe el texto en el prompt de la terminal, sin ejecutarlo (⌘T)");
+    EXPECT_EQ(v.botonGuardar()->toolTip(), "Guardar como archivo de texto");
+    EXPECT_EQ(v.botonBorrar()->toolTip(),
+              "Borra el texto (⌘⌫). Queda guardado en la carpeta de dictados.");
+
+    auto xterm = desktop.launch(200, QStringLiteral("XTerm"), QStringLiteral("XTerm"));
+    desktop.bringToFront(xterm);
+    QHelpEvent consejo(QEvent::ToolTip, QPoint(2, 2), v.botonPegar()->mapToGlobal(QPoint(2, 2)));
+    QCoreApplication::sendEvent(v.botonPegar(), &consejo);
+    EXPECT_EQ(v.botonPegar()->toolTip(), "Pega el texto en XTerm");
+    EXPECT_EQ(v.botonTerminal()->toolTip(),
+              "Escribe el texto en el prompt de XTerm, sin ejecutarlo (⌘T)");
+}
+
+TEST_F(Ventana, NoticeLineFollowsFailureWindowNoticeAndEngineNotice) {
+    ContentView& v = abrir();
+    EXPECT_FALSE(v.lineaAviso()->isVisibleTo(&v));
+    ponerTexto(QStringLiteral("hola"));
+    QTest::mouseClick(v.botonTerminal(), Qt::LeftButton);
+    ASSERT_EQ(v.aviso(), kAvisoSinTerminal);
+
+    speech.localesWithoutRecognizer << QStringLiteral("es-MX");
+    motor.start();
+    ASSERT_TRUE(testing::waitUntil([&] { return motor.status().isFailed(); }));
+    EXPECT_EQ(v.textoAviso()->text(), motor.status().message());
+
+    // Once the failure is over, the window's own notice shows again.
+    speech.localesWithoutRecognizer.clear();
+    ASSERT_TRUE(escuchar());
+    EXPECT_EQ(v.textoAviso()->text(), kAvisoSinTerminal);
+
+    QTest::mouseClick(v.botonBorrar(), Qt::LeftButton);
+    EXPECT_FALSE(v.aviso());
+    EXPECT_EQ(v.lineaAviso()->isVisibleTo(&v), !motor.notice().isEmpty());
+}
+
+TEST_F(Ventana, OfflineNoticesCarryTheSettingsLinkWhichOpensTheKeyboardSettings) {
+    ContentView& v = abrir();
+    speech.onDeviceSupported = false;
+    ASSERT_TRUE(escuchar());
+    // With no on-device recognition the engine says so in its notice.
+    if (!llevaEnlaceAjustes(motor.notice())) {
+        GTEST_SKIP() << "the engine gave no offline notice: " << motor.notice().toStdString();
+    }
+    EXPECT_TRUE(v.lineaAviso()->isVisibleTo(&v));
+    ASSERT_TRUE(v.enlaceAjustes()->isVisibleTo(&v));
+    QTest::mouseClick(v.enlaceAjustes(), Qt::LeftButton);
+    EXPECT_EQ(panelesAbiertos, std::vector<PanelAjustes>{PanelAjustes::Teclado});
+}
+
+TEST_F(Ventana, ClearSavesToTheHistoryFirstEvenWhileListening) {
+    ContentView& v = abrir();
+    ASSERT_TRUE(escuchar());
+    speech.deliverToLatest(RecognitionResult{QStringLiteral("dicho en vivo"), false});
+    ASSERT_TRUE(testing::waitUntil([&] { return motor.text() == "dicho en vivo"; }));
+    QTest::mouseClick(v.botonBorrar(), Qt::LeftButton);
+    EXPECT_EQ(historia(), "\n\n===== 2026-12-05 03:48:30 =====\ndicho en vivo\n");
+    EXPECT_EQ(motor.text(), "");
+}
+
+TEST_F(Ventana, SaveProposesTheDatedNameAndWritesUtf8) {
+    ContentView& v = abrir();
+    ponerTexto(QStringLiteral("Añoranza, señor: ¿qué tal?\nsegunda línea"));
+    rutaElegida = QDir(home.path()).filePath(QStringLiteral("dictado.txt"));
+
+    QTest::mouseClick(v.botonGuardar(), Qt::LeftButton);
+    EXPECT_EQ(nombresPropuestos, QStringList{"Dictado 2026-12-05 03.48.txt"});
+    QFile guardado(rutaElegida);
+    ASSERT_TRUE(guardado.open(QIODevice::ReadOnly));
+    EXPECT_EQ(guardado.readAll(),
+              QStringLiteral("Añoranza, señor: ¿qué tal?\nsegunda línea").toUtf8());
+}
+
+TEST_F(Ventana, CancelledSaveWritesNothing) {
+    ContentView& v = abrir();
+    ponerTexto(QStringLiteral("hola"));
+    rutaElegida.clear();
+    v.guardar();
+    EXPECT_EQ(QDir(home.path()).entryList(QDir::Files), QStringList{});
+}
+
+TEST_F(Ventana, RefusedWriteLeavesTheOldFileWhole) {
+    ContentView& v = abrir();
+    rutaElegida = QDir(home.path()).filePath(QStringLiteral("viejo.txt"));
+    {
+        QFile viejo(rutaElegida);
+        ASSERT_TRUE(viejo.open(QIODevice::WriteOnly));
+        viejo.write("texto anterior\n");
+    }
+    ponerTexto(QString(64 * 1024, QLatin1Char('x')));
+
+    // The file system refuses to grow any file past 4 KB: the save fails part way.
+    rlimit antes{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &antes), 0);
+    auto senal = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limite = antes;
+    limite.rlim_cur = 4096;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limite), 0);
+    v.guardar();
+    setrlimit(RLIMIT_FSIZE, &antes);
+    std::signal(SIGXFSZ, senal);
+
+    QFile viejo(rutaElegida);
+    ASSERT_TRUE(viejo.open(QIODevice::ReadOnly));
+    EXPECT_EQ(viejo.readAll(), "texto anterior\n");
+    EXPECT_EQ(QDir(home.path()).entryList(QDir::Files), QStringList{"viejo.txt"});
+}
+
+TEST_F(Ventana, StoredPreferencesShowAndReachTheEngineWhenShown) {
+    preferencias.set(QString::fromLatin1(Preferences::kIdioma), QStringLiteral("es-CO"));
+    preferencias.set(QString::fromLatin1(Preferences::kAutoStop), 4.0);
+    preferencias.set(QString::fromLatin1(Preferences::kPuntuacion), false);
+    ContentView& v = abrir();
+    EXPECT_EQ(v.selectorIdioma()->currentText(), "Español (Colombia)");
+    EXPECT_TRUE(silencio(QStringLiteral("4 segundos"))->isChecked());
+    EXPECT_FALSE(opcion(QStringLiteral("Puntuación automática"))->isChecked());
+    EXPECT_EQ(motor.localeID, "es-CO");
+    EXPECT_EQ(motor.autoStopSilence, 4);
+    EXPECT_FALSE(motor.addsPunctuation);
+}
+
+TEST_F(Ventana, ValuesOutsideTheChoicesSelectNothingButReachTheEngine) {
+    preferencias.set(QString::fromLatin1(Preferences::kIdioma), QStringLiteral("pt-BR"));
+    preferencias.set(QString::fromLatin1(Preferences::kAutoStop), 3.0);
+    ContentView& v = abrir();
+    EXPECT_EQ(v.selectorIdioma()->currentIndex(), -1);
+    for (const QString texto : {"Nunca", "2 segundos", "4 segundos", "8 segundos"}) {
+        EXPECT_FALSE(silencio(texto)->isChecked()) << texto.toStdString();
+    }
+    EXPECT_EQ(motor.localeID, "pt-BR");
+    EXPECT_EQ(motor.autoStopSilence, 3);
+}
+
+TEST_F(Ventana, OptionsMenuHasEveryItemInOrder) {
+    ContentView& v = abrir();
+    QStringList textos;
+    for (QAction* accion : v.menuOpciones()->actions()) {
+        textos << (accion->isSeparator() ? QStringLiteral("—") : accion->text());
+        EXPECT_TRUE(accion->isEnabled());
+    }
+    EXPECT_EQ(textos, (QStringList{"Puntuación automática", "Preferir dictado sin conexión", "—",
+                                   "Copiar al detener", "Pegar en la app anterior al detener",
+                                   "Ejecutar al enviar a la Terminal (pulsa Enter)", "—",
+                                   "Detener tras silencio", "—", "Activar dictado sin conexión…",
+                                   "Permisos de micrófono…"}));
+    EXPECT_TRUE(opcion(QStringLiteral("Puntuación automática"))->isChecked());
+    EXPECT_TRUE(opcion(QStringLiteral("Preferir dictado sin conexión"))->isChecked());
+    EXPECT_TRUE(opcion(QStringLiteral("Copiar al detener"))->isChecked());
+    EXPECT_FALSE(opcion(QStringLiteral("Pegar en la app anterior al detener"))->isChecked());
+    EXPECT_FALSE(
+        opcion(QStringLiteral("Ejecutar al enviar a la Terminal (pulsa Enter)"))->isChecked());
+    EXPECT_TRUE(silencio(QStringLiteral("Nunca"))->isChecked());
+
+    opcion(QStringLiteral("Activar dictado sin conexión…"))->trigger();
+    opcion(QStringLiteral("Permisos de micrófono…"))->trigger();
+    EXPECT_EQ(panelesAbiertos,
+              (std::vector<PanelAjustes>{PanelAjustes::Teclado, PanelAjustes::Microfono}));
+}
+
+TEST_F(Ventana, ChangesWriteThePreferenceAndOnlyEngineSettingsResynchronise) {
+    ContentView& v = abrir();
+    ASSERT_TRUE(escuchar());  // no item is disabled while dictating
+    motor.localeID = QStringLiteral("centinela");
+
+    opcion(QStringLiteral("Copiar al detener"))->trigger();
+    EXPECT_FALSE(preferencias.copiarAlParar());
+    EXPECT_EQ(motor.localeID, "centinela");
+
+    opcion(QStringLiteral("Puntuación automática"))->trigger();
+    EXPECT_FALSE(preferencias.puntuacion());
+    EXPECT_FALSE(motor.addsPunctuation);
+    EXPECT_EQ(motor.localeID, "es-MX");
+
+    silencio(QStringLiteral("8 segundos"))->trigger();
+    EXPECT_EQ(preferencias.autoStop(), 8);
+    EXPECT_EQ(motor.autoStopSilence, 8);
+
+    motor.stop();
+    v.selectorIdioma()->setCurrentIndex(2);
+    emit v.selectorIdioma()->activated(2);
+    EXPECT_EQ(preferencias.idioma(), "es-ES");
+    EXPECT_EQ(motor.localeID, "es-ES");
+
+    // A fresh store sees what the window wrote.
+    Preferences otra(QDir(home.path()).filePath(QStringLiteral("Sonarel.conf")));
+    EXPECT_EQ(otra.idioma(), "es-ES");
+    EXPECT_EQ(otra.autoStop(), 8);
+}
+
+TEST_F(Ventana, PreferencesChangedElsewhereShowAndReachTheEngineWhenTheWindowComesToTheFront) {
+    ContentView& v = abrir();
+    ASSERT_EQ(motor.localeID, "es-MX");
+    {
+        Preferences otra(QDir(home.path()).filePath(QStringLiteral("Sonarel.conf")));
+        otra.set(QString::fromLatin1(Preferences::kIdioma), QStringLiteral("es-CL"));
+        otra.set(QString::fromLatin1(Preferences::kAutoStop), 2.0);
+        otra.sync();
+    }
+    v.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&v));
+    EXPECT_EQ(v.selectorIdioma()->currentText(), "Español (Chile)");
+    EXPECT_TRUE(silencio(QStringLiteral("2 segundos"))->isChecked());
+    EXPECT_EQ(motor.localeID, "es-CL");
+    EXPECT_EQ(motor.autoStopSilence, 2);
+}
+
+}  // namespace
+}  // namespace sonarel
