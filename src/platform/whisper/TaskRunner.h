@@ -38,7 +38,7 @@ public:
     }
 
 private:
-    std::mutex lock_;
+    std::recursive_mutex lock_;  // a handler may cancel its own task
     std::atomic<bool> cancelled_{false};
     RecognitionHandler handler_;
 };
