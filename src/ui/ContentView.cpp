@@ -72,6 +72,8 @@ void ponerColorDeTexto(QWidget* widget, const QColor& color) {
     QPalette palette = widget->palette();
     palette.setColor(QPalette::WindowText, color);
     palette.setColor(QPalette::ButtonText, color);
+    // Over the editor's Base background a label draws with Text, not WindowText.
+    palette.setColor(QPalette::Text, color);
     widget->setPalette(palette);
 }
 

@@ -18,6 +18,7 @@
 
 #include <sys/resource.h>
 
+#include <algorithm>
 #include <csignal>
 
 namespace sonarel {
@@ -162,6 +163,15 @@ TEST_F(Ventana, ActionsAndPlaceholderDependOnTheTextBeingEmpty) {
     EXPECT_TRUE(v.botonDictar()->isEnabled());
     EXPECT_TRUE(v.marcador()->isVisibleTo(&v));
     EXPECT_EQ(v.marcador()->text(), "Pulsa Dictar (⌥⌘D) y habla. El texto aparece aquí.");
+    // Drawn faint over the editor, not in the full text colour.
+    const QImage marcador = v.marcador()->grab().toImage();
+    int masOscuro = 255;
+    for (int y = 0; y < marcador.height(); ++y) {
+        for (int x = 0; x < marcador.width(); ++x) {
+            masOscuro = std::min(masOscuro, qGray(marcador.pixel(x, y)));
+        }
+    }
+    EXPECT_GT(masOscuro, 120);
 
     speech.holdAuthorization = true;
     motor.start();
