@@ -3,9 +3,6 @@
 #include "TestAudio.h"
 #include "platform/SpeechService.h"
 
-#include <QTemporaryDir>
-
-#include <atomic>
 #include <chrono>
 #include <mutex>
 #include <thread>
@@ -57,15 +54,14 @@ private:
 
 // Feeds interleaved audio to a request in capture-sized planar buffers, in real time or as
 // fast as it can.
-inline void feed(AudioBufferRecognitionRequest& request, const Audio& audio, bool realTime,
-                 const std::atomic<bool>* stop = nullptr) {
+inline void feed(AudioBufferRecognitionRequest& request, const Audio& audio, bool realTime) {
     constexpr int kFrames = 2048;
     const int channels = audio.channels;
     std::vector<std::vector<float>> planes(channels, std::vector<float>(kFrames));
     std::vector<const float*> pointers(channels);
     const size_t frames = audio.samples.size() / channels;
     auto next = std::chrono::steady_clock::now();
-    for (size_t at = 0; at < frames && !(stop && stop->load()); at += kFrames) {
+    for (size_t at = 0; at < frames; at += kFrames) {
         const int n = int(std::min<size_t>(kFrames, frames - at));
         for (int c = 0; c < channels; ++c) {
             for (int i = 0; i < n; ++i) {

@@ -62,16 +62,6 @@ protected:
         if (terminal == QLatin1String("kitty")) {
             return launch(terminal, command);
         }
-        if (terminal == QLatin1String("xfce4-terminal")) {
-            return launch(
-                terminal,
-                QStringList{QStringLiteral("--disable-server"), QStringLiteral("-x")} + command);
-        }
-        if (terminal == QLatin1String("terminator")) {
-            // One command line, which it splits itself.
-            return launch(terminal, {QStringLiteral("-u"), QStringLiteral("-e"),
-                                     QStringLiteral("sh -c \"%1\"").arg(shell)});
-        }
         return launch(terminal, QStringList{QStringLiteral("-e")} + command);
     }
 

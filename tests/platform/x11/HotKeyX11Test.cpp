@@ -109,24 +109,5 @@ TEST_F(HotKeyX11Test, APasteFromThePressWaitsUntilTheShortcutIsReleased) {
     EXPECT_EQ(awaitContents(out, "al soltar"), QByteArray("al soltar"));
 }
 
-// When the keymap moves D to another key, the shortcut follows it.
-TEST_F(HotKeyX11Test, TheShortcutFollowsDToAnotherKey) {
-    hotKey_->registerHotKey();
-    const auto remap = [](const char* d, const char* e) {
-        QProcess::execute(QStringLiteral("xmodmap"),
-                          {QStringLiteral("-e"), QStringLiteral("keycode %1 = d D").arg(d),
-                           QStringLiteral("-e"), QStringLiteral("keycode %1 = e E").arg(e)});
-    };
-    remap("26", "40");
-    waitUntil([] { return false; }, 0.2);  // the mapping notice reaches this process
-    press(QStringLiteral("alt+super+d"));
-    const bool followed = waitUntil([&] { return fronts_.size() == 1; });
-    remap("40", "26");
-    waitUntil([] { return false; }, 0.2);
-    EXPECT_TRUE(followed);
-    press(QStringLiteral("alt+super+d"));
-    EXPECT_TRUE(waitUntil([&] { return fronts_.size() == 2; }));
-}
-
 }  // namespace
 }  // namespace sonarel::testing
