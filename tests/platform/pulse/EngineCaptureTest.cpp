@@ -73,7 +73,7 @@ TEST_F(EngineOnTheMicrophone, LevelRisesWithTheVoiceAndFallsInTheSilenceAfterIt)
     ASSERT_TRUE(dictation.hearing());
     EXPECT_LT(dictation.loudest, level::kVoiceThreshold);
 
-    auto player = testing::playInto({}, phrase);
+    auto player = testing::playInto(phrase);
     ASSERT_TRUE(testing::finishPlaying(*player));
     EXPECT_GT(dictation.loudest, level::kVoiceThreshold);
     EXPECT_TRUE(waitUntil([&] { return dictation.engine.level() < level::kVoiceThreshold; }, 3));
@@ -90,7 +90,7 @@ TEST_F(EngineOnTheMicrophone, StopsByItselfAfterTheSilenceThatFollowsTheVoice) {
     dictation.say(QStringLiteral("hola mundo"));
 
     // The voice, longer than the allowed silence, keeps the session going.
-    auto player = testing::playInto({}, phrase);
+    auto player = testing::playInto(phrase);
     ASSERT_TRUE(testing::finishPlaying(*player));
     EXPECT_TRUE(dictation.engine.isListening());
 
@@ -112,7 +112,7 @@ TEST_F(EngineOnTheMicrophone, SessionStartedTwiceInARowReopensTheInput) {
     ASSERT_EQ(dictation.speech.tasks().size(), 2u);
     ASSERT_TRUE(dictation.hearing());
     dictation.loudest = 0;
-    auto player = testing::playInto({}, phrase);
+    auto player = testing::playInto(phrase);
     ASSERT_TRUE(testing::finishPlaying(*player));
     EXPECT_GT(dictation.loudest, level::kVoiceThreshold);
     dictation.engine.stop();

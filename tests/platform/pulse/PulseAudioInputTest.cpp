@@ -120,7 +120,7 @@ TEST(PulseAudioInput, DeliversWholeBuffersOfTheVoiceInTheSourceFormat) {
     EXPECT_TRUE(input.isRunning());
     ASSERT_TRUE(recording.waitForBuffers(4));
     const int beforeVoice = recording.buffers;
-    auto player = testing::playInto({}, voice);
+    auto player = testing::playInto(voice);
     ASSERT_TRUE(testing::finishPlaying(*player));
     ASSERT_TRUE(recording.waitForBuffers(4));
     input.stop();

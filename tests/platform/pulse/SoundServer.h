@@ -15,11 +15,7 @@ namespace sonarel::testing {
 // and a virtual microphone "vmic", its default source, that hears what is played into the sink.
 class PrivateSoundServer {
 public:
-    // The default: the virtual microphone. A test may give the server another start-up script;
-    // "@SOCKET@" in it stands for the server's socket path.
-    static const QString kVirtualMicrophone;
-
-    explicit PrivateSoundServer(QString script = kVirtualMicrophone);
+    PrivateSoundServer();
     ~PrivateSoundServer();
 
     // Starts the server (again, after `kill`) and waits until it answers.
@@ -28,24 +24,21 @@ public:
     void kill();
     // What libpulse clients are given to reach this server.
     QString address() const;
-    QString directory() const { return dir_.path(); }
 
 private:
     bool keepSinkRendering();
 
-    QString script_;
     QTemporaryDir dir_;
     QProcess server_;
     QProcess listener_;
 };
 
-// `pactl` against `server` (empty: the test desktop's own); answers its standard output, or
-// nothing when it failed.
+// `pactl` against `server`; answers its standard output, or nothing when it failed.
 std::optional<QString> pactl(const QString& server, const QStringList& arguments);
 
-// Plays `file` into "vsink" of `server` (empty: the test desktop's own) in real time, as a voice
-// speaking into the virtual microphone.
-std::unique_ptr<QProcess> playInto(const QString& server, const QString& file);
+// Plays `file` into the test desktop's "vsink" in real time, as a voice speaking into the
+// virtual microphone.
+std::unique_ptr<QProcess> playInto(const QString& file);
 
 // Waits until the playing has ended; answers whether it ended well.
 bool finishPlaying(QProcess& player);
