@@ -37,6 +37,11 @@ QRect areaUtil() {
     return QRect(n[0].toInt(), n[1].toInt(), n[2].toInt(), n[3].toInt());
 }
 
+// 560 by 54, centred, its bottom 96 above the bottom of the usable area.
+QRect lugarDelPanel(const QRect& util) {
+    return QRect(util.x() + (util.width() - 560) / 2, util.bottom() + 1 - 96 - 54, 560, 54);
+}
+
 // A normal window below the panel that counts the clicks it gets.
 class Diana : public QWidget {
 public:
@@ -91,9 +96,7 @@ TEST_F(HUDEnX11, FloatsAboveTheFrontWindowWithoutTakingItsFocus) {
     ASSERT_TRUE(waitUntil([&] { return panelEnPantalla(); }));
     waitUntil([] { return false; }, 0.3);
 
-    const QRect util = areaUtil();
-    const QRect esperado(util.x() + (util.width() - 560) / 2, util.bottom() + 1 - 96 - 54, 560, 54);
-    EXPECT_EQ(geometriaEnPantalla(ventanaPanel()), esperado);
+    EXPECT_EQ(geometriaEnPantalla(ventanaPanel()), lugarDelPanel(areaUtil()));
     EXPECT_EQ(ventanaConFoco(), xterm.ventana());
     EXPECT_EQ(ventanaActiva(), xterm.ventana());
     EXPECT_FALSE(hud.panel()->isActiveWindow());
@@ -149,9 +152,7 @@ TEST_F(HUDEnX11, GoesToTheScreenUnderThePointer) {
         ASSERT_NE(pantalla, nullptr);
         const QRect util = pantalla->availableGeometry();
         EXPECT_TRUE(QRect(x < 640 ? 0 : 640, 0, 640, 800).contains(util)) << x;
-        const QRect esperado(util.x() + (util.width() - 560) / 2, util.bottom() + 1 - 96 - 54, 560,
-                             54);
-        EXPECT_EQ(geometriaEnPantalla(ventanaPanel()), esperado) << x;
+        EXPECT_EQ(geometriaEnPantalla(ventanaPanel()), lugarDelPanel(util)) << x;
         hud.ocultar();
     }
 }
