@@ -37,36 +37,34 @@ protected:
         }
     }
 
-    QProcess* lanzar(const QStringList& argumentos) {
+    QProcess* lanzar(const QStringList& argumentos, const QString& carpeta = {}) {
         auto* proceso = new QProcess;
         procesos.push_back(proceso);
         proceso->setProcessEnvironment(entorno);
+        proceso->setWorkingDirectory(carpeta);
         proceso->start(QStringLiteral(SONAREL_BINARY), argumentos);
         return proceso;
     }
 
-    Salida ejecutar(const QStringList& argumentos, int segundos = 30) {
-        QProcess* proceso = lanzar(argumentos);
-        Salida salida;
-        if (proceso->waitForFinished(segundos * 1000)) {
-            salida.estado = proceso->exitCode();
-        }
-        const QString texto = QString::fromUtf8(proceso->readAllStandardOutput());
-        salida.lineas = texto.split(QLatin1Char('\n'));
-        if (salida.lineas.last().isEmpty()) {
-            salida.lineas.removeLast();
-        }
-        return salida;
+    // The exit status (-1 if still running after `segundos`) and the printed lines, the one
+    // after the last line break included.
+    Salida ejecutar(const QStringList& argumentos, int segundos = 30, const QString& carpeta = {}) {
+        QProcess* proceso = lanzar(argumentos, carpeta);
+        const bool acabado = proceso->waitForFinished(segundos * 1000);
+        return {acabado ? proceso->exitCode() : -1,
+                QString::fromUtf8(proceso->readAllStandardOutput()).split('\n')};
     }
 
     // The ids of the visible top-level windows titled "Sonarel".
-    QStringList ventanasVisibles() {
-        QProcess xdotool;
-        xdotool.start(QStringLiteral("xdotool"),
-                      {"search", "--onlyvisible", "--name", "^Sonarel$"});
-        xdotool.waitForFinished(5000);
-        return QString::fromUtf8(xdotool.readAllStandardOutput())
-            .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    static QStringList ventanasVisibles() {
+        return xdotool({"search", "--onlyvisible", "--name", "^Sonarel$"})
+            .split('\n', Qt::SkipEmptyParts);
+    }
+    static QString xdotool(const QStringList& argumentos) {
+        QProcess proceso;
+        proceso.start(QStringLiteral("xdotool"), argumentos);
+        proceso.waitForFinished(5000);
+        return QString::fromUtf8(proceso.readAllStandardOutput()).trimmed();
     }
 
     bool esperarVentana(bool visible, double segundos = 10) {
@@ -86,18 +84,7 @@ TEST_F(Proceso, ASpokenFileIsTranscribedWithStatusZero) {
                                 {"-v", "es", "-w", wav, "Hola, esto es una prueba."}),
               0);
     // Relative to the working directory, and with an explicit locale.
-    const Salida salida = [&] {
-        QProcess autoprueba;
-        autoprueba.setProcessEnvironment(entorno);
-        autoprueba.setWorkingDirectory(datos.path());
-        autoprueba.start(QStringLiteral(SONAREL_BINARY), {"--autoprueba", "voz.wav", "es-ES"});
-        Salida s;
-        if (autoprueba.waitForFinished(60000)) {
-            s.estado = autoprueba.exitCode();
-        }
-        s.lineas = QString::fromUtf8(autoprueba.readAllStandardOutput()).split('\n');
-        return s;
-    }();
+    const Salida salida = ejecutar({"--autoprueba", "voz.wav", "es-ES"}, 60, datos.path());
     EXPECT_EQ(salida.estado, 0);
     ASSERT_EQ(salida.lineas.size(), 3) << salida.lineas.join('|').toStdString();
     EXPECT_EQ(salida.lineas[0], "sin_conexion_disponible=true");
@@ -106,12 +93,22 @@ TEST_F(Proceso, ASpokenFileIsTranscribedWithStatusZero) {
     EXPECT_EQ(salida.lineas[2], "");
 }
 
-TEST_F(Proceso, AMissingFileFailsWithItsMessageAndStatusThree) {
-    const Salida salida = ejecutar({"--autoprueba", "/no/existe/voz.wav"});
-    EXPECT_EQ(salida.estado, 3);
-    ASSERT_EQ(salida.lineas.size(), 2) << salida.lineas.join('|').toStdString();
-    EXPECT_EQ(salida.lineas[0], "sin_conexion_disponible=true");
-    EXPECT_TRUE(salida.lineas[1].startsWith("FALLO: ")) << salida.lineas[1].toStdString();
+TEST_F(Proceso, AMissingFileFailsWithStatusThreeWithOrWithoutADisplay) {
+    // With the test desktop, with no display at all, and with one that cannot be reached.
+    for (const QByteArray& display : {qgetenv("DISPLAY"), QByteArray(), QByteArray(":987")}) {
+        SCOPED_TRACE(display.toStdString());
+        entorno.remove(QStringLiteral("WAYLAND_DISPLAY"));
+        entorno.insert(QStringLiteral("DISPLAY"), QString::fromLatin1(display));
+        if (display.isEmpty()) {
+            entorno.remove(QStringLiteral("DISPLAY"));
+        }
+        const Salida salida = ejecutar({"--autoprueba", "/no/existe/voz.wav"});
+        EXPECT_EQ(salida.estado, 3);
+        ASSERT_EQ(salida.lineas.size(), 3) << salida.lineas.join('|').toStdString();
+        EXPECT_EQ(salida.lineas[0], "sin_conexion_disponible=true");
+        EXPECT_TRUE(salida.lineas[1].startsWith("FALLO: ")) << salida.lineas[1].toStdString();
+        EXPECT_EQ(salida.lineas[2], "");
+    }
 }
 
 TEST_F(Proceso, WithoutAModelTheLocaleHasNoRecognizer) {
@@ -120,20 +117,7 @@ TEST_F(Proceso, WithoutAModelTheLocaleHasNoRecognizer) {
     const Salida salida = ejecutar({"--autoprueba", "/no/existe/voz.wav", "es-CL"});
     EXPECT_EQ(salida.estado, 3);
     EXPECT_EQ(salida.lineas, (QStringList{"sin_conexion_disponible=false",
-                                          "FALLO: No hay reconocedor para es-CL"}));
-}
-
-TEST_F(Proceso, WithoutAnyDisplayTheSelfTestStillPrintsAndEnds) {
-    entorno.remove(QStringLiteral("DISPLAY"));
-    entorno.remove(QStringLiteral("WAYLAND_DISPLAY"));
-    const Salida salida = ejecutar({"--autoprueba", "/no/existe/voz.wav", "es-ES"});
-    EXPECT_EQ(salida.estado, 3);
-    ASSERT_EQ(salida.lineas.size(), 2) << salida.lineas.join('|').toStdString();
-    EXPECT_TRUE(salida.lineas[1].startsWith("FALLO: "));
-
-    // An unreachable display is no display either.
-    entorno.insert(QStringLiteral("DISPLAY"), QStringLiteral(":987"));
-    EXPECT_EQ(ejecutar({"--autoprueba", "/no/existe/voz.wav"}).estado, 3);
+                                          "FALLO: No hay reconocedor para es-CL", ""}));
 }
 
 TEST_F(Proceso, TheSwitchAsLastArgumentIsANormalStartThatPrintsNothing) {
@@ -148,25 +132,20 @@ TEST_F(Proceso, ClosingTheWindowKeepsRunningAndASecondStartShowsItAgain) {
     ASSERT_TRUE(esperarVentana(true));
     const QString ventana = ventanasVisibles().constFirst();
 
-    QProcess::execute(QStringLiteral("xdotool"), {"windowactivate", "--sync", ventana});
-    QProcess::execute(QStringLiteral("xdotool"), {"key", "ctrl+w"});
+    xdotool({"windowactivate", "--sync", ventana});
+    xdotool({"key", "ctrl+w"});
     ASSERT_TRUE(esperarVentana(false));
     QThread::msleep(300);
     EXPECT_EQ(primera->state(), QProcess::Running);
 
     const Salida segunda = ejecutar({}, 10);
     EXPECT_EQ(segunda.estado, 0);
-    EXPECT_TRUE(segunda.lineas.isEmpty());
+    EXPECT_EQ(segunda.lineas, QStringList{""});
     ASSERT_TRUE(esperarVentana(true));
     EXPECT_EQ(primera->state(), QProcess::Running);
     // In front, with the keyboard.
-    EXPECT_TRUE(sonarel::testing::waitUntil([&] {
-        QProcess xdotool;
-        xdotool.start(QStringLiteral("xdotool"), {"getactivewindow"});
-        xdotool.waitForFinished(5000);
-        return ventanasVisibles().contains(
-            QString::fromUtf8(xdotool.readAllStandardOutput()).trimmed());
-    }));
+    EXPECT_TRUE(sonarel::testing::waitUntil(
+        [&] { return ventanasVisibles().contains(xdotool({"getactivewindow"})); }));
 }
 
 TEST_F(Proceso, ASelfTestBesideARunningCopyOnlyRunsTheSelfTest) {

@@ -31,18 +31,12 @@ QString leer(const QString& ruta) {
     return archivo.open(QIODevice::ReadOnly) ? QString::fromUtf8(archivo.readAll()) : QString();
 }
 
-// The history of the session goes to a data folder of its own.
-struct CarpetaDeDatos {
-    explicit CarpetaDeDatos(const QTemporaryDir& dir) {
-        qputenv("XDG_DATA_HOME", dir.filePath("data").toUtf8());
-    }
-};
-
-// One user session: a home of its own, the application's parts, and an xterm in front whose
-// shell reads one line into a file.
+// One user session: a home of its own (the history in its data folder), the application's parts,
+// and an xterm in front whose shell reads one line into a file.
 struct Sesion {
     explicit Sesion(SpeechService& speech)
-        : app(speech, dir.path()),
+        : datos(qputenv("XDG_DATA_HOME", dir.filePath("data").toUtf8())),
+          app(speech, dir.path()),
           xterm("e2e-xterm", "80x12+40+40", testing::xtermQueLeeUnaLinea(linea())) {
         app.coordinador.configurar();
         QObject::connect(&app.motor, &SpeechEngine::levelChanged,
@@ -55,13 +49,20 @@ struct Sesion {
                ejecutar("xwininfo", {"-id", QString::number(app.hud.panel()->winId())})
                    .contains("IsViewable");
     }
-    void pulsarAtajo() const { xdotool({"key", "alt+super+d"}); }
+    // Presses the shortcut and waits until the dictation has ended and reached the history.
+    void terminar() {
+        xdotool({"key", "alt+super+d"});
+        ASSERT_TRUE(waitUntil([&] { return app.motor.status() == Status::idle(); }));
+        EXPECT_TRUE(waitUntil([&] { return !hudEnPantalla(); }));
+        historia = testing::historiaDelMes(app.historial, app.clock);
+    }
 
     QTemporaryDir dir;
-    CarpetaDeDatos datos{dir};
+    bool datos;
     testing::Montaje app;
     testing::Xterm xterm;
     double nivelMaximo = 0;
+    QString historia;
 };
 
 // Up to the live text: the hot key over the xterm, the HUD, and the voice in the microphone.
@@ -69,7 +70,7 @@ void empezarADictar(Sesion& s) {
     ASSERT_TRUE(s.app.hotKey.isRegistered());
     ASSERT_TRUE(waitUntil([&] { return ventanaConFoco() == s.xterm.ventana(); }));
 
-    s.pulsarAtajo();
+    xdotool({"key", "alt+super+d"});
     ASSERT_TRUE(waitUntil([&] { return s.app.motor.status() == Status::listening(); }, 10))
         << s.app.motor.status().message().toStdString();
     EXPECT_TRUE(s.app.motor.modoIntegrado);
@@ -99,11 +100,8 @@ TEST_P(DictadoPorAtajo, TextReachesHistoryAndTheXtermLine) {
     EXPECT_TRUE(waitUntil([&] { return s.app.hud.panel()->lineaVisible() == kFrase; }));
     EXPECT_TRUE(waitUntil([&] { return reproductor->state() == QProcess::NotRunning; }, 20));
 
-    s.pulsarAtajo();
-    ASSERT_TRUE(waitUntil([&] { return s.app.motor.status() == Status::idle(); }));
-    EXPECT_TRUE(waitUntil([&] { return !s.hudEnPantalla(); }));
-    EXPECT_TRUE(
-        testing::historiaDelMes(s.app.historial, s.app.clock).contains("\n" + kFrase + "\n"));
+    s.terminar();
+    EXPECT_TRUE(s.historia.contains("\n" + kFrase + "\n"));
     EXPECT_EQ(QGuiApplication::clipboard()->text(), kFrase);
     EXPECT_EQ(QGuiApplication::clipboard()->text(QClipboard::Selection), kFrase);
 
@@ -138,11 +136,10 @@ TEST(DictadoPorAtajoConWhisper, TheRealRecognizerRunsTheWholeChain) {
     EXPECT_FALSE(s.app.hud.panel()->muestraMarcador());
     EXPECT_TRUE(waitUntil([&] { return reproductor->state() == QProcess::NotRunning; }, 20));
 
-    s.pulsarAtajo();
-    ASSERT_TRUE(waitUntil([&] { return s.app.motor.status() == Status::idle(); }));
+    s.terminar();
     const QString texto = s.app.motor.text();
     ASSERT_FALSE(texto.trimmed().isEmpty());
-    EXPECT_TRUE(testing::historiaDelMes(s.app.historial, s.app.clock).contains(texto.trimmed()));
+    EXPECT_TRUE(s.historia.contains(texto.trimmed()));
     EXPECT_TRUE(waitUntil([&] { return QFile::exists(s.linea()); }, 5));
     EXPECT_EQ(leer(s.linea()), lineaDeTerminal(texto));
 }

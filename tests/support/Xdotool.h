@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QMap>
 #include <QProcess>
 #include <QRect>
 #include <QString>
@@ -29,20 +30,12 @@ inline qulonglong ventanaActiva() {
 
 // The window's rectangle on the screen, frame excluded.
 inline QRect geometriaEnPantalla(qulonglong ventana) {
-    const QString salida = xdotool({"getwindowgeometry", "--shell", QString::number(ventana)});
-    int x = 0, y = 0, ancho = 0, alto = 0;
-    for (const QString& linea : salida.split('\n')) {
-        const QString valor = linea.section('=', 1);
-        if (linea.startsWith("X="))
-            x = valor.toInt();
-        if (linea.startsWith("Y="))
-            y = valor.toInt();
-        if (linea.startsWith("WIDTH="))
-            ancho = valor.toInt();
-        if (linea.startsWith("HEIGHT="))
-            alto = valor.toInt();
+    QMap<QString, int> v;
+    for (const QString& linea :
+         xdotool({"getwindowgeometry", "--shell", QString::number(ventana)}).split('\n')) {
+        v[linea.section('=', 0, 0)] = linea.section('=', 1).toInt();
     }
-    return QRect(x, y, ancho, alto);
+    return QRect(v["X"], v["Y"], v["WIDTH"], v["HEIGHT"]);
 }
 
 // An xterm with a unique title, started and activated; stopped when this goes away.
@@ -62,12 +55,8 @@ public:
         proceso_.kill();
         proceso_.waitForFinished(3000);
     }
-    Xterm(const Xterm&) = delete;
-    Xterm& operator=(const Xterm&) = delete;
-
     void activar() const { xdotool({"windowactivate", "--sync", QString::number(ventana_)}); }
     qulonglong ventana() const { return ventana_; }
-    qint64 pid() const { return proceso_.processId(); }
 
 private:
     QProcess proceso_;
