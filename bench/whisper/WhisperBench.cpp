@@ -257,22 +257,15 @@ void decodeCost(const QString& modelPath, const Dictation& d) {
         mono.push_back(0.5f * (d.audio.samples[i] + d.audio.samples[i + 1]));  // 48 kHz to 16
     }
     // The prompt is what the model itself wrote for the audio before, as in a live task.
-    whisper::WhisperModel::Decoding first;
-    first.samples = mono.data();
-    first.count = 4 * 16000;
-    first.audioContext = whisper::audioContextFor(4);
-    first.maxTokens = whisper::maxTokensFor(4);
+    const auto first = whisper::WhisperModel::Decoding::of(mono.data(), 4 * 16000);
     const QString prompt = model->decode(first).text.right(200);
     std::printf("  prompt: %s\n", qPrintable(prompt));
     for (double seconds : {1.0, 2.0, 4.0, 8.0}) {
         for (bool withPrompt : {false, true}) {
             std::vector<double> costs;
             for (int round = 0; round < 3; ++round) {
-                whisper::WhisperModel::Decoding decoding;
-                decoding.samples = mono.data();
-                decoding.count = size_t(seconds * 16000);
-                decoding.audioContext = whisper::audioContextFor(seconds);
-                decoding.maxTokens = whisper::maxTokensFor(seconds);
+                auto decoding =
+                    whisper::WhisperModel::Decoding::of(mono.data(), size_t(seconds * 16000));
                 if (withPrompt) {
                     decoding.prompt = prompt;
                 }

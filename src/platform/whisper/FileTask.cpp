@@ -64,13 +64,8 @@ std::optional<RecognitionError> FileJob::transcribe(QStringList& texts, bool& he
         const size_t end = windowEnd(audio, finished);
         if (VoiceActivity::containsSpeech(audio.data(), end)) {
             heardSpeech = true;
-            const double seconds = double(end) / kModelRate;
-            WhisperModel::Decoding decoding;
-            decoding.samples = audio.data();
-            decoding.count = end;
+            WhisperModel::Decoding decoding = WhisperModel::Decoding::of(audio.data(), end);
             decoding.language = language_.c_str();
-            decoding.audioContext = audioContextFor(seconds);
-            decoding.maxTokens = maxTokensFor(seconds);
             if (!texts.isEmpty()) {
                 decoding.prompt = texts.last().right(kPromptCharacters);
             }

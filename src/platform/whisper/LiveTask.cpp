@@ -209,13 +209,8 @@ std::optional<QString> LiveJob::decode(size_t end, bool withPrompt) {
                                          QStringLiteral("El modelo de voz no está disponible.")));
         return std::nullopt;
     }
-    const double seconds = double(end) / kModelRate;
-    WhisperModel::Decoding decoding;
-    decoding.samples = utterance_.data();
-    decoding.count = end;
+    WhisperModel::Decoding decoding = WhisperModel::Decoding::of(utterance_.data(), end);
     decoding.language = language_.c_str();
-    decoding.audioContext = audioContextFor(seconds);
-    decoding.maxTokens = maxTokensFor(seconds);
     if (withPrompt && !committed_.isEmpty()) {
         decoding.prompt = committed_.last().right(kPromptCharacters);
     }

@@ -1,6 +1,7 @@
 #include "platform/whisper/WhisperModel.h"
 
 #include "platform/whisper/ModelFile.h"
+#include "platform/whisper/Resampler.h"
 
 #include <whisper.h>
 
@@ -36,6 +37,16 @@ int audioContextFor(double seconds) {
 
 int maxTokensFor(double seconds) {
     return std::min(220, int(std::ceil(seconds * 7)) + 10);
+}
+
+WhisperModel::Decoding WhisperModel::Decoding::of(const float* samples, size_t count) {
+    const double seconds = double(count) / kModelRate;
+    Decoding decoding;
+    decoding.samples = samples;
+    decoding.count = count;
+    decoding.audioContext = audioContextFor(seconds);
+    decoding.maxTokens = maxTokensFor(seconds);
+    return decoding;
 }
 
 std::shared_ptr<WhisperModel> WhisperModel::load(const QString& path, int threads) {

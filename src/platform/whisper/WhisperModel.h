@@ -21,6 +21,9 @@ public:
     WhisperModel& operator=(const WhisperModel&) = delete;
 
     struct Decoding {
+        // A decoding of `count` samples with the encoder context and token bound sized for them.
+        static Decoding of(const float* samples, size_t count);
+
         const float* samples = nullptr;  // 16 kHz mono
         size_t count = 0;
         const char* language = "es";
