@@ -72,6 +72,7 @@ void SpeechEngine::start() {
         return;
     }
     setNotice({});
+    inSession_ = true;
     setStatus(Status::preparing());
     const std::uint64_t session = ++session_;
     QPointer<SpeechEngine> self(this);
@@ -83,9 +84,9 @@ void SpeechEngine::start() {
                                return;
                            }
                            if (!answer.speech) {
-                               self->setStatus(Status::failed(kSpeechPermissionMessage));
+                               self->failStart(kSpeechPermissionMessage);
                            } else if (!answer.mic) {
-                               self->setStatus(Status::failed(kMicrophonePermissionMessage));
+                               self->failStart(kMicrophonePermissionMessage);
                            } else {
                                self->begin();
                            }
@@ -95,19 +96,18 @@ void SpeechEngine::start() {
 void SpeechEngine::begin() {
     std::unique_ptr<SpeechRecognizer> recognizer = services_.speech.recognizerFor(localeID);
     if (!recognizer) {
-        setStatus(Status::failed(QStringLiteral("No hay reconocedor para ") + localeID + u'.'));
+        failStart(QStringLiteral("No hay reconocedor para ") + localeID + u'.');
         return;
     }
     if (!recognizer->isAvailable()) {
-        setStatus(Status::failed(
-            QStringLiteral("El reconocedor de ") + localeID +
-            QStringLiteral(" no está disponible ahora mismo. Revisa tu conexión o activa el "
-                           "dictado sin conexión.")));
+        failStart(QStringLiteral("El reconocedor de ") + localeID +
+                  QStringLiteral(" no está disponible ahora mismo. Revisa tu conexión o activa "
+                                 "el dictado sin conexión."));
         return;
     }
     recognizer_ = std::move(recognizer);
     if (const std::optional<QString> failure = startAudio()) {
-        setStatus(Status::failed(kMicrophoneFailurePrefix + *failure));
+        failStart(kMicrophoneFailurePrefix + *failure);
         return;
     }
     sessionStart_ = services_.clock.now();
@@ -325,6 +325,19 @@ void SpeechEngine::stop() {
     const QString finalText = text_;
     if (!text::isBlank(finalText) && onStopped) {
         onStopped(finalText);
+    }
+    endSession();
+}
+
+void SpeechEngine::failStart(const QString& message) {
+    setStatus(Status::failed(message));
+    endSession();
+}
+
+void SpeechEngine::endSession() {
+    if (inSession_) {
+        inSession_ = false;
+        emit sessionEnded();
     }
 }
 

@@ -91,11 +91,16 @@ signals:
     void onDeviceChanged();
     void noticeChanged();
     void elapsedChanged();
+    // Once per accepted start, when its session is over: after the stop's delivery, or when the
+    // start failed before listening.
+    void sessionEnded();
 
 private:
     friend class TextBinding;
 
     void begin();
+    void failStart(const QString& message);
+    void endSession();
     std::optional<QString> startAudio();
     void publish(double rms);
     void startTask();
@@ -142,6 +147,7 @@ private:
     bool esperandoTarea_ = false;
     // Changes at every start and stop, so that answers meant for an earlier one are dropped.
     std::uint64_t session_ = 0;
+    bool inSession_ = false;  // from an accepted start until `sessionEnded`
 };
 
 }  // namespace sonarel
