@@ -28,10 +28,19 @@ Aplicacion::Aplicacion(QtClock& clock, ServiciosDeVoz& voz, ServiciosDeEscritori
                {[this] { coordinador_.alternarDesdeAtajo(); }, [this] { mostrarVentana(); },
                 [this] { abrirCarpetaDeDictados(); }, [] { QApplication::quit(); }}) {}
 
-void Aplicacion::iniciar() {
+void Aplicacion::iniciar(bool conVentana) {
+    // What a desktop back end reports about a failed service reaches the user in the HUD.
+    connect(escritorio_.avisos.get(), &DesktopNotices::notice, this,
+            [this](const QString& aviso) { hud_.avisar(aviso, kSegundosAvisoDelEscritorio); });
     coordinador_.configurar();
     bandeja_.mostrar();
-    mostrarVentana();
+    if (conVentana) {
+        mostrarVentana();
+    }
+}
+
+void Aplicacion::alternar() {
+    coordinador_.alternarDesdeAtajo();
 }
 
 void Aplicacion::mostrarVentana() {

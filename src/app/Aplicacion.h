@@ -22,11 +22,15 @@ class Aplicacion : public QObject {
     Q_OBJECT
 
 public:
+    static constexpr double kSegundosAvisoDelEscritorio = 6;
+
     Aplicacion(QtClock& clock, ServiciosDeVoz& voz, ServiciosDeEscritorio escritorio);
 
     // Finishes launching: configures the coordinator (the hot key among it), shows the tray
-    // item and brings the main window to the front.
-    void iniciar();
+    // item and, with `conVentana`, brings the main window to the front.
+    void iniciar(bool conVentana = true);
+    // Toggles the dictation exactly as the shortcut does.
+    void alternar();
     // Shows the main window again and brings the application to the front.
     void mostrarVentana();
 

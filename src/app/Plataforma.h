@@ -3,6 +3,7 @@
 #include "platform/AudioInput.h"
 #include "platform/Clock.h"
 #include "platform/Desktop.h"
+#include "platform/DesktopNotices.h"
 #include "platform/HotKeyService.h"
 #include "platform/SpeechService.h"
 
@@ -26,15 +27,16 @@ struct ServiciosDeVoz {
 };
 
 // The desktop: its applications, clipboard and keystrokes, the system-wide shortcut, and the
-// floating panel's window hints.
+// floating panel's window hints; and the notices by which the back ends say that a service failed.
 struct ServiciosDeEscritorio {
+    std::unique_ptr<DesktopNotices> avisos = std::make_unique<DesktopNotices>();
     std::unique_ptr<Desktop> desktop;
     std::unique_ptr<HotKeyService> hotKeys;
     std::unique_ptr<PanelWindowing> paneles;
 };
 
-// The Linux back ends: whisper.cpp and PulseAudio; X11 for the desktop, which is none when the
-// application does not run on an X server.
+// The Linux back ends: whisper.cpp and PulseAudio; for the desktop, the Wayland back ends on a
+// Wayland session and X11 otherwise; none when the application runs on neither.
 ServiciosDeVoz crearServiciosDeVoz();
 std::optional<ServiciosDeEscritorio> crearServiciosDeEscritorio(Clock& clock);
 

@@ -4,12 +4,62 @@
 #include "platform/pulse/PulseAudioInput.h"
 #include "platform/pulse/PulseConnection.h"
 #include "platform/pulse/PulseMicrophoneConsent.h"
+#include "platform/wayland/NoHotKeyService.h"
+#include "platform/wayland/Session.h"
+#include "platform/wayland/VirtualKeyboard.h"
+#include "platform/wayland/WaylandDesktop.h"
 #include "platform/whisper/WhisperSpeechService.h"
 #include "platform/x11/X11Desktop.h"
 #include "platform/x11/X11HotKeyService.h"
 #include "platform/x11/X11PanelWindowing.h"
 
+#include <QGuiApplication>
+
 namespace sonarel {
+namespace {
+
+bool esTerminal(const QString& id) {
+    return terminales().contains(id);
+}
+
+// Sonarel's windows as the compositor lists them: by the desktop file's name natively, by the
+// window class through XWayland.
+QStringList idsPropios() {
+    return {QGuiApplication::desktopFileName(), QCoreApplication::applicationName()};
+}
+
+std::optional<ServiciosDeEscritorio> serviciosWayland(Clock& clock) {
+    ServiciosDeEscritorio escritorio;
+    wayland::WaylandDesktop::Parts partes;
+    partes.connection = wayland::WaylandConnection::connect();
+    if (partes.connection) {
+        partes.toplevels = wayland::ForeignToplevels::create(*partes.connection);
+        partes.clipboard = wayland::DataControlClipboard::create(*partes.connection);
+        if (auto teclado = wayland::VirtualKeyboard::create(*partes.connection)) {
+            partes.routes.push_back(std::move(teclado));
+        }
+    }
+    escritorio.desktop = std::make_unique<wayland::WaylandDesktop>(
+        std::move(partes), clock, &esTerminal, idsPropios(), *escritorio.avisos);
+    escritorio.hotKeys = std::make_unique<wayland::NoHotKeyService>();
+    escritorio.paneles = std::make_unique<x11::X11PanelWindowing>();
+    return escritorio;
+}
+
+std::optional<ServiciosDeEscritorio> serviciosX11(Clock& clock) {
+    std::unique_ptr<x11::X11Desktop> desktop = x11::X11Desktop::create(clock, &esTerminal);
+    std::unique_ptr<x11::X11HotKeyService> hotKeys = x11::X11HotKeyService::create();
+    if (!desktop || !hotKeys) {
+        return std::nullopt;
+    }
+    ServiciosDeEscritorio escritorio;
+    escritorio.desktop = std::move(desktop);
+    escritorio.hotKeys = std::move(hotKeys);
+    escritorio.paneles = std::make_unique<x11::X11PanelWindowing>();
+    return escritorio;
+}
+
+}  // namespace
 
 ServiciosDeVoz crearServiciosDeVoz() {
     ServiciosDeVoz voz;
@@ -21,17 +71,10 @@ ServiciosDeVoz crearServiciosDeVoz() {
 }
 
 std::optional<ServiciosDeEscritorio> crearServiciosDeEscritorio(Clock& clock) {
-    std::unique_ptr<x11::X11Desktop> desktop =
-        x11::X11Desktop::create(clock, [](const QString& id) { return terminales().contains(id); });
-    std::unique_ptr<x11::X11HotKeyService> hotKeys = x11::X11HotKeyService::create();
-    if (!desktop || !hotKeys) {
-        return std::nullopt;
+    if (wayland::isWaylandSession()) {
+        return serviciosWayland(clock);
     }
-    ServiciosDeEscritorio escritorio;
-    escritorio.desktop = std::move(desktop);
-    escritorio.hotKeys = std::move(hotKeys);
-    escritorio.paneles = std::make_unique<x11::X11PanelWindowing>();
-    return escritorio;
+    return serviciosX11(clock);
 }
 
 }  // namespace sonarel
