@@ -1,6 +1,9 @@
 #include "app/Plataforma.h"
 
 #include "delivery/Terminales.h"
+#include "platform/MainThread.h"
+#include "platform/portal/PortalGlobalShortcuts.h"
+#include "platform/portal/PortalRemoteDesktop.h"
 #include "platform/pulse/PulseAudioInput.h"
 #include "platform/pulse/PulseConnection.h"
 #include "platform/pulse/PulseMicrophoneConsent.h"
@@ -13,7 +16,12 @@
 #include "platform/x11/X11HotKeyService.h"
 #include "platform/x11/X11PanelWindowing.h"
 
+#include <QDBusConnection>
+#include <QDir>
 #include <QGuiApplication>
+#include <QPointer>
+#include <QSettings>
+#include <QStandardPaths>
 
 namespace sonarel {
 namespace {
@@ -28,8 +36,23 @@ QStringList idsPropios() {
     return {QGuiApplication::desktopFileName(), QCoreApplication::applicationName()};
 }
 
+// What the desktop back ends keep between runs: the portal's restore token, and whether the
+// user was told how to bind the shortcut.
+QString archivoDelEscritorio() {
+    return QDir(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation))
+        .filePath(QStringLiteral("Sonarel/escritorio.conf"));
+}
+
+QString avisoSinAtajo() {
+    return QStringLiteral(
+        "Este escritorio no deja reservar Alt+Super+D: asígnale la orden «sonarel --alternar» en "
+        "sus ajustes de teclado.");
+}
+
 std::optional<ServiciosDeEscritorio> serviciosWayland(Clock& clock) {
     ServiciosDeEscritorio escritorio;
+    DesktopNotices& avisos = *escritorio.avisos;
+    const QDBusConnection bus = QDBusConnection::sessionBus();
     wayland::WaylandDesktop::Parts partes;
     partes.connection = wayland::WaylandConnection::connect();
     if (partes.connection) {
@@ -39,9 +62,37 @@ std::optional<ServiciosDeEscritorio> serviciosWayland(Clock& clock) {
             partes.routes.push_back(std::move(teclado));
         }
     }
-    escritorio.desktop = std::make_unique<wayland::WaylandDesktop>(
-        std::move(partes), clock, &esTerminal, idsPropios(), *escritorio.avisos);
-    escritorio.hotKeys = std::make_unique<wayland::NoHotKeyService>();
+    // GNOME and KDE keep synthesised keys to the portal's remote desktop.
+    if (partes.routes.empty()) {
+        if (auto remoto =
+                portal::PortalRemoteDesktop::create(bus, clock, avisos, archivoDelEscritorio())) {
+            partes.routes.push_back(std::move(remoto));
+        }
+    }
+    auto desktop = std::make_unique<wayland::WaylandDesktop>(std::move(partes), clock, &esTerminal,
+                                                             idsPropios(), avisos);
+    if (auto atajos = portal::PortalGlobalShortcuts::create(bus, clock, avisos,
+                                                            QGuiApplication::desktopFileName())) {
+        atajos->onHeld = [destino = QPointer(desktop.get())](bool held) {
+            if (destino) {
+                destino->setShortcutHeld(held);
+            }
+        };
+        escritorio.hotKeys = std::move(atajos);
+    } else {
+        escritorio.hotKeys = std::make_unique<wayland::NoHotKeyService>();
+        // Told once: a user who bound the command needs no reminder at every start.
+        QSettings estado(archivoDelEscritorio(), QSettings::IniFormat);
+        if (!estado.value(QStringLiteral("avisoAtajoMostrado")).toBool()) {
+            estado.setValue(QStringLiteral("avisoAtajoMostrado"), true);
+            postToMain([destino = QPointer(&avisos)] {
+                if (destino) {
+                    emit destino->notice(avisoSinAtajo());
+                }
+            });
+        }
+    }
+    escritorio.desktop = std::move(desktop);
     escritorio.paneles = std::make_unique<x11::X11PanelWindowing>();
     return escritorio;
 }

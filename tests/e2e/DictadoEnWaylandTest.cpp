@@ -62,6 +62,11 @@ protected:
         conf.open(QIODevice::WriteOnly);
         conf.write("[General]\nenterEnTerminal=true\n");
         conf.close();
+        // The start-up reminder to bind the command, already seen.
+        QFile escritorio(dir.filePath("config/Sonarel/escritorio.conf"));
+        escritorio.open(QIODevice::WriteOnly);
+        escritorio.write("[General]\navisoAtajoMostrado=true\n");
+        escritorio.close();
         ejecutar("swaymsg", {"bindsym", "Mod1+Mod4+d", "exec", SONAREL_BINARY " --alternar"});
     }
 
