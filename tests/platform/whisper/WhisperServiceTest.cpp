@@ -1,5 +1,6 @@
 #include "WhisperTestSupport.h"
 #include "platform/whisper/WhisperErrors.h"
+#include "platform/whisper/WhisperModel.h"
 #include "platform/whisper/WhisperSpeechService.h"
 
 #include <QDir>
@@ -8,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <future>
 #include <random>
 
 namespace sonarel::testing {
@@ -170,6 +172,53 @@ TEST_F(WhisperService, WithoutPunctuationResultsCarryNoMarks) {
                 << t.toStdString();
         }
     }
+}
+
+// The first dictation after start-up often comes while the model still loads: asking for a
+// recognizer must not wait for it, and what is said meanwhile must still be recognised.
+TEST_F(WhisperService, SpeechHeardWhileTheModelLoadsIsRecognisedOnceItIsReady) {
+    auto ready = std::make_shared<std::promise<void>>();
+    std::shared_future<void> gate = ready->get_future().share();
+    std::atomic<int> loads{0};
+    WhisperSpeechService::Options options{{modelFolder(*home_)}, 2};
+    options.load = [gate, &loads](const QString& path, int threads) {
+        ++loads;
+        gate.wait();
+        return whisper::WhisperModel::load(path, threads);
+    };
+    WhisperSpeechService service(options);
+    // Opened however the test ends: the service waits for its load when it goes away.
+    struct Opener {
+        std::shared_ptr<std::promise<void>> ready;
+        bool opened = false;
+        void open() {
+            if (!std::exchange(opened, true)) {
+                ready->set_value();
+            }
+        }
+        ~Opener() { open(); }
+    } opener{ready};
+    service.preload();
+    EXPECT_EQ(service.modelState().state, whisper::ModelLoad::State::loading);
+
+    auto recognizer = service.recognizerFor("es-MX");
+    ASSERT_TRUE(recognizer);
+    EXPECT_TRUE(recognizer->isAvailable());
+    auto request = recognizer->makeAudioBufferRequest({});
+    Collector collector;
+    auto task = recognizer->startTask(request, collector.handler());
+    feed(*request, concatenate(*speech_, silence(0.7, speech_->rate)), false);
+    request->endAudio();
+    EXPECT_TRUE(collector.deliveries().empty());
+
+    opener.open();
+    ASSERT_TRUE(collector.waitEnded(90));
+    const auto last = collector.deliveries().back();
+    ASSERT_TRUE(last.result) << last.error->code;
+    EXPECT_TRUE(last.result->isFinal);
+    EXPECT_FALSE(last.result->text.isEmpty());
+    EXPECT_EQ(service.modelState().state, whisper::ModelLoad::State::ready);
+    EXPECT_EQ(loads, 1);
 }
 
 TEST(WhisperModelFiles, NoModelMeansNoRecognizerAndBrokenModelsAreUnavailable) {
