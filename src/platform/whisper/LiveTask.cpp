@@ -68,11 +68,11 @@ bool LiveStream::take(std::vector<float>& into, std::chrono::milliseconds timeou
     return ended_;
 }
 
-LiveJob::LiveJob(std::shared_ptr<LiveStream> stream, std::shared_ptr<WhisperModel> model,
+LiveJob::LiveJob(std::shared_ptr<LiveStream> stream, std::shared_ptr<ModelLoad> model,
                  std::string language, bool addsPunctuation, RecognitionHandler handler,
                  Tuning tuning)
     : stream_(std::move(stream)),
-      model_(std::move(model)),
+      load_(std::move(model)),
       language_(std::move(language)),
       addsPunctuation_(addsPunctuation),
       deliver_(std::move(handler)),
@@ -204,6 +204,13 @@ bool LiveJob::commit(size_t end) {
 // The text of the utterance's first `end` samples, or nothing when the task is over (it was
 // cancelled, or the decoding failed and the failure has been delivered).
 std::optional<QString> LiveJob::decode(size_t end, bool withPrompt) {
+    if (!model_) {
+        // The audio heard while the model loads waits in the stream and the utterance.
+        model_ = load_->wait(deliver_.cancelledFlag());
+    }
+    if (deliver_.isCancelled()) {
+        return std::nullopt;
+    }
     if (!model_) {
         deliver_(std::nullopt, makeError(kRecognitionFailed,
                                          QStringLiteral("El modelo de voz no está disponible.")));

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/SpeechService.h"
+#include "platform/whisper/ModelLoad.h"
 #include "platform/whisper/Resampler.h"
 #include "platform/whisper/TaskRunner.h"
 #include "platform/whisper/WhisperModel.h"
@@ -71,7 +72,7 @@ public:
         std::function<void(size_t covered, double decodeSeconds, bool partial)> observe;
     };
 
-    LiveJob(std::shared_ptr<LiveStream> stream, std::shared_ptr<WhisperModel> model,
+    LiveJob(std::shared_ptr<LiveStream> stream, std::shared_ptr<ModelLoad> model,
             std::string language, bool addsPunctuation, RecognitionHandler handler, Tuning tuning);
     void run() override;
     void cancel() override;
@@ -85,7 +86,8 @@ private:
     void deliver(RecognitionResult result, bool partial);
 
     std::shared_ptr<LiveStream> stream_;
-    std::shared_ptr<WhisperModel> model_;
+    std::shared_ptr<ModelLoad> load_;
+    std::shared_ptr<WhisperModel> model_;  // once the load is over
     const std::string language_;
     const bool addsPunctuation_;
     Delivery deliver_;
