@@ -183,8 +183,10 @@ void WaylandDesktop::promptForTrust() {
 
 std::vector<std::uint32_t> WaylandDesktop::chord(Keystroke keystroke) const {
     if (isPaste(keystroke)) {
+        // Where the compositor does not say what is in front (GNOME), Shift+Insert, which
+        // pastes in terminals and ordinary text fields alike, both selections holding the text.
         const auto front = parts_.toplevels ? parts_.toplevels->focused() : nullptr;
-        const bool terminal = front && isTerminal_ && isTerminal_(front->appId);
+        const bool terminal = !front || (isTerminal_ && isTerminal_(front->appId));
         return terminal ? std::vector<std::uint32_t>{kKeysymShiftL, kKeysymInsert}
                         : std::vector<std::uint32_t>{kKeysymControlL, kKeysymV};
     }

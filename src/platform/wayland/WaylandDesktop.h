@@ -28,7 +28,7 @@ namespace sonarel::wayland {
 // - the shortcut's keys are up, where the hot-key service says so (at most kReleaseWait);
 // - Return goes after the pasted text has been read, as on X11.
 // Command+V becomes Shift+Insert into a terminal (which pastes the primary selection, set to the
-// same text) and Ctrl+V elsewhere.
+// same text) or where the application in front is unknown, and Ctrl+V elsewhere.
 class WaylandDesktop : public Desktop {
     Q_OBJECT
 
