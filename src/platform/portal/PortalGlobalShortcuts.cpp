@@ -3,6 +3,7 @@
 #include "platform/portal/PortalRequest.h"
 #include "platform/portal/Shortcut.h"
 
+#include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusObjectPath>
 #include <QPointer>
@@ -168,8 +169,14 @@ void PortalGlobalShortcuts::bind() {
 }
 
 void PortalGlobalShortcuts::fail(const QString& notice) {
+    if (failed_) {
+        return;
+    }
     failed_ = true;
-    emit notices_.notice(notice);
+    // A request that failed because the portal went away says so, whichever news came first.
+    const bool gone =
+        !bus_.interface() || !bus_.interface()->isServiceRegistered(QString::fromLatin1(kService));
+    emit notices_.notice(gone ? avisoDesaparecido() : notice);
 }
 
 bool PortalGlobalShortcuts::ours(const QDBusMessage& signal) const {
