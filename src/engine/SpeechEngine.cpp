@@ -258,9 +258,13 @@ void SpeechEngine::handleFinishing(FinishingSegments::Segment& segment,
         return;
     }
     FinishingSegments::finish(segment);
-    settleFinished();
-    if (error && !isQuietCode(error->code) && !status_.isFailed()) {
+    // The failure is set before the text settles, which may end a stop under way.
+    const bool fails = error && !isQuietCode(error->code) && !status_.isFailed();
+    if (fails) {
         setStatus(Status::failed(failureMessage(*error)));
+    }
+    settleFinished();
+    if (fails) {
         stop();
     }
 }
@@ -285,11 +289,15 @@ void SpeechEngine::commitLive() {
 }
 
 void SpeechEngine::endSegment(bool finishing) {
+    if (!finishing && task_) {
+        task_->cancel();
+        task_.reset();
+    }
     if (request_) {
         request_->endAudio();
         request_.reset();
     }
-    if (finishing && task_) {
+    if (task_) {
         FinishingSegments::Segment segment;
         segment.generation = generation_;
         segment.task = std::move(task_);
@@ -310,10 +318,6 @@ void SpeechEngine::endSegment(bool finishing) {
         });
         finishing_.add(std::move(segment));
     } else {
-        if (task_) {
-            task_->cancel();
-            task_.reset();
-        }
         commitLive();
     }
     ++generation_;

@@ -110,6 +110,22 @@ TEST_F(EngineTest, AStopWhoseRecognizerNeverFinishesEndsAtTheBoundWithTheLastPar
     EXPECT_EQ(delivered.size(), 1);
 }
 
+TEST_F(EngineTest, AnErrorInsteadOfTheFinalResultFailsTheStopAndKeepsThePartial) {
+    speech.finishWhenAudioEnds = false;
+    Status atDelivery = Status::idle();
+    engine.onStopped = [&](const QString& text) {
+        delivered.append(text);
+        atDelivery = engine.status();
+    };
+    startListening();
+    partial(QStringLiteral("casi todo"));
+    stop();
+    error(42, QStringLiteral("d"), QStringLiteral("se rompió"));
+    EXPECT_EQ(engine.status(), Status::failed("Error de reconocimiento (42): se rompió"));
+    EXPECT_EQ(atDelivery, engine.status()) << "the failure is known when the text is delivered";
+    EXPECT_EQ(delivered, QStringList{"casi todo"});
+}
+
 TEST_F(EngineTest, ARecognizerThatHeardNothingEndsTheStopAtOnce) {
     startListening();
     stop();  // the task answers 1110, no speech

@@ -114,7 +114,9 @@ TEST_F(WhisperService, TheFinalResultCoversEverySampleAppendedBeforeTheAudioEnde
     std::atomic<size_t> coveredAtFinal{0};
     std::atomic<bool> finalSeen{false};
     whisper::LiveJob::Tuning tuning;
-    tuning.observe = [&](size_t covered, double, bool) { coveredAtFinal = covered; };
+    tuning.observe = [&](size_t covered, double, bool, const QString&) {
+        coveredAtFinal = covered;
+    };
     Collector collector;
     whisper::LiveJob job(
         request.stream(),
