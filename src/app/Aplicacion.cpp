@@ -40,6 +40,9 @@ void Aplicacion::iniciar(bool conVentana) {
 }
 
 void Aplicacion::alternar() {
+    if (escritorio_.alAlternarPorOrden) {
+        escritorio_.alAlternarPorOrden();
+    }
     coordinador_.alternarDesdeAtajo();
 }
 

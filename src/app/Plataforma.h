@@ -33,6 +33,8 @@ struct ServiciosDeEscritorio {
     std::unique_ptr<Desktop> desktop;
     std::unique_ptr<HotKeyService> hotKeys;
     std::unique_ptr<PanelWindowing> paneles;
+    // Told before the command `sonarel --alternar` toggles the dictation; may be empty.
+    std::function<void()> alAlternarPorOrden;
 };
 
 // The Linux back ends: whisper.cpp and PulseAudio; for the desktop, the Wayland back ends on a

@@ -9,6 +9,7 @@
 #include "platform/pulse/PulseMicrophoneConsent.h"
 #include "platform/wayland/NoHotKeyService.h"
 #include "platform/wayland/Session.h"
+#include "platform/wayland/UinputKeyboard.h"
 #include "platform/wayland/VirtualKeyboard.h"
 #include "platform/wayland/WaylandDesktop.h"
 #include "platform/whisper/WhisperSpeechService.h"
@@ -62,11 +63,15 @@ std::optional<ServiciosDeEscritorio> serviciosWayland(Clock& clock) {
             partes.routes.push_back(std::move(teclado));
         }
     }
-    // GNOME and KDE keep synthesised keys to the portal's remote desktop.
+    // GNOME and KDE keep synthesised keys to the portal's remote desktop; where it is missing or
+    // refused, a keyboard device of our own, where the user may make one.
     if (partes.routes.empty()) {
         if (auto remoto =
                 portal::PortalRemoteDesktop::create(bus, clock, avisos, archivoDelEscritorio())) {
             partes.routes.push_back(std::move(remoto));
+        }
+        if (auto dispositivo = wayland::UinputKeyboard::create()) {
+            partes.routes.push_back(std::move(dispositivo));
         }
     }
     auto desktop = std::make_unique<wayland::WaylandDesktop>(std::move(partes), clock, &esTerminal,
@@ -92,6 +97,11 @@ std::optional<ServiciosDeEscritorio> serviciosWayland(Clock& clock) {
             });
         }
     }
+    escritorio.alAlternarPorOrden = [destino = QPointer(desktop.get())] {
+        if (destino) {
+            destino->commandRan();
+        }
+    };
     escritorio.desktop = std::move(desktop);
     escritorio.paneles = std::make_unique<x11::X11PanelWindowing>();
     return escritorio;

@@ -32,6 +32,7 @@ public:
     bool send(const std::vector<std::uint32_t>& keysyms) override;
     // Opens the session and shows the desktop's dialog, once.
     void requestAccess() override;
+    bool sharesHeldKeys() const override { return true; }
 
     static QString avisoRechazado();
     static QString avisoTerminado();

@@ -23,6 +23,9 @@ public:
     // Asks the desktop for the permission the route needs, where it asks the user; does not
     // wait for the answer.
     virtual void requestAccess() {}
+    // Whether the desktop mixes the keys the user still holds into what the route sends (it is
+    // one more keyboard of the seat), rather than giving the route a keyboard state of its own.
+    virtual bool sharesHeldKeys() const { return false; }
 };
 
 }  // namespace sonarel::wayland

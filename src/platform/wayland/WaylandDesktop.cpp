@@ -212,6 +212,10 @@ void WaylandDesktop::setShortcutHeld(bool held) {
     shortcutHeld_ = held;
 }
 
+void WaylandDesktop::commandRan() {
+    commandAt_ = clock_.now();
+}
+
 void WaylandDesktop::expectActivation(std::shared_ptr<const Toplevel> toplevel) {
     awaited_ = std::move(toplevel);
     awaitedSince_ = clock_.now();
@@ -236,6 +240,10 @@ bool WaylandDesktop::ready(const Queued& queued) const {
             (!read && parts_.clipboard && now - lastPasteAt_ < kPasteReadWait)) {
             return false;
         }
+    }
+    if (const KeyboardRoute* next = route();
+        next && next->sharesHeldKeys() && now - commandAt_ < kCommandKeysUp) {
+        return false;
     }
     return !shortcutHeld_ || now - queued.queuedAt >= kReleaseWait;
 }

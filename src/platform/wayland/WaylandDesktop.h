@@ -35,6 +35,7 @@ class WaylandDesktop : public Desktop {
 public:
     static constexpr double kActivationWait = 1.0;
     static constexpr double kReleaseWait = 1.0;
+    static constexpr double kCommandKeysUp = 0.4;
     static constexpr double kReturnAfterPaste = 0.05;
     static constexpr double kReturnAfterRead = 0.1;
     static constexpr double kPasteReadWait = 1.0;
@@ -65,6 +66,8 @@ public:
 
     // The hot-key service's word on the shortcut's keys: held from its press to its release.
     void setShortcutHeld(bool held);
+    // The desktop's own binding ran `sonarel --alternar`: its keys may still be down.
+    void commandRan();
     // The next keystrokes wait until this window has the focus.
     void expectActivation(std::shared_ptr<const Toplevel> toplevel);
     void activate(const Toplevel& toplevel);
@@ -93,6 +96,7 @@ private:
     std::shared_ptr<const Toplevel> awaited_;
     double awaitedSince_ = 0;
     bool shortcutHeld_ = false;
+    double commandAt_ = kDistantPast;
     double lastPasteAt_ = kDistantPast;
     double pasteReadAt_ = kDistantPast;
 };

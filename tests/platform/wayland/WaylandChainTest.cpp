@@ -1,7 +1,11 @@
 #include "platform/doubles/FakeClock.h"
+#include "platform/wayland/UinputKeyboard.h"
 #include "platform/wayland/WaylandDesktop.h"
 
 #include <gtest/gtest.h>
+
+#include <QFile>
+#include <QTemporaryDir>
 
 namespace sonarel::wayland {
 namespace {
@@ -17,8 +21,10 @@ struct RutaGrabada : KeyboardRoute {
         return true;
     }
     void requestAccess() override { ++permisos; }
+    bool sharesHeldKeys() const override { return compartida; }
 
     bool presente = true;
+    bool compartida = false;
     bool falla = false;
     int permisos = 0;
     std::vector<std::vector<std::uint32_t>> enviados;
@@ -88,6 +94,33 @@ TEST_F(Cadena, TheChordWaitsForTheShortcutsKeysToBeReleasedAtMostOneSecond) {
     EXPECT_EQ(primera->enviados.size(), 1u);
     clock.advance(0.2);
     EXPECT_EQ(primera->enviados.back(), std::vector<std::uint32_t>{kKeysymReturn});
+
+    // Run by the desktop's own binding, the shortcut says nothing of its keys: a route that
+    // shares the user's held keys waits a moment after the command; one of its own does not.
+    desktop->setShortcutHeld(false);
+    desktop->commandRan();
+    ASSERT_TRUE(desktop->postKeystroke(kPasteKeystroke));
+    EXPECT_EQ(primera->enviados.size(), 3u);
+    primera->compartida = true;
+    desktop->commandRan();
+    ASSERT_TRUE(desktop->postKeystroke(kPasteKeystroke));
+    clock.advance(WaylandDesktop::kCommandKeysUp - 0.05);
+    EXPECT_EQ(primera->enviados.size(), 3u);
+    clock.advance(0.06);
+    EXPECT_EQ(primera->enviados.size(), 4u);
+}
+
+// The kernel's keyboard device, where the user may not make one: no route, so the chain goes on.
+TEST(Uinput, AMissingReadOnlyOrForeignDeviceGivesNoRoute) {
+    EXPECT_EQ(UinputKeyboard::create(QStringLiteral("/nonexistent/uinput")), nullptr);
+    QTemporaryDir dir;
+    QFile archivo(dir.filePath("uinput"));
+    ASSERT_TRUE(archivo.open(QIODevice::WriteOnly));
+    archivo.close();
+    EXPECT_EQ(UinputKeyboard::create(archivo.fileName()), nullptr) << "not a uinput device";
+    archivo.setPermissions(QFileDevice::ReadOwner | QFileDevice::ReadGroup |
+                           QFileDevice::ReadOther);
+    EXPECT_EQ(UinputKeyboard::create(archivo.fileName()), nullptr) << "read-only";
 }
 
 TEST_F(Cadena, WithoutAnyProtocolNoApplicationIsKnownAndOnlyPasteAndReturnAreSent) {
