@@ -7,6 +7,7 @@
 #include "platform/pulse/PulseAudioInput.h"
 #include "platform/pulse/PulseConnection.h"
 #include "platform/pulse/PulseMicrophoneConsent.h"
+#include "platform/wayland/LayerShellPanels.h"
 #include "platform/wayland/NoHotKeyService.h"
 #include "platform/wayland/Session.h"
 #include "platform/wayland/UinputKeyboard.h"
@@ -103,7 +104,11 @@ std::optional<ServiciosDeEscritorio> serviciosWayland(Clock& clock) {
         }
     };
     escritorio.desktop = std::move(desktop);
-    escritorio.paneles = std::make_unique<x11::X11PanelWindowing>();
+    if (auto capas = wayland::LayerShellPanels::create()) {
+        escritorio.paneles = std::move(capas);
+    } else {
+        escritorio.paneles = std::make_unique<x11::X11PanelWindowing>();
+    }
     return escritorio;
 }
 

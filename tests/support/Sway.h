@@ -3,6 +3,7 @@
 #include "support/EventLoop.h"
 #include "support/Xdotool.h"
 
+#include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -59,6 +60,20 @@ inline QString leerPortapapeles(bool primaria = false) {
     proceso.start("wl-paste", primaria ? QStringList{"-n", "--primary"} : QStringList{"-n"});
     waitUntil([&] { return proceso.state() == QProcess::NotRunning; }, 10);
     return QString::fromUtf8(proceso.readAllStandardOutput());
+}
+
+// What the sway test desktop shows in `area`, as a screenshot takes it.
+inline QImage capturaEnSway(const QRect& area) {
+    const QString geometria = QStringLiteral("%1,%2 %3x%4")
+                                  .arg(area.x())
+                                  .arg(area.y())
+                                  .arg(area.width())
+                                  .arg(area.height());
+    QProcess grim;
+    grim.start("grim", {"-t", "ppm", "-g", geometria, "-"});
+    waitUntil([&] { return grim.state() == QProcess::NotRunning; }, 10);
+    return QImage::fromData(grim.readAllStandardOutput(), "PPM")
+        .convertToFormat(QImage::Format_RGB32);
 }
 
 // Keys through sway's own virtual keyboard tool, as if typed.

@@ -3,6 +3,7 @@
 #include "virtual-keyboard-unstable-v1-client-protocol.h"
 #include "wlr-data-control-unstable-v1-client-protocol.h"
 #include "wlr-foreign-toplevel-management-unstable-v1-client-protocol.h"
+#include "wlr-layer-shell-unstable-v1-client-protocol.h"
 
 #include <QAbstractEventDispatcher>
 #include <QCoreApplication>
@@ -75,6 +76,13 @@ void WaylandConnection::global(void* data, wl_registry* registry, std::uint32_t 
     } else if (std::strcmp(interface, zwlr_foreign_toplevel_manager_v1_interface.name) == 0) {
         self->toplevels_ = static_cast<zwlr_foreign_toplevel_manager_v1*>(
             bind(&zwlr_foreign_toplevel_manager_v1_interface, 1));
+    } else if (std::strcmp(interface, wl_compositor_interface.name) == 0) {
+        self->compositor_ = static_cast<wl_compositor*>(bind(&wl_compositor_interface, 4));
+    } else if (std::strcmp(interface, wl_shm_interface.name) == 0) {
+        self->shm_ = static_cast<wl_shm*>(bind(&wl_shm_interface, 1));
+    } else if (std::strcmp(interface, zwlr_layer_shell_v1_interface.name) == 0) {
+        self->layerShell_ =
+            static_cast<zwlr_layer_shell_v1*>(bind(&zwlr_layer_shell_v1_interface, 1));
     }
 }
 

@@ -6,9 +6,12 @@
 #include <cstdint>
 #include <memory>
 
+struct wl_compositor;
 struct wl_display;
 struct wl_registry;
 struct wl_seat;
+struct wl_shm;
+struct zwlr_layer_shell_v1;
 struct zwlr_data_control_manager_v1;
 struct zwlr_foreign_toplevel_manager_v1;
 struct zwp_virtual_keyboard_manager_v1;
@@ -16,8 +19,9 @@ struct zwp_virtual_keyboard_manager_v1;
 namespace sonarel::wayland {
 
 // A connection of this process's own to the compositor, beside whatever Qt uses for its windows,
-// dispatched on the main thread's event loop. It binds the first seat and the wlroots protocols
-// that text delivery uses, each where the compositor offers it.
+// dispatched on the main thread's event loop. It binds the first seat, the surfaces and shared
+// memory, and the wlroots protocols that text delivery and the floating panel use, each where the
+// compositor offers it.
 class WaylandConnection : public QObject {
     Q_OBJECT
 
@@ -31,6 +35,9 @@ public:
     zwlr_data_control_manager_v1* dataControl() const { return dataControl_; }
     zwp_virtual_keyboard_manager_v1* virtualKeyboards() const { return virtualKeyboards_; }
     zwlr_foreign_toplevel_manager_v1* toplevels() const { return toplevels_; }
+    wl_compositor* compositor() const { return compositor_; }
+    wl_shm* shm() const { return shm_; }
+    zwlr_layer_shell_v1* layerShell() const { return layerShell_; }
     std::uint32_t dataControlVersion() const { return dataControlVersion_; }
 
     // Sends what was requested so far; answers false once the connection is broken.
@@ -56,6 +63,9 @@ private:
     zwlr_data_control_manager_v1* dataControl_ = nullptr;
     zwp_virtual_keyboard_manager_v1* virtualKeyboards_ = nullptr;
     zwlr_foreign_toplevel_manager_v1* toplevels_ = nullptr;
+    wl_compositor* compositor_ = nullptr;
+    wl_shm* shm_ = nullptr;
+    zwlr_layer_shell_v1* layerShell_ = nullptr;
     std::uint32_t dataControlVersion_ = 0;
     std::unique_ptr<QSocketNotifier> notifier_;
     bool broken_ = false;
