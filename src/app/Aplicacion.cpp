@@ -1,10 +1,12 @@
 #include "app/Aplicacion.h"
 
 #include "app/AjustesDelEscritorio.h"
+#include "app/AtajoDeGnome.h"
 #include "ui/DialogoGuardar.h"
 
 #include <QApplication>
 #include <QDesktopServices>
+#include <QMenu>
 #include <QUrl>
 
 namespace sonarel {
@@ -33,6 +35,7 @@ void Aplicacion::iniciar(bool conVentana) {
     connect(escritorio_.avisos.get(), &DesktopNotices::notice, this,
             [this](const QString& aviso) { hud_.avisar(aviso, kSegundosAvisoDelEscritorio); });
     coordinador_.configurar();
+    ofrecerAtajoDeGnome();
     bandeja_.mostrar();
     if (conVentana) {
         mostrarVentana();
@@ -44,6 +47,22 @@ void Aplicacion::alternar() {
         escritorio_.alAlternarPorOrden();
     }
     coordinador_.alternarDesdeAtajo();
+}
+
+void Aplicacion::ofrecerAtajoDeGnome() {
+    if (!atajo_de_gnome::disponible()) {
+        return;
+    }
+    QMenu* menu = ventana_.contenido().menuOpciones();
+    menu->addSeparator();
+    QAction* accion = menu->addAction(textoAtajoDeGnome());
+    connect(accion, &QAction::triggered, this, [this] {
+        const std::optional<QString> error =
+            atajo_de_gnome::anadir(atajo_de_gnome::ordenAlternar());
+        hud_.avisar(error.value_or(QStringLiteral(
+                        "Atajo añadido: Alt+Super+D dicta en cualquier aplicación.")),
+                    kSegundosAvisoDelEscritorio);
+    });
 }
 
 void Aplicacion::mostrarVentana() {

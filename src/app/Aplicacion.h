@@ -26,16 +26,22 @@ public:
 
     Aplicacion(QtClock& clock, ServiciosDeVoz& voz, ServiciosDeEscritorio escritorio);
 
-    // Finishes launching: configures the coordinator (the hot key among it), shows the tray
-    // item and, with `conVentana`, brings the main window to the front.
+    // Finishes launching: configures the coordinator (the hot key among it), offers in the options
+    // menu, on GNOME, to add the shortcut there, shows the tray item and, with `conVentana`,
+    // brings the main window to the front.
     void iniciar(bool conVentana = true);
     // Toggles the dictation exactly as the shortcut does.
     void alternar();
     // Shows the main window again and brings the application to the front.
     void mostrarVentana();
 
+    static QString textoAtajoDeGnome() {
+        return QStringLiteral("Añadir Alt+Super+D a los atajos de GNOME");
+    }
+
 private:
     void abrirCarpetaDeDictados();
+    void ofrecerAtajoDeGnome();
 
     QtClock& clock_;
     ServiciosDeEscritorio escritorio_;
