@@ -30,8 +30,9 @@ std::unique_ptr<WaylandConnection> WaylandConnection::connect() {
         return nullptr;
     }
     std::unique_ptr<WaylandConnection> connection(new WaylandConnection(display));
-    // Two round trips: the globals, then the seat's and the managers' first events.
-    if (!connection->roundtrip() || !connection->roundtrip()) {
+    // One round trip, for the globals: the managers' first events (the windows already open) come
+    // with the next one, once their users listen.
+    if (!connection->roundtrip()) {
         return nullptr;
     }
     return connection;

@@ -26,7 +26,8 @@ class WaylandConnection : public QObject {
     Q_OBJECT
 
 public:
-    // None when no compositor answers (no WAYLAND_DISPLAY, or a dead socket).
+    // None when no compositor answers (no WAYLAND_DISPLAY, or a dead socket). The globals are
+    // bound; their events are not read yet, so that a listener added now hears them all.
     static std::unique_ptr<WaylandConnection> connect();
     ~WaylandConnection() override;
 
