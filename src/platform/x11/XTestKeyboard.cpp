@@ -122,7 +122,9 @@ bool XTestKeyboard::anyKeyDown() const {
 bool XTestKeyboard::ready(const Queued& queued) {
     const double now = clock_.now();
     if (awaitedWindow_ != XCB_WINDOW_NONE) {
-        if (session_.activeWindow() != awaitedWindow_ && now - awaitedSince_ < kActivationWait) {
+        // A window destroyed meanwhile will never be activated.
+        if (session_.activeWindow() != awaitedWindow_ && now - awaitedSince_ < kActivationWait &&
+            session_.windowExists(awaitedWindow_)) {
             return false;
         }
         awaitedWindow_ = XCB_WINDOW_NONE;
@@ -164,7 +166,13 @@ void XTestKeyboard::pump() {
     while (!queue_.empty() && ready(queue_.front())) {
         const Keystroke keystroke = queue_.front().keystroke;
         queue_.pop_front();
-        send(keystroke);
+        if (keystroke.virtualKey == kReturnKeystroke.virtualKey && !lastPasteWent_) {
+            continue;
+        }
+        const bool sent = send(keystroke);
+        if (isPaste(keystroke)) {
+            lastPasteWent_ = sent;
+        }
     }
     if (queue_.empty() && poll_) {
         // Not from inside the poll timer's own callback.

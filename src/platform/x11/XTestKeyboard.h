@@ -15,14 +15,17 @@ namespace sonarel::x11 {
 
 // Synthesised keystrokes through XTest, by keysym through the current keymap. A keystroke waits
 // (on the clock's timers, never blocking) until it can land where it is meant to:
-// - an application being activated is named by _NET_ACTIVE_WINDOW (at most kActivationWait);
+// - an application being activated is named by _NET_ACTIVE_WINDOW (at most kActivationWait, and
+//   not once its window is destroyed);
 // - no key is held any more, so that Alt and Super still held from the hot key do not mix into
 //   the chord and the hot key's own grab has ended (at most kReleaseWait);
 // - Return goes after the pasted text has been read: terminals take a paste asynchronously, by
 //   asking this process for the selection, and a Return arriving first would run the line
 //   without it. So Return waits until kReturnAfterPaste has passed since the paste and
 //   kReturnAfterRead since the last selection request that followed it (the terminal still has
-//   to insert what it read); without such a request, kPasteReadWait at most.
+//   to insert what it read); without such a request, kPasteReadWait at most. A Return whose
+//   paste did not go, or that follows no paste, is dropped: alone it would run whatever the line
+//   already held.
 // Command+V becomes Ctrl+V, or Shift+Insert where `pastesLikeTerminal` holds for the active
 // window when the keystroke goes: that chord pastes in terminals (from PRIMARY) and in editors.
 class XTestKeyboard : public QObject {
@@ -69,6 +72,7 @@ private:
     double awaitedSince_ = 0;
     double lastPasteAt_ = kDistantPast;
     double pasteReadAt_ = kDistantPast;  // last selection request since the last paste
+    bool lastPasteWent_ = false;
 };
 
 }  // namespace sonarel::x11
