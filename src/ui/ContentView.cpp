@@ -502,10 +502,11 @@ void ContentView::enviarATerminal() {
 }
 
 void ContentView::pegarEnAppAnterior() {
-    if (servicios_.paster.pegarEnAppAnterior(motor_.text())) {
+    Paster& paster = servicios_.paster;
+    if (paster.pegarEnAppAnterior(motor_.text())) {
         ponerAviso(std::nullopt);
     } else {
-        ponerAviso(kAvisoPegarSinPermiso);
+        ponerAviso(paster.hayAppAnterior() ? kAvisoPegarSinPermiso : kAvisoSinAppAnterior);
     }
 }
 

@@ -166,6 +166,10 @@ TEST_F(Ventana, DeliveryFailuresSayWhatHappenedAndSuccessClearsTheNotice) {
     QTest::mouseClick(v.botonTerminal(), Qt::LeftButton);
     EXPECT_EQ(v.textoAviso()->text(), kAvisoSinTerminal);
     EXPECT_FALSE(v.enlaceAjustes()->isVisibleTo(&v));
+    QTest::mouseClick(v.botonPegar(), Qt::LeftButton);
+    EXPECT_EQ(v.aviso(), kAvisoSinAppAnterior);
+    clock.advance(1);
+    EXPECT_TRUE(desktop.posted.empty());
 
     auto xterm = desktop.launch(200, QStringLiteral("XTerm"), QStringLiteral("XTerm"));
     desktop.bringToFront(xterm);
