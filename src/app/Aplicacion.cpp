@@ -14,14 +14,15 @@ Aplicacion::Aplicacion(QtClock& clock, ServiciosDeVoz& voz, ServiciosDeEscritori
       escritorio_(std::move(escritorio)),
       historial_(clock_),
       motor_({*voz.speech, *voz.audio, *voz.microphone, clock_}),
+      archivador_(motor_, historial_),
       paster_(*escritorio_.desktop, clock_),
       hotKey_(*escritorio_.hotKeys),
       hud_(motor_, hudEstado_, clock_, *escritorio_.paneles),
       coordinador_(
-          {motor_, preferencias_, historial_, paster_, hud_, hotKey_, *escritorio_.desktop}),
+          {motor_, preferencias_, archivador_, paster_, hud_, hotKey_, *escritorio_.desktop}),
       ventana_(
           motor_,
-          {preferencias_, paster_, historial_, clock_, abrirAjustesDelEscritorio,
+          {preferencias_, paster_, archivador_, clock_, abrirAjustesDelEscritorio,
            [this](const QString& nombre) { return elegirArchivoDeTexto(&ventana_, nombre); }},
           [this] { abrirCarpetaDeDictados(); }, [] { QApplication::quit(); }),
       bandeja_(motor_, paster_,
@@ -30,6 +31,10 @@ Aplicacion::Aplicacion(QtClock& clock, ServiciosDeVoz& voz, ServiciosDeEscritori
 
 void Aplicacion::iniciar() {
     coordinador_.configurar();
+    if (const std::optional<QString> aviso = coordinador_.avisoDelAtajo()) {
+        ventana_.contenido().setAvisoAtajo(*aviso);
+        bandeja_.setAvisoAtajo(*aviso);
+    }
     bandeja_.mostrar();
     mostrarVentana();
 }

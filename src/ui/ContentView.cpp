@@ -451,7 +451,9 @@ void ContentView::alCambiarTexto() {
 }
 
 void ContentView::mostrarAviso() {
-    const QString mensaje = mensajeDelPie(motor_.status(), aviso_, motor_.notice());
+    // The shortcut's lasting notice goes before the engine's remarks.
+    const QString mensaje =
+        mensajeDelPie(motor_.status(), aviso_, avisoAtajo_.value_or(motor_.notice()));
     lineaAviso_->setVisible(!mensaje.isEmpty());
     textoAviso_->setText(mensaje);
     enlaceAjustes_->setVisible(llevaEnlaceAjustes(mensaje));
@@ -511,9 +513,13 @@ void ContentView::pegarEnAppAnterior() {
 }
 
 void ContentView::borrar() {
-    servicios_.historial.guardar(motor_.text());
-    motor_.clear();
+    servicios_.archivador.guardarYBorrar();
     ponerAviso(std::nullopt);
+}
+
+void ContentView::setAvisoAtajo(std::optional<QString> aviso) {
+    avisoAtajo_ = std::move(aviso);
+    mostrarAviso();
 }
 
 void ContentView::ponerAviso(std::optional<QString> aviso) {
