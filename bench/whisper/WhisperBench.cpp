@@ -120,7 +120,7 @@ void fileFactor(const QString& modelPath, const QString& wav, double seconds) {
     auto model = whisper::WhisperModel::load(modelPath, kThreads);
     std::optional<RecognitionResult> final;
     whisper::FileJob job(
-        wav, model, "es", true,
+        wav, whisper::ModelLoad::finished(modelPath, model), "es", true,
         [&](std::optional<RecognitionResult> r, std::optional<RecognitionError> e) {
             if (e) {
                 std::printf("  file error %ld %s\n", e->code, qPrintable(e->description));
@@ -156,13 +156,14 @@ void live(const QString& modelPath, const Dictation& d) {
     if (qEnvironmentVariableIsSet("SONAREL_BENCH_UTTERANCE")) {
         tuning.longestUtterance = qEnvironmentVariable("SONAREL_BENCH_UTTERANCE").toDouble();
     }
-    tuning.observe = [&](size_t covered, double cost, bool partial) {
+    tuning.observe = [&](size_t covered, double cost, bool partial, const QString&) {
         std::lock_guard guard(lock);
         observed.push_back({since(start), double(covered) / 16000, cost, partial});
     };
     auto stream = std::make_shared<whisper::LiveStream>();
     whisper::LiveJob job(
-        stream, model, "es", true, [](auto, auto) {}, tuning);
+        stream, whisper::ModelLoad::finished(modelPath, model), "es", true, [](auto, auto) {},
+        tuning);
     const double cpuStart = processCpuSeconds();
     std::thread worker([&] { job.run(); });
 
@@ -292,7 +293,8 @@ void cancelLatency(const QString& modelPath, const Dictation& d) {
     for (int round = 0; round < 15; ++round) {
         auto stream = std::make_shared<whisper::LiveStream>();
         auto job = std::make_shared<whisper::LiveJob>(
-            stream, model, "es", true, [](auto, auto) {}, whisper::LiveJob::Tuning{});
+            stream, whisper::ModelLoad::finished(modelPath, model), "es", true, [](auto, auto) {},
+            whisper::LiveJob::Tuning{});
         std::thread worker([job] { job->run(); });
         constexpr int kFrames = 2048;
         std::vector<float> left(kFrames), right(kFrames);

@@ -14,7 +14,11 @@ namespace sonarel {
 ServiciosDeVoz crearServiciosDeVoz() {
     ServiciosDeVoz voz;
     voz.sonido = std::make_shared<PulseConnection>();
-    voz.speech = std::make_unique<whisper::WhisperSpeechService>();
+    auto speech = std::make_unique<whisper::WhisperSpeechService>();
+    // Loaded while the user has not pressed anything yet, so that the first dictation does not
+    // wait for it.
+    speech->preload();
+    voz.speech = std::move(speech);
     voz.audio = std::make_unique<PulseAudioInput>(*voz.sonido);
     voz.microphone = std::make_unique<PulseMicrophoneConsent>(*voz.sonido);
     return voz;

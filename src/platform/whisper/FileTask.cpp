@@ -18,10 +18,10 @@ size_t samplesOf(double seconds) {
 }
 }  // namespace
 
-FileJob::FileJob(QString path, std::shared_ptr<WhisperModel> model, std::string language,
+FileJob::FileJob(QString path, std::shared_ptr<ModelLoad> model, std::string language,
                  bool addsPunctuation, RecognitionHandler handler)
     : path_(std::move(path)),
-      model_(std::move(model)),
+      load_(std::move(model)),
       language_(std::move(language)),
       addsPunctuation_(addsPunctuation),
       deliver_(std::move(handler)) {}
@@ -39,7 +39,11 @@ void FileJob::run() {
 }
 
 std::optional<RecognitionError> FileJob::transcribe(QStringList& texts, bool& heardSpeech) {
-    if (!model_) {
+    const std::shared_ptr<WhisperModel> model = load_->wait(deliver_.cancelledFlag());
+    if (deliver_.isCancelled()) {
+        return std::nullopt;
+    }
+    if (!model) {
         return makeError(kRecognitionFailed,
                          QStringLiteral("El modelo de voz no está disponible."));
     }
@@ -70,7 +74,7 @@ std::optional<RecognitionError> FileJob::transcribe(QStringList& texts, bool& he
                 decoding.prompt = texts.last().right(kPromptCharacters);
             }
             decoding.cancelled = deliver_.cancelledFlag();
-            const WhisperModel::Decoded decoded = model_->decode(decoding);
+            const WhisperModel::Decoded decoded = model->decode(decoding);
             if (decoded.outcome == WhisperModel::Outcome::failed) {
                 return makeError(kRecognitionFailed,
                                  QStringLiteral("El reconocedor no pudo procesar el audio."));

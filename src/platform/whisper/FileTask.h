@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/SpeechService.h"
+#include "platform/whisper/ModelLoad.h"
 #include "platform/whisper/TaskRunner.h"
 #include "platform/whisper/WhisperModel.h"
 
@@ -29,7 +30,7 @@ private:
 // delivers one final result (or one error).
 class FileJob : public Job {
 public:
-    FileJob(QString path, std::shared_ptr<WhisperModel> model, std::string language,
+    FileJob(QString path, std::shared_ptr<ModelLoad> model, std::string language,
             bool addsPunctuation, RecognitionHandler handler);
     void run() override;
     void cancel() override { deliver_.cancel(); }
@@ -39,7 +40,7 @@ private:
     size_t windowEnd(const std::vector<float>& audio, bool finished) const;
 
     const QString path_;
-    std::shared_ptr<WhisperModel> model_;
+    std::shared_ptr<ModelLoad> load_;
     const std::string language_;
     const bool addsPunctuation_;
     Delivery deliver_;

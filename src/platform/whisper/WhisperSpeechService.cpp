@@ -2,6 +2,7 @@
 
 #include "platform/whisper/FileTask.h"
 #include "platform/whisper/LiveTask.h"
+#include "platform/whisper/ModelFile.h"
 #include "platform/whisper/TaskRunner.h"
 #include "platform/whisper/WhisperModel.h"
 
@@ -19,11 +20,15 @@ namespace {
 
 class WhisperRecognizer : public SpeechRecognizer {
 public:
-    WhisperRecognizer(std::shared_ptr<WhisperModel> model, QString language,
-                      std::shared_ptr<TaskRunner> runner)
-        : model_(std::move(model)), language_(language.toStdString()), runner_(std::move(runner)) {}
+    WhisperRecognizer(std::shared_ptr<ModelLoad> model, QString language,
+                      std::shared_ptr<TaskRunner> runner, const LiveJob::Tuning& live)
+        : model_(std::move(model)),
+          language_(language.toStdString()),
+          runner_(std::move(runner)),
+          live_(live) {}
 
-    bool isAvailable() const override { return model_ != nullptr; }
+    // A model still loading can take requests: their audio waits for it.
+    bool isAvailable() const override { return model_->state() != ModelLoad::State::failed; }
     bool supportsOnDeviceRecognition() const override { return true; }
 
     std::shared_ptr<AudioBufferRecognitionRequest> makeAudioBufferRequest(
@@ -41,7 +46,7 @@ public:
         if (auto live = std::dynamic_pointer_cast<LiveRequest>(request)) {
             job = std::make_shared<LiveJob>(live->stream(), model_, language_,
                                             live->settings().addsPunctuation, std::move(handler),
-                                            LiveJob::Tuning{});
+                                            live_);
         } else if (auto file = std::dynamic_pointer_cast<FileRequest>(request)) {
             job = std::make_shared<FileJob>(file->path(), model_, language_,
                                             file->settings().addsPunctuation, std::move(handler));
@@ -53,9 +58,10 @@ public:
     }
 
 private:
-    std::shared_ptr<WhisperModel> model_;
+    std::shared_ptr<ModelLoad> model_;
     const std::string language_;
     std::shared_ptr<TaskRunner> runner_;
+    const LiveJob::Tuning live_;
 };
 
 }  // namespace
@@ -124,29 +130,91 @@ std::unique_ptr<SpeechRecognizer> WhisperSpeechService::recognizerFor(const QStr
     if (language.isEmpty()) {
         return nullptr;
     }
-    std::optional<Loaded> loaded = model();
-    if (!loaded) {
+    std::shared_ptr<ModelLoad> load = currentLoad();
+    if (!load) {
         return nullptr;
     }
-    return std::make_unique<WhisperRecognizer>(loaded->model, language, runner_);
+    return std::make_unique<WhisperRecognizer>(std::move(load), language, runner_, options_.live);
 }
 
 void WhisperSpeechService::preload() {
-    model();
+    currentLoad();
 }
 
-std::optional<WhisperSpeechService::Loaded> WhisperSpeechService::model() {
-    const QString path = findModel(options_.modelFolders);
+void WhisperSpeechService::useModel(const QString& path) {
+    {
+        std::lock_guard guard(lock_);
+        chosen_ = path;
+    }
+    currentLoad();
+}
+
+WhisperSpeechService::ModelState WhisperSpeechService::modelState() {
+    const std::shared_ptr<ModelLoad> load = currentLoad();
+    if (!load) {
+        return {};
+    }
+    return {load->path(), load->state()};
+}
+
+void WhisperSpeechService::setModelObserver(std::function<void()> observer) {
     std::lock_guard guard(lock_);
-    if (path.isEmpty()) {
-        return std::nullopt;
+    observer_ = std::move(observer);
+}
+
+std::shared_ptr<WhisperModel> WhisperSpeechService::defaultLoad(const QString& path, int threads) {
+    return WhisperModel::load(path, threads);
+}
+
+namespace {
+
+// Reads one model file on a thread of the service's runner; a load cannot be interrupted, so the
+// runner's shutdown waits for it.
+class LoadJob : public Job {
+public:
+    LoadJob(std::shared_ptr<ModelLoad> load,
+            std::function<std::shared_ptr<WhisperModel>(const QString&, int)> read, int threads,
+            std::function<void()> observer)
+        : load_(std::move(load)),
+          read_(std::move(read)),
+          threads_(threads),
+          observer_(std::move(observer)) {}
+    void run() override {
+        load_->finish(read_(load_->path(), threads_));
+        if (observer_) {
+            observer_();
+        }
+    }
+    void cancel() override {}
+
+private:
+    std::shared_ptr<ModelLoad> load_;
+    std::function<std::shared_ptr<WhisperModel>(const QString&, int)> read_;
+    const int threads_;
+    std::function<void()> observer_;
+};
+
+}  // namespace
+
+std::shared_ptr<ModelLoad> WhisperSpeechService::currentLoad() {
+    std::unique_lock guard(lock_);
+    const QString path = chosen_.isEmpty() ? findModel(options_.modelFolders) : chosen_;
+    if (path.isEmpty() || !QFileInfo(path).isFile()) {
+        return nullptr;
     }
     // A model installed, replaced or mended while the program runs is picked up at the next
     // request.
-    if (!loaded_ || loaded_->path != path || !loaded_->model) {
-        loaded_ = Loaded{path, WhisperModel::load(path, options_.threads)};
+    if (load_ && load_->path() == path && load_->readsCurrentFile()) {
+        return load_;
     }
-    return loaded_;
+    // A file that is not a whole model fails at once, without a thread.
+    if (!isCompleteModel(path)) {
+        load_ = ModelLoad::finished(path, nullptr);
+        return load_;
+    }
+    load_ = std::make_shared<ModelLoad>(path);
+    runner_->start(std::make_shared<LoadJob>(load_, options_.load, options_.threads, observer_));
+    return load_;
 }
 
 }  // namespace sonarel::whisper

@@ -1,10 +1,13 @@
 #pragma once
 
 #include "platform/SpeechService.h"
+#include "platform/whisper/LiveTask.h"
+#include "platform/whisper/ModelLoad.h"
 
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <memory>
 #include <mutex>
 
@@ -13,20 +16,32 @@ namespace sonarel::whisper {
 class TaskRunner;
 class WhisperModel;
 
-// Offline speech recognition with whisper.cpp. The model is looked for in the model folders
-// (by default the user's `~/.local/share/Sonarel/modelos/`, then each system data folder's
-// `sonarel/modelos/`), loaded on first use and kept for the life of the service. Every task runs
-// on a thread of its own; the service cancels and joins those still running when it goes away.
+// Offline speech recognition with whisper.cpp. The model is the file chosen with `useModel`, or
+// else the one the model folders offer (by default the user's `~/.local/share/Sonarel/modelos/`,
+// then each system data folder's `sonarel/modelos/`). It loads in the background, so that asking
+// for a recognizer never waits: tasks started meanwhile keep their audio until it is ready.
+// Every task runs on a thread of its own; the service cancels and joins those still running, and
+// the load under way, when it goes away.
 class WhisperSpeechService : public SpeechService {
 public:
     struct Options {
         QStringList modelFolders = defaultModelFolders();
         int threads = defaultThreads();
+        LiveJob::Tuning live{};  // for measurements
+        // Reads a model file; called on a loading thread.
+        std::function<std::shared_ptr<WhisperModel>(const QString& path, int threads)> load =
+            defaultLoad;
+    };
+
+    struct ModelState {
+        QString path;  // empty: no model file at all
+        ModelLoad::State state = ModelLoad::State::failed;
     };
 
     static constexpr const char* kDefaultModel = "ggml-base.bin";
     static QStringList defaultModelFolders();
     static int defaultThreads();
+    static std::shared_ptr<WhisperModel> defaultLoad(const QString& path, int threads);
     // The model file the folders offer: the default model first, then any other multilingual
     // ggml model, or an empty string.
     static QString findModel(const QStringList& folders);
@@ -41,19 +56,26 @@ public:
     void requestAuthorization(std::function<void(SpeechAuthorization)> answer) override;
     std::unique_ptr<SpeechRecognizer> recognizerFor(const QString& localeId) override;
 
-    // Loads the model now rather than at the first dictation; callable from any thread.
+    // Starts loading the model now rather than at the first dictation. Callable from any thread,
+    // as are the three below.
     void preload();
+    // Uses the model file at `path` from the next recognizer on (an empty path: the folders'
+    // choice again), and starts loading it.
+    void useModel(const QString& path);
+    ModelState modelState();
+    // Called on the loading thread whenever a load ends.
+    void setModelObserver(std::function<void()> observer);
 
 private:
-    struct Loaded {
-        QString path;
-        std::shared_ptr<WhisperModel> model;  // null when the file did not load
-    };
-    std::optional<Loaded> model();
+    // The load of the model in use, started anew when the file to use changed; null when there
+    // is no model file.
+    std::shared_ptr<ModelLoad> currentLoad();
 
     const Options options_;
     std::mutex lock_;
-    std::optional<Loaded> loaded_;
+    QString chosen_;
+    std::shared_ptr<ModelLoad> load_;
+    std::function<void()> observer_;
     std::shared_ptr<TaskRunner> runner_;
 };
 

@@ -1,5 +1,7 @@
 #include "WhisperTestSupport.h"
+#include "platform/whisper/LiveTask.h"
 #include "platform/whisper/WhisperErrors.h"
+#include "platform/whisper/WhisperModel.h"
 #include "platform/whisper/WhisperSpeechService.h"
 
 #include <QDir>
@@ -8,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <future>
 #include <random>
 
 namespace sonarel::testing {
@@ -100,6 +103,39 @@ TEST_F(WhisperService, LiveSpeechGivesWholeTextPartialsInOrderThenOneFinal) {
     EXPECT_EQ(last.result->text, deliveries[deliveries.size() - 2].result->text);
 }
 
+// A stop comes as the user finishes speaking: the final result must decode every sample that
+// arrived before the audio ended, though no pause closed the utterance.
+TEST_F(WhisperService, TheFinalResultCoversEverySampleAppendedBeforeTheAudioEnded) {
+    const QString converted = home_->filePath(QStringLiteral("voz16.wav"));
+    ASSERT_TRUE(runTool("sox", {home_->filePath("voz.wav"), "-r", "16000", "-c", "1", converted}));
+    const Audio speech = readAudio(converted);
+    const QString model = QStringLiteral(SONAREL_TEST_MODEL);
+    whisper::LiveRequest request({});
+    std::atomic<size_t> coveredAtFinal{0};
+    std::atomic<bool> finalSeen{false};
+    whisper::LiveJob::Tuning tuning;
+    tuning.observe = [&](size_t covered, double, bool, const QString&) {
+        coveredAtFinal = covered;
+    };
+    Collector collector;
+    whisper::LiveJob job(
+        request.stream(),
+        whisper::ModelLoad::finished(model, whisper::WhisperModel::load(model, 2)), "es", true,
+        [&, handler = collector.handler()](std::optional<RecognitionResult> result,
+                                           std::optional<RecognitionError> error) {
+            finalSeen = result && result->isFinal;
+            handler(std::move(result), std::move(error));
+        },
+        tuning);
+    std::thread worker([&] { job.run(); });
+    feed(request, speech, true);
+    request.endAudio();  // with the voice still going
+    worker.join();
+    ASSERT_TRUE(finalSeen);
+    EXPECT_EQ(coveredAtFinal, speech.samples.size());
+    EXPECT_FALSE(collector.deliveries().back().result->text.isEmpty());
+}
+
 TEST_F(WhisperService, SilenceDeliversNothingThenNoSpeechCode) {
     auto recognizer = spanish();
     auto request = recognizer->makeAudioBufferRequest({});
@@ -170,6 +206,53 @@ TEST_F(WhisperService, WithoutPunctuationResultsCarryNoMarks) {
                 << t.toStdString();
         }
     }
+}
+
+// The first dictation after start-up often comes while the model still loads: asking for a
+// recognizer must not wait for it, and what is said meanwhile must still be recognised.
+TEST_F(WhisperService, SpeechHeardWhileTheModelLoadsIsRecognisedOnceItIsReady) {
+    auto ready = std::make_shared<std::promise<void>>();
+    std::shared_future<void> gate = ready->get_future().share();
+    std::atomic<int> loads{0};
+    WhisperSpeechService::Options options{{modelFolder(*home_)}, 2};
+    options.load = [gate, &loads](const QString& path, int threads) {
+        ++loads;
+        gate.wait();
+        return whisper::WhisperModel::load(path, threads);
+    };
+    WhisperSpeechService service(options);
+    // Opened however the test ends: the service waits for its load when it goes away.
+    struct Opener {
+        std::shared_ptr<std::promise<void>> ready;
+        bool opened = false;
+        void open() {
+            if (!std::exchange(opened, true)) {
+                ready->set_value();
+            }
+        }
+        ~Opener() { open(); }
+    } opener{ready};
+    service.preload();
+    EXPECT_EQ(service.modelState().state, whisper::ModelLoad::State::loading);
+
+    auto recognizer = service.recognizerFor("es-MX");
+    ASSERT_TRUE(recognizer);
+    EXPECT_TRUE(recognizer->isAvailable());
+    auto request = recognizer->makeAudioBufferRequest({});
+    Collector collector;
+    auto task = recognizer->startTask(request, collector.handler());
+    feed(*request, concatenate(*speech_, silence(0.7, speech_->rate)), false);
+    request->endAudio();
+    EXPECT_TRUE(collector.deliveries().empty());
+
+    opener.open();
+    ASSERT_TRUE(collector.waitEnded(90));
+    const auto last = collector.deliveries().back();
+    ASSERT_TRUE(last.result) << last.error->code;
+    EXPECT_TRUE(last.result->isFinal);
+    EXPECT_FALSE(last.result->text.isEmpty());
+    EXPECT_EQ(service.modelState().state, whisper::ModelLoad::State::ready);
+    EXPECT_EQ(loads, 1);
 }
 
 TEST(WhisperModelFiles, NoModelMeansNoRecognizerAndBrokenModelsAreUnavailable) {
