@@ -1,8 +1,16 @@
 #include "DesktopFixture.h"
 
+#include "platform/x11/X11Session.h"
+
+#include <QAbstractNativeEventFilter>
 #include <QElapsedTimer>
 #include <QLineEdit>
+#include <QTimer>
 #include <QWidget>
+
+#include <xcb/xcb.h>
+
+#include <cstring>
 
 namespace sonarel::testing {
 namespace {
@@ -48,6 +56,68 @@ INSTANTIATE_TEST_SUITE_P(Terminals, TerminalTest,
                          [](const auto& info) { return std::string(info.param.program); });
 
 using X11DesktopTest = DesktopFixture;
+
+// Holds back the first selection request from the client that made `window`, as this process's
+// event loop does when it is busy, and lets it through to be answered `ms` later.
+class LateAnswer : public QAbstractNativeEventFilter {
+public:
+    LateAnswer(const x11::X11Session& session, xcb_window_t window, int ms)
+        : connection_(session.connection()), client_(clientOf(window)) {
+        resend_.setSingleShot(true);
+        resend_.setInterval(ms);
+        QObject::connect(&resend_, &QTimer::timeout, [this] {
+            // Sent to the owner, the request comes back marked as sent, and this filter lets it
+            // pass.
+            xcb_send_event(connection_, 0, held_.owner, XCB_EVENT_MASK_NO_EVENT, event_);
+            xcb_flush(connection_);
+        });
+        QCoreApplication::instance()->installNativeEventFilter(this);
+    }
+    ~LateAnswer() override { QCoreApplication::instance()->removeNativeEventFilter(this); }
+
+    bool holding() const { return resend_.isActive(); }
+
+    bool nativeEventFilter(const QByteArray&, void* message, qintptr*) override {
+        const auto* event = static_cast<const xcb_generic_event_t*>(message);
+        const auto* request = static_cast<const xcb_selection_request_event_t*>(message);
+        if (held_.owner != XCB_WINDOW_NONE || event->response_type != XCB_SELECTION_REQUEST ||
+            clientOf(request->requestor) != client_) {
+            return false;
+        }
+        held_ = *request;
+        std::memcpy(event_, request, sizeof(held_));
+        resend_.start();
+        return true;
+    }
+
+private:
+    std::uint32_t clientOf(xcb_window_t window) const {
+        return window & ~xcb_get_setup(connection_)->resource_id_mask;
+    }
+
+    xcb_connection_t* connection_;
+    std::uint32_t client_;
+    xcb_selection_request_event_t held_{};
+    char event_[32] = {};
+    QTimer resend_;
+};
+
+// A terminal fetches the pasted text from this process, which may answer late; a Return that
+// went first would run the line without the text. Another client reading the selection
+// meanwhile, as a clipboard manager does, is no sign that the terminal has it.
+TEST_F(X11DesktopTest, ReturnGoesOnlyOnceTheTerminalHasFetchedThePaste) {
+    const QString line = outputPath(QStringLiteral("line"));
+    QProcess& xterm = launchTerminal(QStringLiteral("xterm"), line);
+    ASSERT_TRUE(awaitFront(xterm));
+    ASSERT_TRUE(waitUntil([&] { return QFile::exists(line); }));
+    const std::optional<x11::X11Session> session = x11::X11Session::fromApplication();
+    LateAnswer late(*session, session->activeWindow(), 1500);
+
+    EXPECT_TRUE(paster_->pegarEnFoco(QStringLiteral("ls -l"), true));
+    ASSERT_TRUE(waitUntil([&] { return late.holding(); }));
+    EXPECT_EQ(selection("primary"), QByteArray("ls -l"));
+    EXPECT_EQ(awaitContents(line, "ls -l\n", 6), QByteArray("ls -l\n"));
+}
 
 TEST_F(X11DesktopTest, PasteIntoAFocusedTextFieldKeepsLinesAndNeverPressesReturn) {
     const QString out = outputPath(QStringLiteral("field"));
