@@ -27,7 +27,10 @@ Aplicacion::Aplicacion(QtClock& clock, ServiciosDeVoz& voz, ServiciosDeEscritori
           [this] { abrirCarpetaDeDictados(); }, [] { QApplication::quit(); }),
       bandeja_(motor_, paster_,
                {[this] { coordinador_.alternarDesdeAtajo(); }, [this] { mostrarVentana(); },
-                [this] { abrirCarpetaDeDictados(); }, [] { QApplication::quit(); }}) {}
+                [this] { abrirCarpetaDeDictados(); }, [] { QApplication::quit(); }}) {
+    connect(&coordinador_, &Coordinador::pegadoFallido, &ventana_.contenido(),
+            &ContentView::avisarPegadoFallido);
+}
 
 void Aplicacion::iniciar() {
     coordinador_.configurar();

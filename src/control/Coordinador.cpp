@@ -87,7 +87,9 @@ void Coordinador::alParar(const QString& texto) {
         return;
     }
     if (s_.preferencias.pegarAlParar()) {
-        s_.paster.pegarEnAppAnterior(texto);
+        if (!s_.paster.pegarEnAppAnterior(texto)) {
+            emit pegadoFallido();
+        }
     } else if (s_.preferencias.copiarAlParar()) {
         s_.paster.copiar(texto);
     }

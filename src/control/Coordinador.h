@@ -62,6 +62,11 @@ public:
     // What to tell the user while the shortcut could not be reserved; none while it works.
     std::optional<QString> avisoDelAtajo() const;
 
+signals:
+    // A stop's paste into the previous application did not go (none is running, or no
+    // permission); the text is on the clipboard.
+    void pegadoFallido();
+
 private:
     bool otraAppDelante() const;
     void alParar(const QString& texto);

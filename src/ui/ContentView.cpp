@@ -451,9 +451,10 @@ void ContentView::alCambiarTexto() {
 }
 
 void ContentView::mostrarAviso() {
-    // The shortcut's lasting notice goes before the engine's remarks.
-    const QString mensaje =
-        mensajeDelPie(motor_.status(), aviso_, avisoAtajo_.value_or(motor_.notice()));
+    // The shortcut's lasting notice gives way to the engine's remarks on the dictation.
+    const QString mensaje = mensajeDelPie(
+        motor_.status(), aviso_,
+        motor_.notice().isEmpty() ? avisoAtajo_.value_or(QString()) : motor_.notice());
     lineaAviso_->setVisible(!mensaje.isEmpty());
     textoAviso_->setText(mensaje);
     enlaceAjustes_->setVisible(llevaEnlaceAjustes(mensaje));
@@ -504,12 +505,15 @@ void ContentView::enviarATerminal() {
 }
 
 void ContentView::pegarEnAppAnterior() {
-    Paster& paster = servicios_.paster;
-    if (paster.pegarEnAppAnterior(motor_.text())) {
+    if (servicios_.paster.pegarEnAppAnterior(motor_.text())) {
         ponerAviso(std::nullopt);
     } else {
-        ponerAviso(paster.hayAppAnterior() ? kAvisoPegarSinPermiso : kAvisoSinAppAnterior);
+        avisarPegadoFallido();
     }
+}
+
+void ContentView::avisarPegadoFallido() {
+    ponerAviso(servicios_.paster.hayAppAnterior() ? kAvisoPegarSinPermiso : kAvisoSinAppAnterior);
 }
 
 void ContentView::borrar() {

@@ -53,6 +53,8 @@ public:
     const std::optional<QString>& aviso() const { return aviso_; }
     // A lasting notice about the shortcut, shown when there is nothing more pressing to say.
     void setAvisoAtajo(std::optional<QString> aviso);
+    // Says why a paste into the previous application did not go.
+    void avisarPegadoFallido();
 
     // The parts, for the window's tests.
     QComboBox* selectorIdioma() const { return idioma_; }

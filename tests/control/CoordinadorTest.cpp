@@ -275,6 +275,22 @@ TEST_F(CoordinadorTest, OwnWindowInFrontKeepsTextNoHUDAndDeliversByPreferences) 
             EXPECT_EQ(pegados(), 0);
         }
     }
+
+    // The previous application has quit: no paste lands in whatever has the focus, and the
+    // window is told.
+    int fallidos = 0;
+    QObject::connect(&coordinador, &Coordinador::pegadoFallido, [&] { ++fallidos; });
+    preferencias.set(Preferences::kPegarAlParar, true);
+    desktop.posted.clear();
+    editor->terminated = true;
+    pulsarAtajo();
+    esperarEscucha();
+    oir("perdido", "previo nuevo perdido");
+    pulsarAtajo();
+    clock.advance(1);
+    EXPECT_EQ(desktop.clipboard, "perdido");
+    EXPECT_EQ(pegados(), 0);
+    EXPECT_EQ(fallidos, 1);
 }
 
 TEST_F(CoordinadorTest, NoFrontmostApplicationCountsAsAnotherOne) {

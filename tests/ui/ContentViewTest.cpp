@@ -226,12 +226,14 @@ TEST_F(Ventana, NoticeLineFollowsFailureWindowNoticeAndEngineNotice) {
 
 TEST_F(Ventana, OfflineNoticesCarryTheSettingsLinkWhichOpensTheKeyboardSettings) {
     ContentView& v = abrir();
+    v.setAvisoAtajo(QStringLiteral("El atajo no funciona."));  // lasting, it gives way
     speech.onDeviceSupported = false;
     ASSERT_TRUE(escuchar());
     // With no on-device recognition the engine says so in its notice.
     if (!llevaEnlaceAjustes(motor.notice())) {
         GTEST_SKIP() << "the engine gave no offline notice: " << motor.notice().toStdString();
     }
+    EXPECT_EQ(v.textoAviso()->text(), motor.notice());
     EXPECT_TRUE(v.lineaAviso()->isVisibleTo(&v));
     ASSERT_TRUE(v.enlaceAjustes()->isVisibleTo(&v));
     QTest::mouseClick(v.enlaceAjustes(), Qt::LeftButton);
