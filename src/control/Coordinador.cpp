@@ -81,6 +81,12 @@ void Coordinador::alParar(const QString& texto) {
     s_.hud.ocultar();
     const bool enterEnTerminal = s_.preferencias.enterEnTerminal();
     if (s_.motor.modoIntegrado) {
+        // Stopped from this application's own window: a paste there would double the text in
+        // its own editor.
+        if (!otraAppDelante()) {
+            s_.paster.copiar(texto);
+            return;
+        }
         if (!s_.paster.pegarEnFoco(texto, enterEnTerminal)) {
             s_.hud.avisar(avisoSinAccesibilidad(), kSegundosAviso);
         }

@@ -310,6 +310,18 @@ TEST_F(CoordinadorTest, IntegratedFlagBelongsToTheDictationNotToHowItStops) {
     EXPECT_EQ(pegados(), 1);
     EXPECT_FALSE(motor.modoIntegrado);
     EXPECT_FALSE(hudVisible());
+
+    // Stopped in this application's own window, which has the focus now: copied, not pasted
+    // into its own editor a second time.
+    pulsarAtajo();
+    esperarEscucha();
+    oir("otra vez");
+    propia->activate();
+    motor.stop();
+    esperarFinDeParada();
+    clock.advance(1);
+    EXPECT_EQ(desktop.clipboard, "otra vez");
+    EXPECT_EQ(pegados(), 1);
 }
 
 TEST_F(CoordinadorTest, IntegratedModeEndsWithItsSessionEvenWithoutText) {
