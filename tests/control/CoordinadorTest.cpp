@@ -100,9 +100,10 @@ protected:
 
     HogarTemporal hogar;
     doubles::FakeClock clock;
+    // The consent outlives the speech service, whose thread may still be answering it.
+    doubles::FakeMicrophoneConsent microfono;
     doubles::ScriptedSpeechService speech;
     doubles::PushAudioInput audio;
-    doubles::FakeMicrophoneConsent microfono;
     SpeechEngine motor{{speech, audio, microfono, clock}};
     Preferences preferencias{hogar.dir.filePath("Sonarel.conf")};
     Historial historial{clock};

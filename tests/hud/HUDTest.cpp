@@ -76,9 +76,10 @@ protected:
     }
 
     doubles::FakeClock clock;
+    // The consent outlives the speech service, whose thread may still be answering it.
+    doubles::FakeMicrophoneConsent microfono;
     doubles::ScriptedSpeechService speech;
     doubles::PushAudioInput audio;
-    doubles::FakeMicrophoneConsent microfono;
     SpeechEngine motor{{speech, audio, microfono, clock}};
     HUDEstado estado;
     x11::X11PanelWindowing ventanas;
