@@ -18,17 +18,17 @@ constexpr int kFullContext = 1500;
 // whisper.cpp refuses less than a second of audio; shorter pieces are padded with silence.
 constexpr size_t kMinimumSamples = 17600;
 
-void silenceLibrary() {
-    static std::once_flag once;
-    std::call_once(once,
-                   [] { whisper_log_set([](ggml_log_level, const char*, void*) {}, nullptr); });
-}
-
 bool isCancelled(void* flag) {
     return flag && static_cast<const std::atomic<bool>*>(flag)->load();
 }
 
 }  // namespace
+
+void silenceLibrary() {
+    static std::once_flag once;
+    std::call_once(once,
+                   [] { whisper_log_set([](ggml_log_level, const char*, void*) {}, nullptr); });
+}
 
 int audioContextFor(double seconds) {
     const int frames = int(std::ceil(seconds * kFramesPerSecond)) + 64;

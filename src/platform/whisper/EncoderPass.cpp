@@ -1,0 +1,110 @@
+#include "platform/whisper/EncoderPass.h"
+
+#include "platform/whisper/ModelFile.h"
+#include "platform/whisper/Resampler.h"
+#include "platform/whisper/WhisperModel.h"
+
+#include <whisper.h>
+
+#include <memory>
+#include <vector>
+
+namespace sonarel::whisper {
+
+namespace {
+
+struct ContextFree {
+    void operator()(whisper_context* context) const { whisper_free(context); }
+};
+using Context = std::unique_ptr<whisper_context, ContextFree>;
+
+whisper_context_params contextParams() {
+    silenceLibrary();
+    whisper_context_params params = whisper_context_default_params();
+    params.use_gpu = false;
+    return params;
+}
+
+std::optional<double> passes(whisper_context* context, double window, int threads) {
+    if (!context) {
+        return std::nullopt;
+    }
+    // Faint noise rather than silence, like a room heard between words.
+    std::vector<float> audio(size_t(window * kModelRate));
+    std::uint32_t state = 12345;
+    for (float& sample : audio) {
+        state = state * 1664525u + 1013904223u;
+        sample = float(state >> 8) / float(1 << 24) * 0.02f - 0.01f;
+    }
+    whisper_full_params params = whisper_full_default_params(WHISPER_SAMPLING_GREEDY);
+    params.n_threads = threads;
+    params.language = "es";
+    params.no_context = true;
+    params.no_timestamps = true;
+    params.single_segment = true;
+    params.print_progress = false;
+    params.print_realtime = false;
+    params.print_special = false;
+    params.print_timestamps = false;
+    params.temperature_inc = 0.0f;
+    params.audio_ctx = audioContextFor(window);
+    // The decoder only has to start: its cost is not what is measured.
+    params.max_tokens = 1;
+    double seconds = 0;
+    for (int pass = 0; pass < 2; ++pass) {
+        whisper_reset_timings(context);
+        if (whisper_full(context, params, audio.data(), int(audio.size())) != 0) {
+            return std::nullopt;
+        }
+        const std::unique_ptr<whisper_timings> timings(whisper_get_timings(context));
+        if (!timings) {
+            return std::nullopt;
+        }
+        seconds = timings->encode_ms / 1000.0;
+    }
+    return seconds;
+}
+
+// whisper.cpp throws where a model lacks what it looks up.
+template <typename Load>
+std::optional<double> time(Load load, double window, int threads) {
+    try {
+        Context context(load());
+        return passes(context.get(), window, threads);
+    } catch (...) {
+        return std::nullopt;
+    }
+}
+
+}  // namespace
+
+std::optional<double> timeEncoderPass(const QString& path, double window, int threads) {
+    if (!isCompleteModel(path)) {
+        return std::nullopt;
+    }
+    const QByteArray file = path.toLocal8Bit();
+    return time(
+        [&] { return whisper_init_from_file_with_params(file.constData(), contextParams()); },
+        window, threads);
+}
+
+std::optional<double> timeEncoderPass(const ModelShape& shape, double window, int threads) {
+    struct Source {
+        SyntheticModel model;
+        bool shortRead = false;
+    } source{SyntheticModel(shape)};
+    whisper_model_loader loader{};
+    loader.context = &source;
+    loader.read = [](void* context, void* output, size_t size) {
+        auto* s = static_cast<Source*>(context);
+        const size_t n = s->model.read(output, size);
+        s->shortRead = n < size;
+        return n;
+    };
+    loader.eof = [](void* context) { return static_cast<Source*>(context)->shortRead; };
+    loader.close = [](void*) {};
+    return time([&] { return whisper_init_with_params(&loader, contextParams()); }, window,
+                threads);
+}
+
+}  // namespace sonarel::whisper
