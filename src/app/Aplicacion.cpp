@@ -1,10 +1,12 @@
 #include "app/Aplicacion.h"
 
 #include "app/AjustesDelEscritorio.h"
+#include "modelos/Recomendacion.h"
 #include "ui/DialogoGuardar.h"
 
 #include <QApplication>
 #include <QDesktopServices>
+#include <QStandardPaths>
 #include <QUrl>
 
 namespace sonarel {
@@ -19,9 +21,16 @@ Aplicacion::Aplicacion(QtClock& clock, ServiciosDeVoz& voz, ServiciosDeEscritori
       hud_(motor_, hudEstado_, clock_, *escritorio_.paneles),
       coordinador_(
           {motor_, preferencias_, historial_, paster_, hud_, hotKey_, *escritorio_.desktop}),
+      gestorModelos_({*voz.modelos, preferencias_, clock_, voz.carpetasDeModelos,
+                      catalogoPublicado(),
+                      QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) +
+                          QStringLiteral("/Sonarel/medicion-modelos.tsv"),
+                      memoriaDelEquipo()}),
+      carpetasDeModelos_(voz.carpetasDeModelos),
       ventana_(
           motor_,
-          {preferencias_, paster_, historial_, clock_, abrirAjustesDelEscritorio,
+          {preferencias_, paster_, historial_, clock_,
+           [this](PanelAjustes panel) { abrirAjustes(panel); },
            [this](const QString& nombre) { return elegirArchivoDeTexto(&ventana_, nombre); }},
           [this] { abrirCarpetaDeDictados(); }, [] { QApplication::quit(); }),
       bandeja_(motor_, paster_,
@@ -32,6 +41,17 @@ void Aplicacion::iniciar() {
     coordinador_.configurar();
     bandeja_.mostrar();
     mostrarVentana();
+    if (modelosInstalados(carpetasDeModelos_).isEmpty()) {
+        gestorModelos_.mostrar();
+    }
+}
+
+void Aplicacion::abrirAjustes(PanelAjustes panel) {
+    if (panel == PanelAjustes::Modelos) {
+        gestorModelos_.mostrar();
+    } else {
+        abrirAjustesDeSonido();
+    }
 }
 
 void Aplicacion::mostrarVentana() {

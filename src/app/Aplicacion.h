@@ -12,6 +12,7 @@
 #include "hud/HUD.h"
 #include "hud/HUDEstado.h"
 #include "platform/QtClock.h"
+#include "ui/GestorModelos.h"
 
 #include <QObject>
 
@@ -25,13 +26,15 @@ public:
     Aplicacion(QtClock& clock, ServiciosDeVoz& voz, ServiciosDeEscritorio escritorio);
 
     // Finishes launching: configures the coordinator (the hot key among it), shows the tray
-    // item and brings the main window to the front.
+    // item and brings the main window to the front, and the model manager before it when no
+    // model is installed yet.
     void iniciar();
     // Shows the main window again and brings the application to the front.
     void mostrarVentana();
 
 private:
     void abrirCarpetaDeDictados();
+    void abrirAjustes(PanelAjustes panel);
 
     QtClock& clock_;
     ServiciosDeEscritorio escritorio_;
@@ -43,6 +46,8 @@ private:
     HUDEstado hudEstado_;
     HUD hud_;
     Coordinador coordinador_;
+    GestorModelos gestorModelos_;
+    const QStringList carpetasDeModelos_;
     VentanaPrincipal ventana_;
     Bandeja bandeja_;
 };

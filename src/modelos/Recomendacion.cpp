@@ -6,6 +6,8 @@
 
 #include <algorithm>
 
+#include <unistd.h>
+
 namespace sonarel {
 
 namespace {
@@ -62,6 +64,10 @@ QList<PasoDelCodificador> medirTamanos(
 
 bool cabeEnMemoria(const ModeloPublicado& modelo, qint64 memoria) {
     return modelo.memoria <= memoria / 2;
+}
+
+qint64 memoriaDelEquipo() {
+    return qint64(sysconf(_SC_PHYS_PAGES)) * qint64(sysconf(_SC_PAGE_SIZE));
 }
 
 std::optional<ModeloPublicado> recomendar(const QList<ModeloPublicado>& catalogo,

@@ -48,6 +48,8 @@ QList<PasoDelCodificador> medirTamanos(
 std::optional<ModeloPublicado> recomendar(const QList<ModeloPublicado>& catalogo,
                                           const Medicion& medicion, qint64 memoria);
 bool cabeEnMemoria(const ModeloPublicado& modelo, qint64 memoria);
+// This machine's physical memory, in bytes.
+qint64 memoriaDelEquipo();
 
 // The sizes of `catalogo`, lightest first.
 QStringList tamanosDe(const QList<ModeloPublicado>& catalogo);

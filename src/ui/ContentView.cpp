@@ -184,7 +184,7 @@ QMenu* ContentView::crearMenuOpciones() {
 
     QAction* teclado = menu->addAction(QStringLiteral("Activar dictado sin conexión…"));
     connect(teclado, &QAction::triggered, this,
-            [this] { servicios_.abrirAjustes(PanelAjustes::Teclado); });
+            [this] { servicios_.abrirAjustes(PanelAjustes::Modelos); });
     QAction* microfono = menu->addAction(QStringLiteral("Permisos de micrófono…"));
     connect(microfono, &QAction::triggered, this,
             [this] { servicios_.abrirAjustes(PanelAjustes::Microfono); });
@@ -254,7 +254,7 @@ QWidget* ContentView::crearPie() {
     enlaceAjustes_->setStyleSheet(
         QStringLiteral("QPushButton { border: none; padding: 0; color: palette(link); }"));
     connect(enlaceAjustes_, &QPushButton::clicked, this,
-            [this] { servicios_.abrirAjustes(PanelAjustes::Teclado); });
+            [this] { servicios_.abrirAjustes(PanelAjustes::Modelos); });
     aviso->addWidget(enlaceAjustes_);
     filas->addWidget(lineaAviso_);
 

@@ -231,7 +231,7 @@ TEST_F(Ventana, OfflineNoticesCarryTheSettingsLinkWhichOpensTheKeyboardSettings)
     EXPECT_TRUE(v.lineaAviso()->isVisibleTo(&v));
     ASSERT_TRUE(v.enlaceAjustes()->isVisibleTo(&v));
     QTest::mouseClick(v.enlaceAjustes(), Qt::LeftButton);
-    EXPECT_EQ(panelesAbiertos, std::vector<PanelAjustes>{PanelAjustes::Teclado});
+    EXPECT_EQ(panelesAbiertos, std::vector<PanelAjustes>{PanelAjustes::Modelos});
 }
 
 TEST_F(Ventana, ClearSavesToTheHistoryFirstEvenWhileListening) {
@@ -328,7 +328,7 @@ TEST_F(Ventana, OptionsMenuItemsWriteThePreferenceAndOnlyEngineSettingsResynchro
     opcion(QStringLiteral("Activar dictado sin conexión…"))->trigger();
     opcion(QStringLiteral("Permisos de micrófono…"))->trigger();
     EXPECT_EQ(panelesAbiertos,
-              (std::vector<PanelAjustes>{PanelAjustes::Teclado, PanelAjustes::Microfono}));
+              (std::vector<PanelAjustes>{PanelAjustes::Modelos, PanelAjustes::Microfono}));
 
     ASSERT_TRUE(escuchar());  // no item is disabled while dictating
     motor.localeID = QStringLiteral("centinela");
