@@ -38,7 +38,7 @@ public:
 
     static const QVariantMap& valoresPorDefecto() { return Preferences::valoresPorDefecto(); }
     static QString avisoSinAccesibilidad() {
-        return QStringLiteral("Texto copiado. Falta darle Accesibilidad para escribirlo solo.");
+        return QStringLiteral("Texto copiado. El escritorio no deja que Sonarel lo escriba solo.");
     }
 
     SpeechEngine& motor() const { return s_.motor; }

@@ -174,7 +174,7 @@ TEST_F(Ventana, DeliveryFailuresSayWhatHappenedAndSuccessClearsTheNotice) {
     QCoreApplication::sendEvent(v.botonPegar(), &consejo);
     EXPECT_EQ(v.botonPegar()->toolTip(), "Pega el texto en XTerm");
     EXPECT_EQ(v.botonTerminal()->toolTip(),
-              "Escribe el texto en el prompt de XTerm, sin ejecutarlo (⌘T)");
+              "Escribe el texto en el prompt de XTerm, sin ejecutarlo (Ctrl+T)");
     desktop.trusted = false;
     QTest::mouseClick(v.botonTerminal(), Qt::LeftButton);
     EXPECT_EQ(v.aviso(), kAvisoTerminalSinPermiso);
@@ -209,6 +209,8 @@ TEST_F(Ventana, NoticeLineFollowsFailureWindowNoticeAndEngineNotice) {
     motor.start();
     ASSERT_TRUE(testing::waitUntil([&] { return motor.status().isFailed(); }));
     EXPECT_EQ(v.textoAviso()->text(), motor.status().message());
+    // A missing model points to where one is installed.
+    EXPECT_TRUE(v.enlaceAjustes()->isVisibleTo(&v));
 
     // Once the failure is over, the window's own notice shows again.
     speech.localesWithoutRecognizer.clear();
@@ -220,7 +222,7 @@ TEST_F(Ventana, NoticeLineFollowsFailureWindowNoticeAndEngineNotice) {
     EXPECT_EQ(v.lineaAviso()->isVisibleTo(&v), !motor.notice().isEmpty());
 }
 
-TEST_F(Ventana, OfflineNoticesCarryTheSettingsLinkWhichOpensTheKeyboardSettings) {
+TEST_F(Ventana, OfflineNoticesCarryTheLinkWhichOpensTheModelManager) {
     ContentView& v = abrir();
     speech.onDeviceSupported = false;
     ASSERT_TRUE(escuchar());
