@@ -25,7 +25,7 @@ struct ServiciosDeVoz {
     std::unique_ptr<AudioInput> audio;
     std::unique_ptr<SpeechService> speech;
     std::unique_ptr<SpeechModels> modelos;  // the recognizer's, so it goes before it
-    QStringList carpetasDeModelos;           // the user's own first
+    QStringList carpetasDeModelos;          // the user's own first
 };
 
 // The desktop: its applications, clipboard and keystrokes, the system-wide shortcut, and the

@@ -183,7 +183,8 @@ QList<GestorModelos::Modelo> GestorModelos::modelos() const {
     for (const ModeloPublicado& publicado : s_.catalogo) {
         Modelo modelo{publicado.nombre, publicado, {}, false};
         for (const ModeloInstalado& instalado : instalados) {
-            if (modelo.ruta.isEmpty() && QFileInfo(instalado.ruta).fileName() == publicado.archivo) {
+            if (modelo.ruta.isEmpty() &&
+                QFileInfo(instalado.ruta).fileName() == publicado.archivo) {
                 modelo.ruta = instalado.ruta;
                 modelo.delUsuario = instalado.delUsuario;
                 vistos << instalado.ruta;
@@ -240,8 +241,8 @@ void GestorModelos::actualizar() {
     lista_->clear();
     for (const Modelo& modelo : modelos()) {
         auto* item = new QTreeWidgetItem(lista_);
-        const bool esRecomendado = recomendado && modelo.publicado &&
-                                   modelo.publicado->nombre == recomendado->nombre;
+        const bool esRecomendado =
+            recomendado && modelo.publicado && modelo.publicado->nombre == recomendado->nombre;
         item->setText(kModelo, esRecomendado ? modelo.nombre + QStringLiteral("  ★ recomendado")
                                              : modelo.nombre);
         item->setData(kModelo, Qt::UserRole, modelo.nombre);
@@ -285,9 +286,9 @@ QString GestorModelos::velocidad(const Modelo& modelo) const {
         return equipo_.enCurso() ? QStringLiteral("midiendo…") : QStringLiteral("—");
     }
     // Quantized forms take their size's figure, measured on its 16-bit form.
-    const QString cifra = (paso->estimado || modelo.publicado->cuantizado() ? QStringLiteral("≈")
-                                                                             : QString()) +
-                          segundos(paso->segundos);
+    const QString cifra =
+        (paso->estimado || modelo.publicado->cuantizado() ? QStringLiteral("≈") : QString()) +
+        segundos(paso->segundos);
     if (!vaAlDia(paso->segundos, medicion->ventana)) {
         return cifra + QStringLiteral(" · no da abasto");
     }
@@ -302,10 +303,9 @@ QString GestorModelos::estado(const Modelo& modelo, const SpeechModels::InUse& e
         if (descarga_.fase() == DescargaModelo::Fase::comprobando) {
             return QStringLiteral("Comprobando…");
         }
-        return descarga_.total() > 0
-                   ? QStringLiteral("Descargando %1 %").arg(descarga_.recibidos() * 100 /
-                                                            descarga_.total())
-                   : QStringLiteral("Descargando…");
+        return descarga_.total() > 0 ? QStringLiteral("Descargando %1 %")
+                                           .arg(descarga_.recibidos() * 100 / descarga_.total())
+                                     : QStringLiteral("Descargando…");
     }
     if (modelo.ruta.isEmpty()) {
         return {};
@@ -328,8 +328,8 @@ QString GestorModelos::estado(const Modelo& modelo, const SpeechModels::InUse& e
 void GestorModelos::mostrarMedicion() {
     const std::optional<Medicion>& medicion = equipo_.resultado();
     if (equipo_.enCurso()) {
-        medicion_->setText(QStringLiteral("Midiendo la velocidad de este equipo con %1…")
-                               .arg(equipo_.midiendo()));
+        medicion_->setText(
+            QStringLiteral("Midiendo la velocidad de este equipo con %1…").arg(equipo_.midiendo()));
     } else if (medicion) {
         QStringList cifras;
         for (const PasoDelCodificador& paso : medicion->pasos) {
@@ -379,8 +379,8 @@ void GestorModelos::mostrarProgreso() {
     const qint64 total = descarga_.total();
     if (fase == DescargaModelo::Fase::comprobando) {
         barra_->setRange(0, 0);
-        progreso_->setText(QStringLiteral("Comprobando la suma SHA-1 de %1…")
-                               .arg(descarga_.modelo()->nombre));
+        progreso_->setText(
+            QStringLiteral("Comprobando la suma SHA-1 de %1…").arg(descarga_.modelo()->nombre));
         return;
     }
     if (total <= 0) {
@@ -390,15 +390,15 @@ void GestorModelos::mostrarProgreso() {
     }
     barra_->setRange(0, 1000);
     barra_->setValue(int(descarga_.recibidos() * 1000 / total));
-    QString texto = QStringLiteral("%1 de %2").arg(textoBytes(descarga_.recibidos()),
-                                                   textoBytes(total));
+    QString texto =
+        QStringLiteral("%1 de %2").arg(textoBytes(descarga_.recibidos()), textoBytes(total));
     if (const std::optional<double> restantes = descarga_.segundosRestantes()) {
         texto += QStringLiteral(" · quedan %1").arg(duracion(*restantes));
     }
     progreso_->setText(texto);
     if (QTreeWidgetItem* item = lista_->topLevelItem(fila(descarga_.modelo()->nombre))) {
-        item->setText(kEstado, QStringLiteral("Descargando %1 %").arg(descarga_.recibidos() * 100 /
-                                                                        total));
+        item->setText(kEstado,
+                      QStringLiteral("Descargando %1 %").arg(descarga_.recibidos() * 100 / total));
     }
 }
 
@@ -428,8 +428,7 @@ void GestorModelos::alInstalar(const QString& ruta) {
     // With no model at work yet, the first one to arrive is the one to dictate with.
     if (enUso.path.isEmpty() || enUso.state == SpeechModels::State::failed) {
         usar(ruta);
-        mensaje_->setText(
-            QStringLiteral("%1 está instalado y el dictado ya lo usa.").arg(nombre));
+        mensaje_->setText(QStringLiteral("%1 está instalado y el dictado ya lo usa.").arg(nombre));
     } else {
         mensaje_->setText(
             QStringLiteral("%1 está instalado. Pulsa Usar para dictar con él.").arg(nombre));
@@ -441,9 +440,10 @@ void GestorModelos::usar(const QString& ruta) {
     s_.preferencias.set(QString::fromLatin1(Preferences::kModelo), ruta);
     s_.preferencias.sync();
     s_.modelos.use(ruta);
-    mensaje_->setText(ruta.isEmpty() ? QString()
-                                     : QStringLiteral("El dictado usa ahora %1.")
-                                           .arg(QFileInfo(ruta).fileName()));
+    mensaje_->setText(
+        ruta.isEmpty()
+            ? QString()
+            : QStringLiteral("El dictado usa ahora %1.").arg(QFileInfo(ruta).fileName()));
     actualizar();
 }
 
