@@ -37,11 +37,11 @@ Aplicacion::Aplicacion(QtClock& clock, ServiciosDeVoz& voz, ServiciosDeEscritori
                {[this] { coordinador_.alternarDesdeAtajo(); }, [this] { mostrarVentana(); },
                 [this] { abrirCarpetaDeDictados(); }, [] { QApplication::quit(); }}) {}
 
-void Aplicacion::iniciar() {
+void Aplicacion::iniciar(bool ofrecerModelos) {
     coordinador_.configurar();
     bandeja_.mostrar();
     mostrarVentana();
-    if (modelosInstalados(carpetasDeModelos_).isEmpty()) {
+    if (ofrecerModelos && modelosInstalados(carpetasDeModelos_).isEmpty()) {
         gestorModelos_.mostrar();
     }
 }

@@ -26,9 +26,9 @@ public:
     Aplicacion(QtClock& clock, ServiciosDeVoz& voz, ServiciosDeEscritorio escritorio);
 
     // Finishes launching: configures the coordinator (the hot key among it), shows the tray
-    // item and brings the main window to the front, and the model manager before it when no
-    // model is installed yet.
-    void iniciar();
+    // item and brings the main window to the front, and with `ofrecerModelos` the model manager
+    // before it when no model is installed yet.
+    void iniciar(bool ofrecerModelos);
     // Shows the main window again and brings the application to the front.
     void mostrarVentana();
 

@@ -75,7 +75,8 @@ int main(int argc, char* argv[]) {
         });
     }
     if (aplicacion) {
-        aplicacion->iniciar();
+        // A self-test run beside the window is no first start: it leaves the models alone.
+        aplicacion->iniciar(!autoprueba);
     }
     return QApplication::exec();
 }

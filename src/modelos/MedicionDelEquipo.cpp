@@ -19,7 +19,7 @@ MedicionDelEquipo::MedicionDelEquipo(SpeechModels& modelos, QString archivo, QOb
 }
 
 MedicionDelEquipo::~MedicionDelEquipo() {
-    // A pass cannot be interrupted; the rest of the sizes are skipped.
+    // The pass under way stops at its next step, and the rest of the sizes are skipped.
     *cancelada_ = true;
     if (trabajo_.joinable()) {
         trabajo_.join();
@@ -65,7 +65,7 @@ void MedicionDelEquipo::medir(const QList<ModeloPublicado>& catalogo,
                         emit self->cambio();
                     }
                 });
-                return modelos_.timeEncoderPass(tamano, archivos.value(tamano), hilos);
+                return modelos_.timeEncoderPass(tamano, archivos.value(tamano), hilos, *cancelada);
             },
             [&](const QString& tamano) { return modelos_.encoderCost(tamano); },
             [&](const QString& tamano) { return caben.value(tamano); });

@@ -2,6 +2,7 @@
 
 #include <QString>
 
+#include <atomic>
 #include <functional>
 #include <optional>
 
@@ -34,10 +35,11 @@ public:
     virtual std::optional<double> encoderCost(const QString& size) const = 0;
     // The seconds one encoder pass over `liveWindow()` takes here with `threads` threads: of the
     // model file `path`, or when it is empty of random weights of `size`, whose cost is the
-    // real one. Nothing when it does not run. Takes seconds and the model's memory: never call
-    // it on the main thread.
+    // real one. Nothing when it does not run, or when `cancelled` is raised meanwhile. Takes
+    // seconds and the model's memory: never call it on the main thread.
     virtual std::optional<double> timeEncoderPass(const QString& size, const QString& path,
-                                                  int threads) = 0;
+                                                  int threads,
+                                                  const std::atomic<bool>& cancelled) = 0;
 };
 
 }  // namespace sonarel

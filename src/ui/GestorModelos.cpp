@@ -425,8 +425,9 @@ void GestorModelos::descargarSeleccionado() {
 void GestorModelos::alInstalar(const QString& ruta) {
     const QString nombre = descarga_.modelo()->nombre;
     const SpeechModels::InUse enUso = s_.modelos.inUse();
-    // With no model at work yet, the first one to arrive is the one to dictate with.
-    if (enUso.path.isEmpty() || enUso.state == SpeechModels::State::failed) {
+    // With no model at work yet, the first one to arrive is the one to dictate with (the
+    // recognizer may have found it in the folder already; the choice is kept all the same).
+    if (enUso.path.isEmpty() || enUso.path == ruta || enUso.state == SpeechModels::State::failed) {
         usar(ruta);
         mensaje_->setText(QStringLiteral("%1 está instalado y el dictado ya lo usa.").arg(nombre));
     } else {

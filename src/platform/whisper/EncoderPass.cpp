@@ -25,7 +25,12 @@ whisper_context_params contextParams() {
     return params;
 }
 
-std::optional<double> passes(whisper_context* context, double window, int threads) {
+bool isCancelled(const std::atomic<bool>* cancelled) {
+    return cancelled && cancelled->load();
+}
+
+std::optional<double> passes(whisper_context* context, double window, int threads,
+                             const std::atomic<bool>* cancelled) {
     if (!context) {
         return std::nullopt;
     }
@@ -50,10 +55,15 @@ std::optional<double> passes(whisper_context* context, double window, int thread
     params.audio_ctx = audioContextFor(window);
     // The decoder only has to start: its cost is not what is measured.
     params.max_tokens = 1;
+    params.abort_callback = [](void* flag) {
+        return isCancelled(static_cast<const std::atomic<bool>*>(flag));
+    };
+    params.abort_callback_user_data = const_cast<std::atomic<bool>*>(cancelled);
     double seconds = 0;
     for (int pass = 0; pass < 2; ++pass) {
         whisper_reset_timings(context);
-        if (whisper_full(context, params, audio.data(), int(audio.size())) != 0) {
+        if (whisper_full(context, params, audio.data(), int(audio.size())) != 0 ||
+            isCancelled(cancelled)) {
             return std::nullopt;
         }
         const std::unique_ptr<whisper_timings> timings(whisper_get_timings(context));
@@ -67,10 +77,11 @@ std::optional<double> passes(whisper_context* context, double window, int thread
 
 // whisper.cpp throws where a model lacks what it looks up.
 template <typename Load>
-std::optional<double> time(Load load, double window, int threads) {
+std::optional<double> time(Load load, double window, int threads,
+                           const std::atomic<bool>* cancelled) {
     try {
         Context context(load());
-        return passes(context.get(), window, threads);
+        return passes(context.get(), window, threads, cancelled);
     } catch (...) {
         return std::nullopt;
     }
@@ -78,33 +89,37 @@ std::optional<double> time(Load load, double window, int threads) {
 
 }  // namespace
 
-std::optional<double> timeEncoderPass(const QString& path, double window, int threads) {
+std::optional<double> timeEncoderPass(const QString& path, double window, int threads,
+                                      const std::atomic<bool>* cancelled) {
     if (!isCompleteModel(path)) {
         return std::nullopt;
     }
     const QByteArray file = path.toLocal8Bit();
     return time(
         [&] { return whisper_init_from_file_with_params(file.constData(), contextParams()); },
-        window, threads);
+        window, threads, cancelled);
 }
 
-std::optional<double> timeEncoderPass(const ModelShape& shape, double window, int threads) {
+std::optional<double> timeEncoderPass(const ModelShape& shape, double window, int threads,
+                                      const std::atomic<bool>* cancelled) {
     struct Source {
         SyntheticModel model;
+        const std::atomic<bool>* cancelled;
         bool shortRead = false;
-    } source{SyntheticModel(shape)};
+    } source{SyntheticModel(shape), cancelled};
     whisper_model_loader loader{};
     loader.context = &source;
     loader.read = [](void* context, void* output, size_t size) {
         auto* s = static_cast<Source*>(context);
-        const size_t n = s->model.read(output, size);
+        // A cancelled load runs out of bytes, and fails at once.
+        const size_t n = isCancelled(s->cancelled) ? 0 : s->model.read(output, size);
         s->shortRead = n < size;
         return n;
     };
     loader.eof = [](void* context) { return static_cast<Source*>(context)->shortRead; };
     loader.close = [](void*) {};
-    return time([&] { return whisper_init_with_params(&loader, contextParams()); }, window,
-                threads);
+    return time([&] { return whisper_init_with_params(&loader, contextParams()); }, window, threads,
+                cancelled);
 }
 
 }  // namespace sonarel::whisper

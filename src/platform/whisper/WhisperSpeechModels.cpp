@@ -61,9 +61,10 @@ std::optional<double> WhisperSpeechModels::encoderCost(const QString& size) cons
 }
 
 std::optional<double> WhisperSpeechModels::timeEncoderPass(const QString& size, const QString& path,
-                                                           int threads) {
+                                                           int threads,
+                                                           const std::atomic<bool>& cancelled) {
     if (!path.isEmpty()) {
-        return whisper::timeEncoderPass(path, liveWindow(), threads);
+        return whisper::timeEncoderPass(path, liveWindow(), threads, &cancelled);
     }
     std::optional<ModelShape> shape = ModelShape::named(size);
     if (!shape) {
@@ -71,7 +72,7 @@ std::optional<double> WhisperSpeechModels::timeEncoderPass(const QString& size, 
     }
     // Only the encoder is timed: one decoder layer spares the memory of the others.
     shape->textLayers = 1;
-    return whisper::timeEncoderPass(*shape, liveWindow(), threads);
+    return whisper::timeEncoderPass(*shape, liveWindow(), threads, &cancelled);
 }
 
 }  // namespace sonarel::whisper

@@ -21,8 +21,8 @@ public:
 
     double liveWindow() const override;
     std::optional<double> encoderCost(const QString& size) const override;
-    std::optional<double> timeEncoderPass(const QString& size, const QString& path,
-                                          int threads) override;
+    std::optional<double> timeEncoderPass(const QString& size, const QString& path, int threads,
+                                          const std::atomic<bool>& cancelled) override;
 
 private:
     struct Observer {
