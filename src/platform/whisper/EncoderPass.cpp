@@ -1,5 +1,6 @@
 #include "platform/whisper/EncoderPass.h"
 
+#include "platform/whisper/DecodingParams.h"
 #include "platform/whisper/ModelFile.h"
 #include "platform/whisper/Resampler.h"
 #include "platform/whisper/WhisperModel.h"
@@ -41,24 +42,12 @@ std::optional<double> passes(whisper_context* context, double window, int thread
         state = state * 1664525u + 1013904223u;
         sample = float(state >> 8) / float(1 << 24) * 0.02f - 0.01f;
     }
-    whisper_full_params params = whisper_full_default_params(WHISPER_SAMPLING_GREEDY);
-    params.n_threads = threads;
-    params.language = "es";
-    params.no_context = true;
-    params.no_timestamps = true;
-    params.single_segment = true;
-    params.print_progress = false;
-    params.print_realtime = false;
-    params.print_special = false;
-    params.print_timestamps = false;
-    params.temperature_inc = 0.0f;
-    params.audio_ctx = audioContextFor(window);
-    // The decoder only has to start: its cost is not what is measured.
-    params.max_tokens = 1;
-    params.abort_callback = [](void* flag) {
-        return isCancelled(static_cast<const std::atomic<bool>*>(flag));
-    };
-    params.abort_callback_user_data = const_cast<std::atomic<bool>*>(cancelled);
+    // Sized and run as live decoding runs it; the decoder only has to start, since its cost
+    // is not what is measured.
+    WhisperModel::Decoding decoding = WhisperModel::Decoding::of(audio.data(), audio.size());
+    decoding.maxTokens = 1;
+    decoding.cancelled = cancelled;
+    const whisper_full_params params = decodingParams(decoding, threads);
     double seconds = 0;
     for (int pass = 0; pass < 2; ++pass) {
         whisper_reset_timings(context);
