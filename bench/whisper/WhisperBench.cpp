@@ -156,7 +156,7 @@ void live(const QString& modelPath, const Dictation& d) {
     if (qEnvironmentVariableIsSet("SONAREL_BENCH_UTTERANCE")) {
         tuning.longestUtterance = qEnvironmentVariable("SONAREL_BENCH_UTTERANCE").toDouble();
     }
-    tuning.observe = [&](size_t covered, double cost, bool partial) {
+    tuning.observe = [&](size_t covered, double cost, bool partial, const QString&) {
         std::lock_guard guard(lock);
         observed.push_back({since(start), double(covered) / 16000, cost, partial});
     };

@@ -68,7 +68,7 @@ void SpeechEngine::toggle() {
 }
 
 void SpeechEngine::start() {
-    if (isListening()) {
+    if (isListening() || stopping_) {
         return;
     }
     setNotice({});
@@ -107,7 +107,12 @@ void SpeechEngine::begin() {
         return;
     }
     recognizer_ = std::move(recognizer);
+    heard_.clear();
+    // The request is there before the microphone opens, so that the first buffer reaches it.
+    openRequest();
     if (const std::optional<QString> failure = startAudio()) {
+        box_->set(nullptr);
+        request_.reset();
         failStart(kMicrophoneFailurePrefix + *failure);
         return;
     }
@@ -170,25 +175,29 @@ void SpeechEngine::audioInterrupted(std::uint64_t session, const QString& descri
     stop();
 }
 
-void SpeechEngine::startTask() {
-    if (!recognizer_) {
-        return;
-    }
+void SpeechEngine::openRequest() {
     const bool supportsOnDevice = recognizer_->supportsOnDeviceRecognition();
     RequestSettings settings;
     settings.reportsPartialResults = true;
     settings.taskHint = kDictationTaskHint;
     settings.addsPunctuation = addsPunctuation;
     settings.requiresOnDeviceRecognition = preferOnDevice && supportsOnDevice;
-    std::shared_ptr<AudioBufferRecognitionRequest> request =
-        recognizer_->makeAudioBufferRequest(settings);
-    setOnDevice(request->requiresOnDeviceRecognition());
+    request_ = recognizer_->makeAudioBufferRequest(settings);
+    setOnDevice(request_->requiresOnDeviceRecognition());
     if (preferOnDevice && !supportsOnDevice) {
         setNotice(QStringLiteral("Dictado sin conexión no disponible para ") + localeID +
                   QStringLiteral(": el audio se procesa fuera de este equipo."));
     }
-    request_ = request;
-    box_->set(request);
+    box_->set(request_);
+}
+
+void SpeechEngine::startTask() {
+    if (!recognizer_) {
+        return;
+    }
+    if (!request_) {
+        openRequest();
+    }
     segmentStart_ = services_.clock.now();
     const std::int64_t taskGeneration = generation_;
     QPointer<SpeechEngine> self(this);
@@ -206,16 +215,20 @@ void SpeechEngine::startTask() {
 void SpeechEngine::handle(const std::optional<RecognitionResult>& result,
                           const std::optional<RecognitionError>& error,
                           std::int64_t taskGeneration) {
+    if (FinishingSegments::Segment* segment = finishing_.find(taskGeneration)) {
+        handleFinishing(*segment, result, error);
+        return;
+    }
     if (taskGeneration != generation_ || !isListening()) {
         return;
     }
     if (result) {
         live_ = result->text;
-        setText(text::join(committed_, live_));
+        publishText();
         lastVoiceAt_ = services_.clock.now();
         if (!error) {
             if (result->isFinal) {
-                rotate();
+                rotate(false);
             }
             return;
         }
@@ -224,45 +237,129 @@ void SpeechEngine::handle(const std::optional<RecognitionResult>& result,
         return;
     }
     if (isQuietCode(error->code)) {
-        rotate();
+        rotate(false);
         return;
     }
-    QString message;
-    if (error->domain == kNetworkErrorDomain || error->code == kNotConnectedCode) {
-        message = QStringLiteral("Sin conexión y el dictado sin conexión no está instalado para ") +
-                  localeID + QStringLiteral(". Descarga un modelo de voz en Modelos de voz.");
-    } else {
-        message = QStringLiteral("Error de reconocimiento (") + QString::number(error->code) +
-                  QStringLiteral("): ") + error->description;
-    }
-    setStatus(Status::failed(message));
+    endSegment(false);
+    setStatus(Status::failed(failureMessage(*error)));
     stop();
+}
+
+// A segment that ended while its task was still decoding: its results replace its text until
+// the final one, an error, or the deadline settles it.
+void SpeechEngine::handleFinishing(FinishingSegments::Segment& segment,
+                                   const std::optional<RecognitionResult>& result,
+                                   const std::optional<RecognitionError>& error) {
+    if (result) {
+        segment.text = result->text;
+        lastVoiceAt_ = services_.clock.now();
+    }
+    if (!error && !(result && result->isFinal)) {
+        publishText();
+        return;
+    }
+    FinishingSegments::finish(segment);
+    // The failure is set before the text settles, which may end a stop under way.
+    const bool fails = error && !isQuietCode(error->code) && !status_.isFailed();
+    if (fails) {
+        setStatus(Status::failed(failureMessage(*error)));
+    }
+    settleFinished();
+    if (fails) {
+        stop();
+    }
+}
+
+QString SpeechEngine::failureMessage(const RecognitionError& error) const {
+    if (error.domain == kNetworkErrorDomain || error.code == kNotConnectedCode) {
+        return QStringLiteral("Sin conexión y el dictado sin conexión no está instalado para ") +
+               localeID + QStringLiteral(". Descarga un modelo de voz en Modelos de voz.");
+    }
+    return QStringLiteral("Error de reconocimiento (") + QString::number(error.code) +
+           QStringLiteral("): ") + error.description;
 }
 
 void SpeechEngine::commitLive() {
     if (live_.isEmpty()) {
         return;
     }
-    committed_ = text::join(committed_, live_);
-    live_.clear();
-    setText(committed_);
+    FinishingSegments::Segment done;
+    done.text = std::exchange(live_, {});
+    finishing_.add(std::move(done));
+    settleFinished();
 }
 
-void SpeechEngine::rotate() {
-    if (!isListening() || esperandoTarea_) {
-        return;
+void SpeechEngine::endSegment(bool finishing) {
+    if (!finishing && task_) {
+        task_->cancel();
+        task_.reset();
+    }
+    if (request_) {
+        request_->endAudio();
+        request_.reset();
+    }
+    if (task_) {
+        FinishingSegments::Segment segment;
+        segment.generation = generation_;
+        segment.task = std::move(task_);
+        segment.text = std::exchange(live_, {});
+        const std::int64_t taskGeneration = generation_;
+        // Posted, so that the timer is not destroyed while it fires.
+        QPointer<SpeechEngine> self(this);
+        segment.deadline = services_.clock.once(kFinishBound, [self, taskGeneration] {
+            postToMain([self, taskGeneration] {
+                if (!self) {
+                    return;
+                }
+                if (FinishingSegments::Segment* late = self->finishing_.find(taskGeneration)) {
+                    FinishingSegments::finish(*late);
+                    self->settleFinished();
+                }
+            });
+        });
+        finishing_.add(std::move(segment));
+    } else {
+        commitLive();
     }
     ++generation_;
-    commitLive();
-    endTask();
+}
+
+// Moves the texts of the segments that are done, in the order they were spoken, into the
+// committed text; ends a stop once none is left.
+void SpeechEngine::settleFinished() {
+    QString settled;
+    finishing_.takeDone(settled);
+    committed_ = text::join(committed_, settled);
+    heard_ = text::join(heard_, settled);
+    publishText();
+    if (stopping_ && finishing_.empty()) {
+        finishStop();
+    }
+}
+
+void SpeechEngine::publishText() {
+    setText(text::join(text::join(committed_, finishing_.joined()), live_));
+}
+
+QString SpeechEngine::sessionText() const {
+    return text::join(text::join(heard_, finishing_.joined()), live_);
+}
+
+void SpeechEngine::rotate(bool finishing) {
+    if (!isListening() || esperandoTarea_ || stopping_) {
+        return;
+    }
+    endSegment(finishing);
+    openRequest();
     const double now = services_.clock.now();
     const double sinceLast = now - lastRotate_;
     lastRotate_ = now;
     const double wait = std::max(kSilenceGap - sinceLast, 0.0);
     if (wait > 0) {
+        // The new request already collects the audio; only its task waits.
         esperandoTarea_ = true;
         rotationWait_ = services_.clock.once(wait, [this] {
-            if (isListening()) {
+            if (isListening() && !stopping_) {
                 esperandoTarea_ = false;
                 startTask();
             }
@@ -272,59 +369,60 @@ void SpeechEngine::rotate() {
     }
 }
 
-void SpeechEngine::endTask() {
-    box_->set(nullptr);
-    if (request_) {
-        request_->endAudio();
-        request_.reset();
-    }
-    if (task_) {
-        task_->cancel();
-        task_.reset();
-    }
-}
-
 void SpeechEngine::tick() {
-    if (!isListening()) {
+    if (!isListening() || stopping_) {
         return;
     }
     setElapsed(services_.clock.now() - sessionStart_);
     const double age = services_.clock.now() - segmentStart_;
     const double silence = services_.clock.now() - lastVoiceAt_;
     if (age > kHardRotate) {
-        rotate();
+        rotate(true);
     } else if (age > kSoftRotate && silence > kSilenceGap) {
-        rotate();
+        rotate(true);
     }
-    if (autoStopSilence > 0 && silence > autoStopSilence && !text_.isEmpty()) {
+    if (autoStopSilence > 0 && silence > autoStopSilence && !sessionText().isEmpty()) {
+        autoStopped_ = true;
         stop();
-        if (onAutoStop) {
-            onAutoStop();
-        }
     }
 }
 
 void SpeechEngine::stop() {
+    if (stopping_) {
+        return;
+    }
     ticker_.reset();
-    ++generation_;
     ++session_;
     esperandoTarea_ = false;
     // A pending rotation must not start a task in a later session: that task would share the
     // generation of the session's own first task.
     rotationWait_.reset();
-    commitLive();
-    endTask();
+    box_->set(nullptr);
     if (services_.audio.isRunning()) {
         services_.audio.stop();
         services_.audio.removeTap();
     }
     setLevel(0);
+    // Audio collected during a rotation's wait is decoded too.
+    if (request_ && !task_) {
+        startTask();
+    }
+    endSegment(true);
+    stopping_ = true;
+    settleFinished();
+}
+
+void SpeechEngine::finishStop() {
+    stopping_ = false;
     if (!status_.isFailed()) {
         setStatus(Status::idle());
     }
-    const QString finalText = text_;
-    if (!text::isBlank(finalText) && onStopped) {
-        onStopped(finalText);
+    const QString heard = std::exchange(heard_, {});
+    if (!text::isBlank(heard) && onStopped) {
+        onStopped(heard);
+    }
+    if (std::exchange(autoStopped_, false) && onAutoStop) {
+        onAutoStop();
     }
     endSession();
 }
@@ -342,16 +440,21 @@ void SpeechEngine::endSession() {
 }
 
 void SpeechEngine::clear() {
+    // Words still being decoded would come back.
+    finishing_.cancelAll();
     committed_.clear();
     live_.clear();
+    heard_.clear();
     setText({});
-    if (isListening()) {
-        rotate();
+    if (stopping_) {
+        finishStop();
+    } else if (isListening()) {
+        rotate(false);
     }
 }
 
 void SpeechEngine::writeFromEditor(const QString& value) {
-    if (isListening()) {
+    if (isListening() || stopping_) {
         emit textChanged();
         return;
     }

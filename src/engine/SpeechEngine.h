@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/FinishingSegments.h"
 #include "engine/RequestBox.h"
 #include "engine/Status.h"
 #include "platform/AudioInput.h"
@@ -54,6 +55,9 @@ public:
     static constexpr double kSoftRotate = 40;
     static constexpr double kHardRotate = 55;
     static constexpr double kSilenceGap = 0.6;
+    // How long an ended segment's task may take to decode the audio it heard; past it, its last
+    // partial text stands.
+    static constexpr double kFinishBound = 3;
 
     explicit SpeechEngine(Services services, QObject* parent = nullptr);
     ~SpeechEngine() override;
@@ -72,15 +76,20 @@ public:
     bool addsPunctuation = true;
     double autoStopSilence = 0;
     std::function<void()> onAutoStop;
+    // Receives the text heard in the session that ended.
     std::function<void(const QString& text)> onStopped;
     bool modoIntegrado = false;  // the coordinator's flag; the engine never reads it
 
     void toggle();
     void start();
+    // Closes the microphone at once, then lets the recognizer finish decoding what it heard (up
+    // to `kFinishBound`) before the session ends and its text is delivered. Meanwhile the
+    // session still counts as listening, and a further start or stop is ignored.
     void stop();
     void clear();
 
     bool isListening() const;
+    bool isStopping() const { return stopping_; }
     int wordCount() const;
     TextBinding textBinding() { return TextBinding(*this); }
 
@@ -103,13 +112,24 @@ private:
     void endSession();
     std::optional<QString> startAudio();
     void publish(double rms);
+    // A fresh request, in the box from now on, so that no audio falls between two tasks.
+    void openRequest();
     void startTask();
     void handle(const std::optional<RecognitionResult>& result,
                 const std::optional<RecognitionError>& error, std::int64_t taskGeneration);
+    void handleFinishing(FinishingSegments::Segment& segment,
+                         const std::optional<RecognitionResult>& result,
+                         const std::optional<RecognitionError>& error);
+    QString failureMessage(const RecognitionError& error) const;
     void commitLive();
-    void rotate();
-    // Takes the request out of the box and ends it and its task.
-    void endTask();
+    // Ends the running segment. `finishing`: its task goes on decoding the audio it already
+    // has, and its text is settled when it is done; otherwise its task is cancelled.
+    void endSegment(bool finishing);
+    void settleFinished();
+    void publishText();
+    QString sessionText() const;
+    void rotate(bool finishing);
+    void finishStop();
     void tick();
     void audioInterrupted(std::uint64_t session, const QString& description);
     void writeFromEditor(const QString& value);
@@ -142,6 +162,10 @@ private:
     double lastVoiceAt_;
     std::unique_ptr<Timer> ticker_;
     std::unique_ptr<Timer> rotationWait_;
+    FinishingSegments finishing_;
+    QString heard_;  // what the session has committed so far
+    bool stopping_ = false;
+    bool autoStopped_ = false;  // the stop under way was the auto-stop
     double levelUpdatedAt_ = kDistantPast;
     double lastRotate_ = kDistantPast;
     bool esperandoTarea_ = false;

@@ -52,6 +52,7 @@ TEST_F(Capturas, IdleListeningAndFailed) {
     testing::drainPosted();
     EXPECT_FALSE(fotografiar(QStringLiteral("principal-escuchando")).isNull());
     motor.stop();
+    ASSERT_TRUE(testing::waitUntil([&] { return !motor.isListening(); }));
 
     speech.localesWithoutRecognizer << QStringLiteral("es-MX");
     motor.start();

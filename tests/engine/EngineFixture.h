@@ -28,16 +28,30 @@ protected:
         engine.onStopped = [this](const QString& text) { delivered.append(text); };
     }
 
-    // Lets every callback of the doubles reach the engine.
+    // Lets every callback of the doubles reach the engine, and what those set off in turn (a
+    // lost input stops the session, whose task then delivers its final result).
     void settle() {
-        speech.waitIdle();
-        drainPosted();
+        for (int round = 0; round < 3; ++round) {
+            speech.waitIdle();
+            drainPosted();
+        }
     }
 
     void startListening() {
         engine.start();
         settle();
         ASSERT_EQ(engine.status(), Status::listening());
+    }
+
+    // Stops and lets the recognizer's final result come in.
+    void stop() {
+        engine.stop();
+        settle();
+    }
+    // Moves the clock, and lets what the timers set off reach the engine.
+    void advance(double seconds) {
+        clock.advance(seconds);
+        settle();
     }
 
     void partial(const QString& text) { result(text, false); }

@@ -43,7 +43,7 @@ TEST_F(EngineTest, WithoutOnDeviceSupportTheNoticeIsSetAtEveryTask) {
     QObject::connect(&engine, &SpeechEngine::noticeChanged, [&] { ++notices; });
     finalResult(QStringLiteral("a"));
     EXPECT_EQ(notices, 1);
-    engine.stop();
+    stop();
     engine.start();
     EXPECT_EQ(engine.notice(), "") << "a new start empties the notice";
 }
@@ -73,16 +73,65 @@ TEST_F(EngineTest, RotationsAreSpacedBySixTenthsOfASecond) {
     EXPECT_EQ(engine.text(), "");
 }
 
-TEST_F(EngineTest, AudioDuringARotationWaitIsDiscarded) {
+TEST_F(EngineTest, AudioDuringARotationWaitGoesToTheNextTask) {
     startListening();
     finalResult(QStringLiteral("uno"));
     clock.advance(0.1);
     finalResult(QStringLiteral("dos"));
     audio.pushConstant(0.1f);
-    for (const auto& task : speech.tasks()) {
-        auto request = std::dynamic_pointer_cast<doubles::ScriptedRequest>(task->request);
-        EXPECT_EQ(request->buffersAppended.load(), 0);
+    ASSERT_EQ(taskCount(), 2);
+    clock.advance(0.5);
+    ASSERT_EQ(taskCount(), 3);
+    EXPECT_EQ(speech.requestOf(0)->buffersAppended, 0);
+    EXPECT_EQ(speech.requestOf(1)->buffersAppended, 0);
+    EXPECT_EQ(speech.requestOf(2)->buffersAppended, 1);
+}
+
+// At the age limit the task is replaced while the user speaks: the new one hears the audio at
+// once, and the old one finishes the words it already heard, which keep their place in the text.
+TEST_F(EngineTest, AHardRotationLetsTheOldTaskFinishWhileTheNextOneListens) {
+    speech.finishWhenAudioEnds = false;
+    startListening();
+    partial(QStringLiteral("uno dos"));
+    for (double t = 0; t < 55.5; t += 0.25) {
+        audio.pushConstant(0.5f);
+        advance(0.25);
     }
+    ASSERT_EQ(taskCount(), 2);
+    EXPECT_TRUE(speech.requestOf(0)->ended);
+    EXPECT_FALSE(speech.tasks()[0]->cancelled);
+    const int before = speech.requestOf(1)->buffersAppended;
+    audio.pushConstant(0.5f);
+    EXPECT_EQ(speech.requestOf(1)->buffersAppended, before + 1);
+
+    partial(QStringLiteral("tres"));
+    EXPECT_EQ(engine.text(), "uno dos tres");
+    speech.deliver(0, RecognitionResult{QStringLiteral("uno dos y"), true});
+    settle();
+    EXPECT_EQ(engine.text(), "uno dos y tres");
+    EXPECT_TRUE(speech.tasks()[0]->cancelled);
+    finalResult(QStringLiteral("tres cuatro"));
+    advance(SpeechEngine::kSilenceGap);  // the next task waits its turn
+    partial(QStringLiteral("cinco"));
+    EXPECT_EQ(engine.text(), "uno dos y tres cuatro cinco");
+    stop();
+    finalResult(QStringLiteral("cinco seis"));
+    EXPECT_EQ(delivered, QStringList{"uno dos y tres cuatro cinco seis"});
+}
+
+TEST_F(EngineTest, AnEarlierSegmentStillFinishingKeepsItsPlaceBeforeLaterText) {
+    speech.finishWhenAudioEnds = false;
+    startListening();
+    partial(QStringLiteral("primero"));
+    for (double t = 0; t < 55.5; t += 0.25) {
+        audio.pushConstant(0.5f);
+        advance(0.25);
+    }
+    finalResult(QStringLiteral("segundo"));  // the new task ends before the old one
+    EXPECT_EQ(engine.text(), "primero segundo");
+    speech.deliver(0, RecognitionResult{QStringLiteral("primero entero"), true});
+    settle();
+    EXPECT_EQ(engine.text(), "primero entero segundo");
 }
 
 TEST_F(EngineTest, StopDuringARotationWaitStartsNothingLater) {
@@ -90,11 +139,12 @@ TEST_F(EngineTest, StopDuringARotationWaitStartsNothingLater) {
     finalResult(QStringLiteral("uno"));
     clock.advance(0.1);
     finalResult(QStringLiteral("dos"));
-    engine.stop();
-    startListening();
+    stop();  // the waiting request's audio still gets its task, which finishes at once
     ASSERT_EQ(taskCount(), 3);
+    startListening();
+    ASSERT_EQ(taskCount(), 4);
     clock.advance(1.0);
-    EXPECT_EQ(taskCount(), 3) << "the old wait must not add a second task to the new session";
+    EXPECT_EQ(taskCount(), 4) << "the old wait must not add a second task to the new session";
 }
 
 TEST_F(EngineTest, QuietCodesRotateWithoutAMessage) {
@@ -151,7 +201,7 @@ TEST_F(EngineTest, CallbacksOfReplacedTasksChangeNothing) {
     EXPECT_EQ(engine.text(), "uno");
     EXPECT_EQ(engine.status(), Status::listening());
     EXPECT_EQ(taskCount(), 2);
-    engine.stop();
+    stop();
     speech.deliver(1, RecognitionResult{QStringLiteral("después"), true});
     settle();
     EXPECT_EQ(engine.text(), "uno");

@@ -46,7 +46,7 @@ TEST_F(EngineTest, StopEndsTheSessionAndDeliversTheUntrimmedText) {
     audio.pushConstant(0.5f);
     settle();
     ASSERT_GT(engine.level(), 0);
-    engine.stop();
+    stop();
     EXPECT_EQ(engine.status(), Status::idle());
     EXPECT_EQ(engine.level(), 0);
     EXPECT_FALSE(audio.isRunning());
@@ -56,10 +56,109 @@ TEST_F(EngineTest, StopEndsTheSessionAndDeliversTheUntrimmedText) {
     EXPECT_EQ(delivered, QStringList{"  hola mundo "});
 }
 
+// The recognizer decodes the last words after the audio ends: the stop waits for that final
+// result, with the microphone already closed, and delivers its text.
+TEST_F(EngineTest, StopDeliversTheFinalResultThatCameAfterTheAudioEnded) {
+    speech.finishWhenAudioEnds = false;
+    int ended = 0;
+    QObject::connect(&engine, &SpeechEngine::sessionEnded, [&] { ++ended; });
+    startListening();
+    partial(QStringLiteral("hola"));
+    stop();
+    EXPECT_TRUE(engine.isStopping());
+    EXPECT_TRUE(engine.isListening());
+    EXPECT_FALSE(audio.isRunning());
+    EXPECT_EQ(engine.level(), 0);
+    EXPECT_TRUE(speech.requestOf(0)->ended);
+    EXPECT_FALSE(speech.tasks()[0]->cancelled);
+    EXPECT_TRUE(delivered.isEmpty());
+
+    audio.pushConstant(0.5f);  // nothing more is heard
+    EXPECT_EQ(speech.requestOf(0)->buffersAppended, 0);
+    engine.start();
+    engine.toggle();
+    settle();
+    EXPECT_EQ(taskCount(), 1) << "a start or stop while the last words decode changes nothing";
+
+    partial(QStringLiteral("hola qué"));
+    EXPECT_EQ(engine.text(), "hola qué");
+    finalResult(QStringLiteral("hola qué tal"));
+    EXPECT_EQ(engine.status(), Status::idle());
+    EXPECT_FALSE(engine.isStopping());
+    EXPECT_EQ(engine.text(), "hola qué tal");
+    EXPECT_EQ(delivered, QStringList{"hola qué tal"});
+    EXPECT_EQ(ended, 1);
+    EXPECT_EQ(clock.pendingTimers(), 0);
+}
+
+TEST_F(EngineTest, AStopWhoseRecognizerNeverFinishesEndsAtTheBoundWithTheLastPartial) {
+    speech.finishWhenAudioEnds = false;
+    startListening();
+    partial(QStringLiteral("hola"));
+    stop();
+    advance(SpeechEngine::kFinishBound - 0.01);
+    EXPECT_TRUE(engine.isStopping());
+    advance(0.02);
+    EXPECT_EQ(engine.status(), Status::idle());
+    EXPECT_TRUE(speech.tasks()[0]->cancelled);
+    EXPECT_EQ(delivered, QStringList{"hola"});
+    speech.deliver(0, RecognitionResult{QStringLiteral("hola tarde"), true});
+    settle();
+    EXPECT_EQ(engine.text(), "hola");
+    EXPECT_EQ(delivered.size(), 1);
+}
+
+TEST_F(EngineTest, AnErrorInsteadOfTheFinalResultFailsTheStopAndKeepsThePartial) {
+    speech.finishWhenAudioEnds = false;
+    Status atDelivery = Status::idle();
+    engine.onStopped = [&](const QString& text) {
+        delivered.append(text);
+        atDelivery = engine.status();
+    };
+    startListening();
+    partial(QStringLiteral("casi todo"));
+    stop();
+    error(42, QStringLiteral("d"), QStringLiteral("se rompió"));
+    EXPECT_EQ(engine.status(), Status::failed("Error de reconocimiento (42): se rompió"));
+    EXPECT_EQ(atDelivery, engine.status()) << "the failure is known when the text is delivered";
+    EXPECT_EQ(delivered, QStringList{"casi todo"});
+}
+
+TEST_F(EngineTest, ARecognizerThatHeardNothingEndsTheStopAtOnce) {
+    startListening();
+    stop();  // the task answers 1110, no speech
+    EXPECT_EQ(engine.status(), Status::idle());
+    EXPECT_TRUE(delivered.isEmpty());
+}
+
+TEST_F(EngineTest, SessionEndedComesOnceWhateverTheOutcome) {
+    int ended = 0;
+    QObject::connect(&engine, &SpeechEngine::sessionEnded, [&] { ++ended; });
+    audio.startError = QStringLiteral("x");
+    engine.start();
+    settle();
+    EXPECT_EQ(ended, 1) << "a failed start";
+    audio.startError.reset();
+    startListening();
+    stop();
+    EXPECT_EQ(ended, 2) << "a stop with nothing heard";
+    startListening();
+    partial(QStringLiteral("algo"));
+    error(42);
+    EXPECT_EQ(ended, 3) << "a recognition error";
+    speech.holdAuthorization = true;
+    engine.start();
+    stop();
+    EXPECT_EQ(ended, 4) << "a stop while preparing";
+    engine.stop();
+    settle();
+    EXPECT_EQ(ended, 4) << "a stop with no session changes nothing";
+}
+
 TEST_F(EngineTest, BlankTextIsNotDelivered) {
     startListening();
     partial(QStringLiteral(" \n  \n"));
-    engine.stop();
+    stop();
     EXPECT_TRUE(delivered.isEmpty());
 }
 
@@ -155,7 +254,7 @@ TEST_F(EngineTest, AnAnswerArrivingAfterStopIsDroppedAndTheMicrophoneStaysClosed
 TEST_F(EngineTest, OnlyTheAnswerOfTheNewestStartBegins) {
     speech.holdAuthorization = true;
     engine.start();
-    engine.stop();
+    stop();
     engine.start();
     speech.answerAuthorizations();  // answers both starts
     settle();
@@ -169,7 +268,7 @@ TEST_F(EngineTest, FailedStaysThroughStopUntilTheNextStart) {
     engine.start();
     settle();
     ASSERT_TRUE(engine.status().isFailed());
-    engine.stop();
+    stop();
     EXPECT_TRUE(engine.status().isFailed());
     EXPECT_FALSE(engine.isListening());
     audio.startError.reset();
@@ -177,15 +276,17 @@ TEST_F(EngineTest, FailedStaysThroughStopUntilTheNextStart) {
     EXPECT_EQ(engine.status(), Status::preparing());
 }
 
-TEST_F(EngineTest, ASecondSessionContinuesTheTextOfTheFirst) {
+TEST_F(EngineTest, ASecondSessionContinuesTheTextOfTheFirstAndDeliversOnlyItsOwn) {
     startListening();
     partial(QStringLiteral("Primera frase."));
-    engine.stop();
+    stop();
     startListening();
     partial(QStringLiteral("segunda"));
     EXPECT_EQ(engine.text(), "Primera frase. segunda");
-    engine.stop();
-    EXPECT_EQ(delivered.last(), "Primera frase. segunda");
+    stop();
+    EXPECT_EQ(engine.text(), "Primera frase. segunda");
+    // The first session's words were delivered (and archived) at its own stop.
+    EXPECT_EQ(delivered, (QStringList{"Primera frase.", "segunda"}));
 }
 
 TEST_F(EngineTest, ClearEmptiesTheTextAndRestartsRecognitionOnlyWhileListening) {
@@ -197,7 +298,7 @@ TEST_F(EngineTest, ClearEmptiesTheTextAndRestartsRecognitionOnlyWhileListening) 
     EXPECT_TRUE(speech.tasks()[0]->cancelled);
     partial(QStringLiteral("nuevo"));
     EXPECT_EQ(engine.text(), "nuevo");
-    engine.stop();
+    stop();
     engine.clear();
     EXPECT_EQ(engine.text(), "");
     EXPECT_EQ(taskCount(), 2);
@@ -237,6 +338,6 @@ TEST_F(EngineTest, PublishedPropertiesNotifyAtEveryAssignment) {
     startListening();
     int levels = 0;
     QObject::connect(&engine, &SpeechEngine::levelChanged, [&] { ++levels; });
-    engine.stop();  // level 0 -> 0 still notifies
+    stop();  // level 0 -> 0 still notifies
     EXPECT_EQ(levels, 1);
 }

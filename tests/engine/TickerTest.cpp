@@ -17,7 +17,7 @@ protected:
         for (double t = 0; t < seconds; t += 0.25) {
             audio.pushConstant(kLoud);
             settle();
-            clock.advance(0.25);
+            advance(0.25);
         }
     }
 };
@@ -25,12 +25,12 @@ protected:
 TEST_F(TickerTest, ElapsedStartsAtZeroAndFollowsTheTicks) {
     startListening();
     EXPECT_EQ(engine.elapsed(), 0);
-    clock.advance(0.25);
+    advance(0.25);
     EXPECT_DOUBLE_EQ(engine.elapsed(), 0.25);
-    clock.advance(0.5);
+    advance(0.5);
     EXPECT_DOUBLE_EQ(engine.elapsed(), 0.75);
-    engine.stop();
-    clock.advance(1);
+    stop();
+    advance(1);
     EXPECT_DOUBLE_EQ(engine.elapsed(), 0.75) << "a stopped session keeps its length";
 }
 
@@ -38,9 +38,9 @@ TEST_F(TickerTest, AnOldSegmentRotatesAtTheFirstPauseLongerThanTheGap) {
     startListening();
     speak(40.5);
     EXPECT_EQ(taskCount(), 1);
-    clock.advance(0.25);  // 0.5 s of silence after the 40th second: not a pause yet
+    advance(0.25);  // 0.5 s of silence after the 40th second: not a pause yet
     EXPECT_EQ(taskCount(), 1);
-    clock.advance(0.25);  // 0.75 s of silence
+    advance(0.25);  // 0.75 s of silence
     EXPECT_EQ(taskCount(), 2);
 }
 
@@ -60,16 +60,25 @@ TEST_F(TickerTest, AutoStopNeedsTextAndTheConfiguredSilence) {
         EXPECT_EQ(delivered.size(), 1) << "the text is delivered before the auto-stop callback";
     };
     startListening();
-    clock.advance(30);
+    advance(30);
     EXPECT_EQ(engine.status(), Status::listening()) << "no text, no auto-stop";
 
     partial(QStringLiteral("algo"));  // a result counts as voice
-    clock.advance(2.0);
+    advance(2.0);
     EXPECT_EQ(engine.status(), Status::listening());
-    clock.advance(0.25);
+    advance(0.25);
     EXPECT_EQ(engine.status(), Status::idle());
     EXPECT_TRUE(autoStopped);
     EXPECT_EQ(delivered, QStringList{"algo"});
+}
+
+TEST_F(TickerTest, AutoStopCountsOnlyTextHeardInThisSession) {
+    engine.textBinding().set(QStringLiteral("texto de antes"));
+    engine.autoStopSilence = 2;
+    startListening();
+    advance(30);
+    EXPECT_EQ(engine.status(), Status::listening()) << "leftover text is not this session's";
+    EXPECT_TRUE(delivered.isEmpty());
 }
 
 TEST_F(TickerTest, AutoStopCountsFromTheLastLoudBuffer) {
@@ -79,18 +88,18 @@ TEST_F(TickerTest, AutoStopCountsFromTheLastLoudBuffer) {
     speak(3);
     audio.pushConstant(kQuiet);
     settle();
-    clock.advance(1.75);
+    advance(1.75);
     EXPECT_EQ(engine.status(), Status::listening());
-    clock.advance(0.5);
+    advance(0.5);
     EXPECT_EQ(engine.status(), Status::idle());
 }
 
 TEST_F(TickerTest, AutoStopOffMeansNeverAndBlankTextIsNotDelivered) {
     startListening();
     partial(QStringLiteral("x"));
-    clock.advance(600);
+    advance(600);
     EXPECT_EQ(engine.status(), Status::listening());
-    engine.stop();
+    stop();
     engine.clear();
     delivered.clear();
 
@@ -99,7 +108,7 @@ TEST_F(TickerTest, AutoStopOffMeansNeverAndBlankTextIsNotDelivered) {
     engine.onAutoStop = [&] { ++autoStops; };
     startListening();
     partial(QStringLiteral("   "));
-    clock.advance(1.5);
+    advance(1.5);
     EXPECT_EQ(engine.status(), Status::idle());
     EXPECT_EQ(autoStops, 1);
     EXPECT_EQ(delivered.size(), 0);
@@ -113,7 +122,7 @@ TEST_F(TickerTest, LevelIsSmoothedAndPublishedAtMostEveryFiftyMilliseconds) {
     for (int i = 0; i < 3; ++i) {
         audio.pushConstant(1.0f);
         settle();
-        clock.advance(0.051);
+        advance(0.051);
     }
     ASSERT_EQ(published.size(), 3u);
     EXPECT_NEAR(published[0], 0.4, 1e-9);
@@ -122,7 +131,7 @@ TEST_F(TickerTest, LevelIsSmoothedAndPublishedAtMostEveryFiftyMilliseconds) {
 
     audio.pushConstant(0.0f);
     settle();
-    clock.advance(0.02);
+    advance(0.02);
     audio.pushConstant(0.0f);  // within 0.05 s of the last publication
     settle();
     EXPECT_EQ(published.size(), 4u);
@@ -132,15 +141,15 @@ TEST_F(TickerTest, ALoudBufferInsideThePublicationIntervalStillCountsAsVoice) {
     engine.autoStopSilence = 1;
     startListening();
     partial(QStringLiteral("algo"));
-    clock.advance(0.9);
+    advance(0.9);
     audio.pushConstant(kQuiet);  // publishes
     settle();
-    clock.advance(0.01);
+    advance(0.01);
     audio.pushConstant(kLoud);  // not published, but voice
     settle();
-    clock.advance(0.9);
+    advance(0.9);
     EXPECT_EQ(engine.status(), Status::listening());
-    clock.advance(0.25);
+    advance(0.25);
     EXPECT_EQ(engine.status(), Status::idle());
 }
 
@@ -152,7 +161,7 @@ TEST_F(TickerTest, OnlyTheFirstChannelIsMeasured) {
     for (int i = 0; i < 8; ++i) {
         audio.push({std::vector<float>(2048, 0.0f), std::vector<float>(2048, kLoud)});
         settle();
-        clock.advance(0.25);
+        advance(0.25);
     }
     EXPECT_EQ(engine.status(), Status::idle()) << "a loud second channel is not voice";
     EXPECT_EQ(engine.level(), 0);

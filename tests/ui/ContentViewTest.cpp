@@ -82,7 +82,7 @@ TEST_F(Ventana, ChipPickerButtonMeterAndCounterFollowTheDictation) {
     EXPECT_EQ(v.editor()->toPlainText(), "uno dos tres");
 
     QTest::mouseClick(v.botonDictar(), Qt::LeftButton);
-    EXPECT_FALSE(motor.isListening());
+    ASSERT_TRUE(testing::waitUntil([&] { return !motor.isListening(); }));
     EXPECT_EQ(v.botonDictar()->text(), "Dictar");
     EXPECT_EQ(v.contador()->text(), "3 palabras");
     EXPECT_FALSE(v.medidor()->activo());
@@ -349,6 +349,7 @@ TEST_F(Ventana, OptionsMenuItemsWriteThePreferenceAndOnlyEngineSettingsResynchro
     EXPECT_EQ(motor.autoStopSilence, 8);
 
     motor.stop();
+    ASSERT_TRUE(testing::waitUntil([&] { return !motor.isListening(); }));
     v.selectorIdioma()->setCurrentIndex(2);
     emit v.selectorIdioma()->activated(2);
     EXPECT_EQ(preferencias.idioma(), "es-ES");

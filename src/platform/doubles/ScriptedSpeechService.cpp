@@ -7,6 +7,12 @@ void ScriptedRequest::append(const AudioBuffer& buffer) {
     ++buffersAppended;
 }
 
+void ScriptedRequest::endAudio() {
+    if (!ended.exchange(true) && onEnd_) {
+        onEnd_();
+    }
+}
+
 class ScriptedRecognizer : public SpeechRecognizer {
 public:
     ScriptedRecognizer(ScriptedSpeechService& service, bool available, bool onDevice)
@@ -26,9 +32,17 @@ public:
     std::shared_ptr<RecognitionTask> startTask(std::shared_ptr<RecognitionRequest> request,
                                                RecognitionHandler handler) override {
         auto task = std::make_shared<ScriptedTask>();
-        task->request = std::move(request);
+        task->request = request;
         task->handler = std::move(handler);
         service_.addTask(task);
+        if (auto live = std::dynamic_pointer_cast<ScriptedRequest>(request)) {
+            std::weak_ptr<ScriptedTask> weak = task;
+            live->onEnd_ = [this, weak] {
+                if (auto ending = weak.lock()) {
+                    service_.audioEnded(ending);
+                }
+            };
+        }
         return task;
     }
 
@@ -81,7 +95,31 @@ void ScriptedSpeechService::addTask(std::shared_ptr<ScriptedTask> task) {
 void ScriptedSpeechService::deliver(int index, std::optional<RecognitionResult> result,
                                     std::optional<RecognitionError> error) {
     std::shared_ptr<ScriptedTask> task = tasks().at(static_cast<size_t>(index));
+    if (result) {
+        std::lock_guard lock(mutex_);
+        task->lastText = result->text;
+    }
     worker_.run([task, result, error] { task->handler(result, error); });
+}
+
+void ScriptedSpeechService::audioEnded(const std::shared_ptr<ScriptedTask>& task) {
+    if (!finishWhenAudioEnds || task->cancelled) {
+        return;
+    }
+    std::optional<QString> text;
+    {
+        std::lock_guard lock(mutex_);
+        text = task->lastText;
+    }
+    if (text) {
+        worker_.run([task, text] { task->handler(RecognitionResult{*text, true}, std::nullopt); });
+    } else {
+        worker_.run([task] {
+            task->handler(std::nullopt,
+                          RecognitionError{1110, QStringLiteral("kAFAssistantErrorDomain"),
+                                           QStringLiteral("No speech detected")});
+        });
+    }
 }
 
 void ScriptedSpeechService::deliverToLatest(std::optional<RecognitionResult> result,

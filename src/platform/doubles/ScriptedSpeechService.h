@@ -18,12 +18,16 @@ public:
         return settings.requiresOnDeviceRecognition;
     }
     void append(const AudioBuffer& buffer) override;
-    void endAudio() override { ended = true; }
+    void endAudio() override;
 
     const RequestSettings settings;
     std::atomic<long> framesAppended{0};
     std::atomic<int> buffersAppended{0};
     std::atomic<bool> ended{false};
+
+private:
+    friend class ScriptedRecognizer;
+    std::function<void()> onEnd_;  // set once a task takes the request
 };
 
 class ScriptedFileRequest : public FileRecognitionRequest {
@@ -42,6 +46,7 @@ struct ScriptedTask : RecognitionTask {
     std::shared_ptr<RecognitionRequest> request;
     RecognitionHandler handler;
     std::atomic<bool> cancelled{false};
+    std::optional<QString> lastText;  // of the results delivered so far
 };
 
 // A speech service whose recognizers deliver what the test scripts, from a thread of their own.
@@ -60,6 +65,9 @@ public:
     bool onDeviceSupported = true;
     // When set, authorization answers wait until `answerAuthorizations()`.
     bool holdAuthorization = false;
+    // Like a real recognizer, a task whose audio ends delivers its final result (its last text),
+    // or the no-speech code 1110 when it heard nothing. When off, the test delivers it.
+    bool finishWhenAudioEnds = true;
 
     void answerAuthorizations();
     // Delivers one callback of task `index` (in creation order) on the service's thread.
@@ -79,6 +87,7 @@ public:
 private:
     friend class ScriptedRecognizer;
     void addTask(std::shared_ptr<ScriptedTask> task);
+    void audioEnded(const std::shared_ptr<ScriptedTask>& task);
 
     mutable std::mutex mutex_;
     std::vector<std::shared_ptr<ScriptedTask>> tasks_;

@@ -46,6 +46,7 @@ void LiveStream::end() {
             return;
         }
         ended_ = true;
+        endedFlag_ = true;
         if (resampler_) {
             resampler_->flush(pending_);
         }
@@ -80,7 +81,7 @@ LiveJob::LiveJob(std::shared_ptr<LiveStream> stream, std::shared_ptr<ModelLoad> 
 
 void LiveJob::cancel() {
     deliver_.cancel();
-    stream_->wake();
+    stream_->end();
 }
 
 void LiveJob::run() {
@@ -169,9 +170,14 @@ void LiveJob::run() {
         // A partial decode only when nothing waits: behind the input it would show old audio.
         if (inSpeech && !ended && incoming.size() < step && utterance_.size() >= decodedAt + step) {
             decodedAt = utterance_.size();
-            partial = decode(utterance_.size(), false);
-            if (!partial) {
+            partial = decode(utterance_.size(), true);
+            if (deliver_.isCancelled()) {
                 return;
+            }
+            if (!partial) {
+                // The input ended meanwhile: the last words are decoded as the final text now.
+                decodedAt = 0;
+                continue;
             }
             deliver(RecognitionResult{wholeText(*partial), false}, true);
         }
@@ -191,7 +197,7 @@ void LiveJob::run() {
 }
 
 bool LiveJob::commit(size_t end) {
-    const std::optional<QString> text = decode(end, true);
+    const std::optional<QString> text = decode(end, false);
     if (!text) {
         return false;
     }
@@ -201,9 +207,7 @@ bool LiveJob::commit(size_t end) {
     return true;
 }
 
-// The text of the utterance's first `end` samples, or nothing when the task is over (it was
-// cancelled, or the decoding failed and the failure has been delivered).
-std::optional<QString> LiveJob::decode(size_t end, bool withPrompt) {
+std::optional<QString> LiveJob::decode(size_t end, bool partial) {
     if (!model_) {
         // The audio heard while the model loads waits in the stream and the utterance.
         model_ = load_->wait(deliver_.cancelledFlag());
@@ -214,14 +218,16 @@ std::optional<QString> LiveJob::decode(size_t end, bool withPrompt) {
     if (!model_) {
         deliver_(std::nullopt, makeError(kRecognitionFailed,
                                          QStringLiteral("El modelo de voz no está disponible.")));
+        deliver_.cancel();  // the task is over
         return std::nullopt;
     }
     WhisperModel::Decoding decoding = WhisperModel::Decoding::of(utterance_.data(), end);
     decoding.language = language_.c_str();
-    if (withPrompt && !committed_.isEmpty()) {
+    if (!partial && !committed_.isEmpty()) {
         decoding.prompt = committed_.last().right(kPromptCharacters);
     }
-    decoding.cancelled = deliver_.cancelledFlag();
+    // A cancel also ends the input, so that flag stops a partial decode either way.
+    decoding.cancelled = partial ? stream_->endedFlag() : deliver_.cancelledFlag();
     const auto start = std::chrono::steady_clock::now();
     const WhisperModel::Decoded decoded = model_->decode(decoding);
     decodeSeconds_ =
@@ -236,12 +242,13 @@ std::optional<QString> LiveJob::decode(size_t end, bool withPrompt) {
     }
     deliver_(std::nullopt, makeError(kRecognitionFailed,
                                      QStringLiteral("El reconocedor no pudo procesar el audio.")));
+    deliver_.cancel();
     return std::nullopt;
 }
 
 void LiveJob::deliver(RecognitionResult result, bool partial) {
     if (tuning_.observe) {
-        tuning_.observe(consumed_, decodeSeconds_, partial);
+        tuning_.observe(consumed_, decodeSeconds_, partial, result.text);
     }
     deliver_(std::move(result));
 }

@@ -24,6 +24,8 @@ public:
     void append(const AudioBuffer& buffer);
     void end();
     void wake();
+    // Raised once the input has ended: a partial decode under way is then of no use.
+    const std::atomic<bool>* endedFlag() const { return &endedFlag_; }
     // Moves what has arrived into `into`, waiting up to `timeout` when nothing has; answers
     // whether the input has ended (everything it held is then in `into`).
     bool take(std::vector<float>& into, std::chrono::milliseconds timeout,
@@ -35,6 +37,7 @@ private:
     std::vector<float> pending_;
     std::unique_ptr<Resampler> resampler_;
     bool ended_ = false;
+    std::atomic<bool> endedFlag_{false};
 };
 
 class LiveRequest : public AudioBufferRecognitionRequest {
@@ -68,8 +71,9 @@ public:
         double longestUtterance = 4;  // then it is cut at its quietest point
         double partialStep = 0.25;    // new audio before the next partial decode
         // For measurements: called before each result with the task's audio it covers (in
-        // 16 kHz samples) and the seconds its decoding took (0 when it needed none).
-        std::function<void(size_t covered, double decodeSeconds, bool partial)> observe;
+        // 16 kHz samples), the seconds its decoding took (0 when it needed none), and its text.
+        std::function<void(size_t covered, double decodeSeconds, bool partial, const QString& text)>
+            observe;
     };
 
     LiveJob(std::shared_ptr<LiveStream> stream, std::shared_ptr<ModelLoad> model,
@@ -79,7 +83,10 @@ public:
 
 private:
     bool commit(size_t end);
-    std::optional<QString> decode(size_t end, bool withPrompt);
+    // The text of the utterance's first `end` samples; nothing when the task is over (cancelled,
+    // or failed and the failure delivered), or when a partial decode gave way to the end of the
+    // input.
+    std::optional<QString> decode(size_t end, bool partial);
     QString wholeText(const QString& partial) const;
     size_t quietestCut() const;
     void drop(size_t count);

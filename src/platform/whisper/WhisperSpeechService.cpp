@@ -21,8 +21,11 @@ namespace {
 class WhisperRecognizer : public SpeechRecognizer {
 public:
     WhisperRecognizer(std::shared_ptr<ModelLoad> model, QString language,
-                      std::shared_ptr<TaskRunner> runner)
-        : model_(std::move(model)), language_(language.toStdString()), runner_(std::move(runner)) {}
+                      std::shared_ptr<TaskRunner> runner, const LiveJob::Tuning& live)
+        : model_(std::move(model)),
+          language_(language.toStdString()),
+          runner_(std::move(runner)),
+          live_(live) {}
 
     // A model still loading can take requests: their audio waits for it.
     bool isAvailable() const override { return model_->state() != ModelLoad::State::failed; }
@@ -43,7 +46,7 @@ public:
         if (auto live = std::dynamic_pointer_cast<LiveRequest>(request)) {
             job = std::make_shared<LiveJob>(live->stream(), model_, language_,
                                             live->settings().addsPunctuation, std::move(handler),
-                                            LiveJob::Tuning{});
+                                            live_);
         } else if (auto file = std::dynamic_pointer_cast<FileRequest>(request)) {
             job = std::make_shared<FileJob>(file->path(), model_, language_,
                                             file->settings().addsPunctuation, std::move(handler));
@@ -58,6 +61,7 @@ private:
     std::shared_ptr<ModelLoad> model_;
     const std::string language_;
     std::shared_ptr<TaskRunner> runner_;
+    const LiveJob::Tuning live_;
 };
 
 }  // namespace
@@ -130,7 +134,7 @@ std::unique_ptr<SpeechRecognizer> WhisperSpeechService::recognizerFor(const QStr
     if (!load) {
         return nullptr;
     }
-    return std::make_unique<WhisperRecognizer>(std::move(load), language, runner_);
+    return std::make_unique<WhisperRecognizer>(std::move(load), language, runner_, options_.live);
 }
 
 void WhisperSpeechService::preload() {

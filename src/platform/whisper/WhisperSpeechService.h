@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/SpeechService.h"
+#include "platform/whisper/LiveTask.h"
 #include "platform/whisper/ModelLoad.h"
 
 #include <QString>
@@ -26,6 +27,7 @@ public:
     struct Options {
         QStringList modelFolders = defaultModelFolders();
         int threads = defaultThreads();
+        LiveJob::Tuning live{};  // for measurements
         // Reads a model file; called on a loading thread.
         std::function<std::shared_ptr<WhisperModel>(const QString& path, int threads)> load =
             defaultLoad;

@@ -43,6 +43,11 @@ struct Dictation {
                    speech.requestOf(static_cast<int>(tasks.size()) - 1)->framesAppended > 2048;
         });
     }
+    // Stops, and waits for the recognizer's last words.
+    bool stop() {
+        engine.stop();
+        return waitUntil([this] { return !engine.isStopping(); });
+    }
     void say(const QString& text) {
         speech.deliverToLatest(RecognitionResult{text, false});
         ASSERT_TRUE(waitUntil([&] { return engine.text() == text; }));
@@ -74,7 +79,8 @@ TEST_F(EngineOnTheMicrophone, ASecondSessionHearsTheVoiceAndItsLevelFallsAfterIt
     ASSERT_TRUE(dictation.listen());
     ASSERT_TRUE(dictation.hearing());
     dictation.engine.stop();
-    EXPECT_FALSE(dictation.audio.isRunning());
+    EXPECT_FALSE(dictation.audio.isRunning()) << "the microphone closes at once";
+    ASSERT_TRUE(dictation.stop());
 
     ASSERT_TRUE(dictation.listen());
     ASSERT_EQ(dictation.speech.tasks().size(), 2u);
@@ -86,7 +92,7 @@ TEST_F(EngineOnTheMicrophone, ASecondSessionHearsTheVoiceAndItsLevelFallsAfterIt
     ASSERT_TRUE(testing::finishPlaying(*player));
     EXPECT_GT(dictation.loudest, level::kVoiceThreshold);
     EXPECT_TRUE(waitUntil([&] { return dictation.engine.level() < level::kVoiceThreshold; }, 3));
-    dictation.engine.stop();
+    ASSERT_TRUE(dictation.stop());
     EXPECT_EQ(dictation.engine.status(), Status::idle());
 }
 
@@ -119,7 +125,8 @@ TEST_F(EngineOnTheMicrophone, ServerKilledFailsTheSessionAndDeliversTheText) {
     dictation.say(QStringLiteral("texto dictado"));
 
     server.kill();
-    ASSERT_TRUE(waitUntil([&] { return dictation.engine.status().isFailed(); }));
+    ASSERT_TRUE(waitUntil(
+        [&] { return dictation.engine.status().isFailed() && !dictation.engine.isStopping(); }));
     EXPECT_EQ(dictation.engine.status().message(),
               QStringLiteral("No se pudo abrir el micrófono: ") + pulse::kServerLost);
     EXPECT_EQ(dictation.delivered, QStringList{QStringLiteral("texto dictado")});
@@ -130,7 +137,7 @@ TEST_F(EngineOnTheMicrophone, ServerKilledFailsTheSessionAndDeliversTheText) {
     ASSERT_TRUE(server.start());
     ASSERT_TRUE(dictation.listen());
     ASSERT_TRUE(dictation.hearing());
-    dictation.engine.stop();
+    ASSERT_TRUE(dictation.stop());
 }
 
 }  // namespace

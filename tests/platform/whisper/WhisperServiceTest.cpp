@@ -1,4 +1,5 @@
 #include "WhisperTestSupport.h"
+#include "platform/whisper/LiveTask.h"
 #include "platform/whisper/WhisperErrors.h"
 #include "platform/whisper/WhisperModel.h"
 #include "platform/whisper/WhisperSpeechService.h"
@@ -100,6 +101,39 @@ TEST_F(WhisperService, LiveSpeechGivesWholeTextPartialsInOrderThenOneFinal) {
     EXPECT_GT(last.at, spoken);
     // The final holds what the closed utterance committed.
     EXPECT_EQ(last.result->text, deliveries[deliveries.size() - 2].result->text);
+}
+
+// A stop comes as the user finishes speaking: the final result must decode every sample that
+// arrived before the audio ended, though no pause closed the utterance.
+TEST_F(WhisperService, TheFinalResultCoversEverySampleAppendedBeforeTheAudioEnded) {
+    const QString converted = home_->filePath(QStringLiteral("voz16.wav"));
+    ASSERT_TRUE(runTool("sox", {home_->filePath("voz.wav"), "-r", "16000", "-c", "1", converted}));
+    const Audio speech = readAudio(converted);
+    const QString model = QStringLiteral(SONAREL_TEST_MODEL);
+    whisper::LiveRequest request({});
+    std::atomic<size_t> coveredAtFinal{0};
+    std::atomic<bool> finalSeen{false};
+    whisper::LiveJob::Tuning tuning;
+    tuning.observe = [&](size_t covered, double, bool, const QString&) {
+        coveredAtFinal = covered;
+    };
+    Collector collector;
+    whisper::LiveJob job(
+        request.stream(),
+        whisper::ModelLoad::finished(model, whisper::WhisperModel::load(model, 2)), "es", true,
+        [&, handler = collector.handler()](std::optional<RecognitionResult> result,
+                                           std::optional<RecognitionError> error) {
+            finalSeen = result && result->isFinal;
+            handler(std::move(result), std::move(error));
+        },
+        tuning);
+    std::thread worker([&] { job.run(); });
+    feed(request, speech, true);
+    request.endAudio();  // with the voice still going
+    worker.join();
+    ASSERT_TRUE(finalSeen);
+    EXPECT_EQ(coveredAtFinal, speech.samples.size());
+    EXPECT_FALSE(collector.deliveries().back().result->text.isEmpty());
 }
 
 TEST_F(WhisperService, SilenceDeliversNothingThenNoSpeechCode) {
