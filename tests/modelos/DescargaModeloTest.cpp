@@ -183,7 +183,18 @@ TEST_F(Descarga, AFolderThatCannotBeWrittenSaysSo) {
     ASSERT_TRUE(descarga_.descargar(modelo_));
     ASSERT_TRUE(terminada());
     EXPECT_EQ(fallo_, QStringLiteral("No se pudo crear la carpeta de modelos %1.").arg(carpeta_));
+
+    // A folder that is there but takes no file (here the partial file's name is taken by a
+    // folder, as a folder without write permission refuses it too).
+    QFile::remove(carpeta_);
+    ASSERT_TRUE(QDir().mkpath(rutaFinal() + QStringLiteral(".part")));
+    ASSERT_TRUE(descarga_.descargar(modelo_));
+    ASSERT_TRUE(terminada());
+    EXPECT_TRUE(fallo_.startsWith(
+        QStringLiteral("No se puede escribir en la carpeta de modelos %1 (").arg(carpeta_)))
+        << fallo_.toStdString();
     EXPECT_TRUE(servidor_.peticiones().isEmpty());
+    EXPECT_FALSE(QFile::exists(rutaFinal()));
 }
 
 TEST_F(Descarga, AMissingFileOnTheServerSaysSoAndTheSystemProxyIsUsed) {

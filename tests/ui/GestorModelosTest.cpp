@@ -3,6 +3,7 @@
 // in the build folder for a person to look at.
 #include "ServidorDePrueba.h"
 #include "WhisperTestSupport.h"
+#include "engine/Permissions.h"
 #include "platform/QtClock.h"
 #include "platform/whisper/WhisperSpeechModels.h"
 #include "platform/whisper/WhisperSpeechService.h"
@@ -85,6 +86,7 @@ protected:
 
 TEST_F(Gestor, AFirstStartGoesFromNoModelToAWorkingRecognizer) {
     ASSERT_FALSE(servicio.recognizerFor(QStringLiteral("es-MX")));
+    EXPECT_FALSE(onDeviceAvailable(servicio, QStringLiteral("es-MX")));
     gestor.mostrar();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&gestor));
     EXPECT_TRUE(gestor.textoMedicion()->text().startsWith(QStringLiteral("Midiendo")));
@@ -107,6 +109,10 @@ TEST_F(Gestor, AFirstStartGoesFromNoModelToAWorkingRecognizer) {
     ASSERT_TRUE(testing::waitUntil([&] { return gestor.barra()->value() == 499; }, 30));
     EXPECT_EQ(estado(QStringLiteral("tiny")), QStringLiteral("Descargando 49 %"));
     EXPECT_TRUE(gestor.barra()->isVisible());
+    // The time left appears once the download has a pace, and moves on while the bytes wait.
+    EXPECT_TRUE(testing::waitUntil(
+        [&] { return gestor.textoProgreso()->text().contains(QStringLiteral(" · quedan ")); }, 10))
+        << gestor.textoProgreso()->text().toStdString();
     EXPECT_TRUE(gestor.textoProgreso()->text().contains(QStringLiteral(" de ")));
     EXPECT_FALSE(gestor.botonDescargar()->isEnabled()) << "one download at a time";
     EXPECT_FALSE(fotografiar(QStringLiteral("modelos-descargando")).isNull());
@@ -135,12 +141,36 @@ TEST_F(Gestor, AFirstStartGoesFromNoModelToAWorkingRecognizer) {
     ASSERT_TRUE(ultima.result);
     EXPECT_FALSE(ultima.result->text.isEmpty());
 
-    // Deleting the model in use goes back to the folders' own choice: here, none.
+    EXPECT_TRUE(onDeviceAvailable(servicio, QStringLiteral("es-MX")));
+
+    // Another model put in the folder by hand: "Usar" switches the recognizer to it at once,
+    // loading in the background, and the choice is kept.
+    const QString otra = carpeta + QStringLiteral("/ggml-base.bin");
+    ASSERT_TRUE(QFile::copy(QStringLiteral(SONAREL_TEST_MODEL), otra));
+    gestor.mostrar();
+    gestor.seleccionar(QStringLiteral("base"));
+    EXPECT_EQ(estado(QStringLiteral("base")), QStringLiteral("Instalado"));
+    ASSERT_TRUE(gestor.botonUsar()->isEnabled());
+    QTest::mouseClick(gestor.botonUsar(), Qt::LeftButton);
+    EXPECT_EQ(preferencias.modelo(), otra);
+    EXPECT_EQ(servicio.modelState().path, otra);
+    ASSERT_TRUE(testing::waitUntil(
+        [&] { return estado(QStringLiteral("base")) == QStringLiteral("En uso"); }, 60));
+    EXPECT_EQ(estado(QStringLiteral("tiny")), QStringLiteral("Instalado"));
+    EXPECT_EQ(servicio.modelState().state, whisper::ModelLoad::State::ready);
+    EXPECT_TRUE(onDeviceAvailable(servicio, QStringLiteral("es-MX")));
+
+    // Deleting the model in use goes back to the folders' own choice: the other one, then none.
+    QTest::mouseClick(gestor.botonBorrar(), Qt::LeftButton);
+    EXPECT_FALSE(QFile::exists(otra));
+    EXPECT_EQ(preferencias.modelo(), QString());
+    EXPECT_EQ(servicio.modelState().path, ruta);
+    gestor.seleccionar(QStringLiteral("tiny"));
     QTest::mouseClick(gestor.botonBorrar(), Qt::LeftButton);
     EXPECT_FALSE(QFile::exists(ruta));
-    EXPECT_EQ(preferencias.modelo(), QString());
     EXPECT_EQ(estado(QStringLiteral("tiny")), QString());
     EXPECT_FALSE(servicio.recognizerFor(QStringLiteral("es-MX")));
+    EXPECT_FALSE(onDeviceAvailable(servicio, QStringLiteral("es-MX")));
 }
 
 }  // namespace
