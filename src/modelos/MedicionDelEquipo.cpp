@@ -38,10 +38,15 @@ void MedicionDelEquipo::medir(const QList<ModeloPublicado>& catalogo,
     // The installed 16-bit file of each size; its file name is the published one.
     QHash<QString, QString> archivos;
     QHash<QString, bool> caben;
+    QStringList tamanosInstalados;  // in any form: always measured
     for (const ModeloPublicado& modelo : catalogo) {
         caben[modelo.tamano] = caben.value(modelo.tamano) || cabeEnMemoria(modelo, memoria);
         for (const ModeloInstalado& instalado : instalados) {
-            if (!modelo.cuantizado() && QFileInfo(instalado.ruta).fileName() == modelo.archivo) {
+            if (QFileInfo(instalado.ruta).fileName() != modelo.archivo) {
+                continue;
+            }
+            tamanosInstalados << modelo.tamano;
+            if (!modelo.cuantizado()) {
                 archivos.insert(modelo.tamano, instalado.ruta);
             }
         }
@@ -49,8 +54,8 @@ void MedicionDelEquipo::medir(const QList<ModeloPublicado>& catalogo,
     const QStringList tamanos = tamanosDe(catalogo);
     midiendo_ = tamanos.value(0);
     emit cambio();
-    trabajo_ = std::thread([this, tamanos, archivos, caben, cancelada = cancelada_,
-                            self = QPointer<MedicionDelEquipo>(this)] {
+    trabajo_ = std::thread([this, tamanos, archivos, caben, tamanosInstalados,
+                            cancelada = cancelada_, self = QPointer<MedicionDelEquipo>(this)] {
         const int hilos = MedicionDelEquipo::hilos();
         Medicion medicion{hilos, modelos_.liveWindow(), {}};
         medicion.pasos = medirTamanos(
@@ -68,7 +73,7 @@ void MedicionDelEquipo::medir(const QList<ModeloPublicado>& catalogo,
                 return modelos_.timeEncoderPass(tamano, archivos.value(tamano), hilos, *cancelada);
             },
             [&](const QString& tamano) { return modelos_.encoderCost(tamano); },
-            [&](const QString& tamano) { return caben.value(tamano); });
+            [&](const QString& tamano) { return caben.value(tamano); }, tamanosInstalados);
         postToMain([self, medicion] {
             if (self) {
                 self->terminar(medicion);

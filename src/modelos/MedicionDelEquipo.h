@@ -23,8 +23,9 @@ public:
     ~MedicionDelEquipo() override;
 
     // Measures the sizes of `catalogo`, each on the installed 16-bit file of that size when
-    // `instalados` holds one (its real weights) and otherwise on random weights of its shape.
-    // Does nothing while a measurement is under way.
+    // `instalados` holds one (its real weights) and otherwise on random weights of its shape;
+    // a size installed in any form is always measured. Does nothing while a measurement is under
+    // way.
     void medir(const QList<ModeloPublicado>& catalogo, const QList<ModeloInstalado>& instalados,
                qint64 memoria);
 

@@ -35,7 +35,7 @@ QList<PasoDelCodificador> medirTamanos(
     const QStringList& tamanos, double ventana,
     const std::function<std::optional<double>(const QString&)>& medir,
     const std::function<std::optional<double>(const QString&)>& coste,
-    const std::function<bool(const QString&)>& cabe) {
+    const std::function<bool(const QString&)>& cabe, const QStringList& instalados) {
     QList<PasoDelCodificador> pasos;
     std::optional<PasoDelCodificador> ultimoMedido;
     for (const QString& tamano : tamanos) {
@@ -46,8 +46,9 @@ QList<PasoDelCodificador> medirTamanos(
                 estimacion = ultimoMedido->segundos * *costeTamano / *costeMedido;
             }
         }
-        const bool prometedor =
-            !estimacion || *estimacion <= kHolguraDeEstimacion * kParteDeLaVentana * ventana;
+        // An installed size is the user's own: its real figure is worth the time it takes.
+        const bool prometedor = !estimacion || instalados.contains(tamano) ||
+                                *estimacion <= kHolguraDeEstimacion * kParteDeLaVentana * ventana;
         if (prometedor && cabe(tamano)) {
             if (const std::optional<double> segundos = medir(tamano)) {
                 ultimoMedido = PasoDelCodificador{tamano, *segundos, false};

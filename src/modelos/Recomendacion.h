@@ -32,15 +32,15 @@ inline constexpr double kParteDeLaVentana = 0.5;
 bool vaAlDia(double segundos, double ventana);
 
 // Times `tamanos`, lightest first, with `medir`. A size is measured only when `cabe` says it fits
-// in memory and the last measured pass, scaled by the ratio of `coste`, says it might keep up
-// (up to half again over the bound); otherwise that scaled figure stands for it, as an estimate.
-// A size whose measurement fails is estimated the same way, or left out when nothing lighter
-// was measured.
+// in memory, and either it is one of `instalados` or the last measured pass, scaled by the ratio
+// of `coste`, says it might keep up (up to half again over the bound); otherwise that scaled
+// figure stands for it, as an estimate. A size whose measurement fails is estimated the same
+// way, or left out when nothing lighter was measured.
 QList<PasoDelCodificador> medirTamanos(
     const QStringList& tamanos, double ventana,
     const std::function<std::optional<double>(const QString&)>& medir,
     const std::function<std::optional<double>(const QString&)>& coste,
-    const std::function<bool(const QString&)>& cabe);
+    const std::function<bool(const QString&)>& cabe, const QStringList& instalados = {});
 
 // The most accurate model of `catalogo` whose size keeps up and which needs at most half of
 // `memoria` (the rest is the desktop's); when no size keeps up, the best such form of the fastest

@@ -28,9 +28,9 @@ struct Equipo {
     std::map<QString, double> segundos;
     QStringList medidos = {};
 
-    Medicion medir(const std::function<bool(const QString&)>& cabe = [](const QString&) {
-        return true;
-    }) {
+    Medicion medir(
+        const std::function<bool(const QString&)>& cabe = [](const QString&) { return true; },
+        const QStringList& instalados = {}) {
         Medicion medicion{1, kVentana, {}};
         medicion.pasos = medirTamanos(
             tamanosDe(catalogoPublicado()), kVentana,
@@ -39,7 +39,7 @@ struct Equipo {
                 const auto s = segundos.find(tamano);
                 return s == segundos.end() ? std::nullopt : std::optional<double>(s->second);
             },
-            coste, cabe);
+            coste, cabe, instalados);
         return medicion;
     }
 };
@@ -80,6 +80,14 @@ TEST(Recomendacion, AMiddlingMachineGetsSmallAndTheHeavierSizesAreOnlyEstimated)
     EXPECT_EQ(recomendado(medicion), QStringLiteral("small"));
     // With 1.4 GB of memory, half of it is too little for small's 852 MB: its 8-bit form fits.
     EXPECT_EQ(recomendado(medicion, 1400LL * 1000 * 1000), QStringLiteral("small-q8_0"));
+
+    // An installed size is measured all the same, and the next one is scaled from it.
+    Equipo conMedium{equipo.segundos};
+    const Medicion real = conMedium.medir([](const QString&) { return true; }, {"medium"});
+    EXPECT_EQ(conMedium.medidos, QStringList({"tiny", "base", "small", "medium"}));
+    EXPECT_FALSE(real.paso("medium")->estimado);
+    EXPECT_DOUBLE_EQ(real.paso("medium")->segundos, 5.2);
+    EXPECT_EQ(recomendado(real), QStringLiteral("small"));
 }
 
 TEST(Recomendacion, AFastMachineMeasuresEverySizeAndGetsTheTurboModelThatFitsItsMemory) {
