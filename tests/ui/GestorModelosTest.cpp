@@ -117,8 +117,15 @@ TEST_F(Gestor, AFirstStartGoesFromNoModelToAWorkingRecognizer) {
     EXPECT_FALSE(gestor.botonDescargar()->isEnabled()) << "one download at a time";
     EXPECT_FALSE(fotografiar(QStringLiteral("modelos-descargando")).isNull());
 
-    // The first model to arrive is put to work at once, and the choice is kept.
+    // Cancelled from the window, it leaves nothing behind; downloaded again, it comes whole.
+    QTest::mouseClick(gestor.botonCancelar(), Qt::LeftButton);
+    EXPECT_EQ(gestor.textoMensaje()->text(), QStringLiteral("Se canceló la descarga de tiny."));
+    EXPECT_FALSE(gestor.barra()->isVisible());
+    EXPECT_TRUE(QDir(carpeta).entryList(QDir::Files).isEmpty());
     servidor.seguir();
+    QTest::mouseClick(gestor.botonDescargar(), Qt::LeftButton);
+
+    // The first model to arrive is put to work at once, and the choice is kept.
     ASSERT_TRUE(testing::waitUntil(
         [&] { return estado(QStringLiteral("tiny")) == QStringLiteral("En uso"); }, 60));
     const QString ruta = carpeta + QStringLiteral("/ggml-tiny.bin");
