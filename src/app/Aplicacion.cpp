@@ -16,11 +16,12 @@ Aplicacion::Aplicacion(QtClock& clock, ServiciosDeVoz& voz, ServiciosDeEscritori
       escritorio_(std::move(escritorio)),
       historial_(clock_),
       motor_({*voz.speech, *voz.audio, *voz.microphone, clock_}),
+      archivador_(motor_, historial_),
       paster_(*escritorio_.desktop, clock_),
       hotKey_(*escritorio_.hotKeys),
       hud_(motor_, hudEstado_, clock_, *escritorio_.paneles),
       coordinador_(
-          {motor_, preferencias_, historial_, paster_, hud_, hotKey_, *escritorio_.desktop}),
+          {motor_, preferencias_, archivador_, paster_, hud_, hotKey_, *escritorio_.desktop}),
       gestorModelos_({*voz.modelos, preferencias_, clock_, voz.carpetasDeModelos,
                       catalogoPublicado(),
                       QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) +
@@ -29,16 +30,23 @@ Aplicacion::Aplicacion(QtClock& clock, ServiciosDeVoz& voz, ServiciosDeEscritori
       carpetasDeModelos_(voz.carpetasDeModelos),
       ventana_(
           motor_,
-          {preferencias_, paster_, historial_, clock_,
+          {preferencias_, paster_, archivador_, clock_,
            [this](PanelAjustes panel) { abrirAjustes(panel); },
            [this](const QString& nombre) { return elegirArchivoDeTexto(&ventana_, nombre); }},
           [this] { abrirCarpetaDeDictados(); }, [] { QApplication::quit(); }),
       bandeja_(motor_, paster_,
                {[this] { coordinador_.alternarDesdeAtajo(); }, [this] { mostrarVentana(); },
-                [this] { abrirCarpetaDeDictados(); }, [] { QApplication::quit(); }}) {}
+                [this] { abrirCarpetaDeDictados(); }, [] { QApplication::quit(); }}) {
+    connect(&coordinador_, &Coordinador::pegadoFallido, &ventana_.contenido(),
+            &ContentView::avisarPegadoFallido);
+}
 
 void Aplicacion::iniciar(bool ofrecerModelos) {
     coordinador_.configurar();
+    if (const std::optional<QString> aviso = coordinador_.avisoDelAtajo()) {
+        ventana_.contenido().setAvisoAtajo(*aviso);
+        bandeja_.setAvisoAtajo(*aviso);
+    }
     bandeja_.mostrar();
     mostrarVentana();
     if (ofrecerModelos && modelosInstalados(carpetasDeModelos_).isEmpty()) {

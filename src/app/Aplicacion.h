@@ -3,6 +3,7 @@
 #include "app/Bandeja.h"
 #include "app/Plataforma.h"
 #include "app/VentanaPrincipal.h"
+#include "control/Archivador.h"
 #include "control/Coordinador.h"
 #include "control/HotKey.h"
 #include "control/Preferences.h"
@@ -27,10 +28,14 @@ public:
 
     // Finishes launching: configures the coordinator (the hot key among it), shows the tray
     // item and brings the main window to the front, and with `ofrecerModelos` the model manager
-    // before it when no model is installed yet.
+    // before it when no model is installed yet. A shortcut that could not be reserved is told in
+    // the window's notice line and the tray item's tooltip.
     void iniciar(bool ofrecerModelos);
     // Shows the main window again and brings the application to the front.
     void mostrarVentana();
+
+    VentanaPrincipal& ventana() { return ventana_; }
+    Bandeja& bandeja() { return bandeja_; }
 
 private:
     void abrirCarpetaDeDictados();
@@ -41,6 +46,7 @@ private:
     Preferences preferencias_;
     Historial historial_;
     SpeechEngine motor_;
+    Archivador archivador_;
     Paster paster_;
     HotKey hotKey_;
     HUDEstado hudEstado_;

@@ -451,7 +451,10 @@ void ContentView::alCambiarTexto() {
 }
 
 void ContentView::mostrarAviso() {
-    const QString mensaje = mensajeDelPie(motor_.status(), aviso_, motor_.notice());
+    // The shortcut's lasting notice gives way to the engine's remarks on the dictation.
+    const QString mensaje = mensajeDelPie(
+        motor_.status(), aviso_,
+        motor_.notice().isEmpty() ? avisoAtajo_.value_or(QString()) : motor_.notice());
     lineaAviso_->setVisible(!mensaje.isEmpty());
     textoAviso_->setText(mensaje);
     enlaceAjustes_->setVisible(llevaEnlaceAjustes(mensaje));
@@ -505,14 +508,22 @@ void ContentView::pegarEnAppAnterior() {
     if (servicios_.paster.pegarEnAppAnterior(motor_.text())) {
         ponerAviso(std::nullopt);
     } else {
-        ponerAviso(kAvisoPegarSinPermiso);
+        avisarPegadoFallido();
     }
 }
 
+void ContentView::avisarPegadoFallido() {
+    ponerAviso(servicios_.paster.hayAppAnterior() ? kAvisoPegarSinPermiso : kAvisoSinAppAnterior);
+}
+
 void ContentView::borrar() {
-    servicios_.historial.guardar(motor_.text());
-    motor_.clear();
+    servicios_.archivador.guardarYBorrar();
     ponerAviso(std::nullopt);
+}
+
+void ContentView::setAvisoAtajo(std::optional<QString> aviso) {
+    avisoAtajo_ = std::move(aviso);
+    mostrarAviso();
 }
 
 void ContentView::ponerAviso(std::optional<QString> aviso) {

@@ -19,6 +19,9 @@ inline const QString kAvisoSinTerminal =
 inline const QString kAvisoPegarSinPermiso = QStringLiteral(
     "Para pegar en otras apps, el escritorio tiene que dejar que Sonarel simule el teclado. El "
     "texto ya quedó en el portapapeles.");
+inline const QString kAvisoSinAppAnterior = QStringLiteral(
+    "No encontré la app anterior: no hay ninguna o ya se cerró. El texto quedó en el "
+    "portapapeles.");
 
 // "%02d:%02d" of the elapsed whole seconds while listening, otherwise "N palabras".
 QString textoContador(bool escuchando, double elapsed, int palabras);

@@ -166,6 +166,10 @@ TEST_F(Ventana, DeliveryFailuresSayWhatHappenedAndSuccessClearsTheNotice) {
     QTest::mouseClick(v.botonTerminal(), Qt::LeftButton);
     EXPECT_EQ(v.textoAviso()->text(), kAvisoSinTerminal);
     EXPECT_FALSE(v.enlaceAjustes()->isVisibleTo(&v));
+    QTest::mouseClick(v.botonPegar(), Qt::LeftButton);
+    EXPECT_EQ(v.aviso(), kAvisoSinAppAnterior);
+    clock.advance(1);
+    EXPECT_TRUE(desktop.posted.empty());
 
     auto xterm = desktop.launch(200, QStringLiteral("XTerm"), QStringLiteral("XTerm"));
     desktop.bringToFront(xterm);
@@ -224,12 +228,14 @@ TEST_F(Ventana, NoticeLineFollowsFailureWindowNoticeAndEngineNotice) {
 
 TEST_F(Ventana, OfflineNoticesCarryTheLinkWhichOpensTheModelManager) {
     ContentView& v = abrir();
+    v.setAvisoAtajo(QStringLiteral("El atajo no funciona."));  // lasting, it gives way
     speech.onDeviceSupported = false;
     ASSERT_TRUE(escuchar());
     // With no on-device recognition the engine says so in its notice.
     if (!llevaEnlaceAjustes(motor.notice())) {
         GTEST_SKIP() << "the engine gave no offline notice: " << motor.notice().toStdString();
     }
+    EXPECT_EQ(v.textoAviso()->text(), motor.notice());
     EXPECT_TRUE(v.lineaAviso()->isVisibleTo(&v));
     ASSERT_TRUE(v.enlaceAjustes()->isVisibleTo(&v));
     QTest::mouseClick(v.enlaceAjustes(), Qt::LeftButton);
