@@ -1,10 +1,12 @@
 #include "app/Aplicacion.h"
 
 #include "app/AjustesDelEscritorio.h"
+#include "modelos/Recomendacion.h"
 #include "ui/DialogoGuardar.h"
 
 #include <QApplication>
 #include <QDesktopServices>
+#include <QStandardPaths>
 #include <QUrl>
 
 namespace sonarel {
@@ -20,9 +22,16 @@ Aplicacion::Aplicacion(QtClock& clock, ServiciosDeVoz& voz, ServiciosDeEscritori
       hud_(motor_, hudEstado_, clock_, *escritorio_.paneles),
       coordinador_(
           {motor_, preferencias_, archivador_, paster_, hud_, hotKey_, *escritorio_.desktop}),
+      gestorModelos_({*voz.modelos, preferencias_, clock_, voz.carpetasDeModelos,
+                      catalogoPublicado(),
+                      QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) +
+                          QStringLiteral("/Sonarel/medicion-modelos.tsv"),
+                      memoriaDelEquipo()}),
+      carpetasDeModelos_(voz.carpetasDeModelos),
       ventana_(
           motor_,
-          {preferencias_, paster_, archivador_, clock_, abrirAjustesDelEscritorio,
+          {preferencias_, paster_, archivador_, clock_,
+           [this](PanelAjustes panel) { abrirAjustes(panel); },
            [this](const QString& nombre) { return elegirArchivoDeTexto(&ventana_, nombre); }},
           [this] { abrirCarpetaDeDictados(); }, [] { QApplication::quit(); }),
       bandeja_(motor_, paster_,
@@ -32,7 +41,7 @@ Aplicacion::Aplicacion(QtClock& clock, ServiciosDeVoz& voz, ServiciosDeEscritori
             &ContentView::avisarPegadoFallido);
 }
 
-void Aplicacion::iniciar() {
+void Aplicacion::iniciar(bool ofrecerModelos) {
     coordinador_.configurar();
     if (const std::optional<QString> aviso = coordinador_.avisoDelAtajo()) {
         ventana_.contenido().setAvisoAtajo(*aviso);
@@ -40,6 +49,17 @@ void Aplicacion::iniciar() {
     }
     bandeja_.mostrar();
     mostrarVentana();
+    if (ofrecerModelos && modelosInstalados(carpetasDeModelos_).isEmpty()) {
+        gestorModelos_.mostrar();
+    }
+}
+
+void Aplicacion::abrirAjustes(PanelAjustes panel) {
+    if (panel == PanelAjustes::Modelos) {
+        gestorModelos_.mostrar();
+    } else {
+        abrirAjustesDeSonido();
+    }
 }
 
 void Aplicacion::mostrarVentana() {

@@ -13,6 +13,7 @@
 #include "hud/HUD.h"
 #include "hud/HUDEstado.h"
 #include "platform/QtClock.h"
+#include "ui/GestorModelos.h"
 
 #include <QObject>
 
@@ -26,9 +27,10 @@ public:
     Aplicacion(QtClock& clock, ServiciosDeVoz& voz, ServiciosDeEscritorio escritorio);
 
     // Finishes launching: configures the coordinator (the hot key among it), shows the tray
-    // item and brings the main window to the front. A shortcut that could not be reserved is
-    // told in the window's notice line and the tray item's tooltip.
-    void iniciar();
+    // item and brings the main window to the front, and with `ofrecerModelos` the model manager
+    // before it when no model is installed yet. A shortcut that could not be reserved is told in
+    // the window's notice line and the tray item's tooltip.
+    void iniciar(bool ofrecerModelos);
     // Shows the main window again and brings the application to the front.
     void mostrarVentana();
 
@@ -37,6 +39,7 @@ public:
 
 private:
     void abrirCarpetaDeDictados();
+    void abrirAjustes(PanelAjustes panel);
 
     QtClock& clock_;
     ServiciosDeEscritorio escritorio_;
@@ -49,6 +52,8 @@ private:
     HUDEstado hudEstado_;
     HUD hud_;
     Coordinador coordinador_;
+    GestorModelos gestorModelos_;
+    const QStringList carpetasDeModelos_;
     VentanaPrincipal ventana_;
     Bandeja bandeja_;
 };

@@ -4,6 +4,7 @@
 #include "platform/Clock.h"
 #include "platform/Desktop.h"
 #include "platform/HotKeyService.h"
+#include "platform/SpeechModels.h"
 #include "platform/SpeechService.h"
 
 #include <functional>
@@ -23,6 +24,8 @@ struct ServiciosDeVoz {
     std::unique_ptr<MicrophoneConsent> microphone;
     std::unique_ptr<AudioInput> audio;
     std::unique_ptr<SpeechService> speech;
+    std::unique_ptr<SpeechModels> modelos;  // the recognizer's, so it goes before it
+    QStringList carpetasDeModelos;          // the user's own first
 };
 
 // The desktop: its applications, clipboard and keystrokes, the system-wide shortcut, and the
@@ -34,8 +37,9 @@ struct ServiciosDeEscritorio {
 };
 
 // The Linux back ends: whisper.cpp and PulseAudio; X11 for the desktop, which is none when the
-// application does not run on an X server.
-ServiciosDeVoz crearServiciosDeVoz();
+// application does not run on an X server. The recognizer starts loading `modelo` (the model
+// chosen in the manager) while that file is there, and otherwise the model folders' choice.
+ServiciosDeVoz crearServiciosDeVoz(const QString& modelo);
 std::optional<ServiciosDeEscritorio> crearServiciosDeEscritorio(Clock& clock);
 
 }  // namespace sonarel

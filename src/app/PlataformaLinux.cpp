@@ -1,9 +1,12 @@
 #include "app/Plataforma.h"
 
+#include <QFileInfo>
+
 #include "delivery/Terminales.h"
 #include "platform/pulse/PulseAudioInput.h"
 #include "platform/pulse/PulseConnection.h"
 #include "platform/pulse/PulseMicrophoneConsent.h"
+#include "platform/whisper/WhisperSpeechModels.h"
 #include "platform/whisper/WhisperSpeechService.h"
 #include "platform/x11/X11Desktop.h"
 #include "platform/x11/X11HotKeyService.h"
@@ -11,13 +14,19 @@
 
 namespace sonarel {
 
-ServiciosDeVoz crearServiciosDeVoz() {
+ServiciosDeVoz crearServiciosDeVoz(const QString& modelo) {
     ServiciosDeVoz voz;
     voz.sonido = std::make_shared<PulseConnection>();
     auto speech = std::make_unique<whisper::WhisperSpeechService>();
+    voz.modelos = std::make_unique<whisper::WhisperSpeechModels>(*speech);
+    voz.carpetasDeModelos = whisper::WhisperSpeechService::defaultModelFolders();
     // Loaded while the user has not pressed anything yet, so that the first dictation does not
     // wait for it.
-    speech->preload();
+    if (!modelo.isEmpty() && QFileInfo(modelo).isFile()) {
+        speech->useModel(modelo);
+    } else {
+        speech->preload();
+    }
     voz.speech = std::move(speech);
     voz.audio = std::make_unique<PulseAudioInput>(*voz.sonido);
     voz.microphone = std::make_unique<PulseMicrophoneConsent>(*voz.sonido);

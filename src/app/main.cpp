@@ -2,6 +2,7 @@
 #include "app/Autoprueba.h"
 #include "app/InstanciaUnica.h"
 #include "app/Plataforma.h"
+#include "control/Preferences.h"
 #include "platform/MainThread.h"
 
 #include <QApplication>
@@ -54,7 +55,7 @@ int main(int argc, char* argv[]) {
     }
 
     QtClock clock;
-    ServiciosDeVoz voz = crearServiciosDeVoz();
+    ServiciosDeVoz voz = crearServiciosDeVoz(Preferences().modelo());
     std::unique_ptr<Aplicacion> aplicacion;
     if (primera) {
         std::optional<ServiciosDeEscritorio> escritorio = crearServiciosDeEscritorio(clock);
@@ -74,7 +75,8 @@ int main(int argc, char* argv[]) {
         });
     }
     if (aplicacion) {
-        aplicacion->iniciar();
+        // A self-test run beside the window is no first start: it leaves the models alone.
+        aplicacion->iniciar(!autoprueba);
     }
     return QApplication::exec();
 }

@@ -41,7 +41,7 @@ public:
 
     static const QVariantMap& valoresPorDefecto() { return Preferences::valoresPorDefecto(); }
     static QString avisoSinAccesibilidad() {
-        return QStringLiteral("Texto copiado. Falta darle Accesibilidad para escribirlo solo.");
+        return QStringLiteral("Texto copiado. El escritorio no deja que Sonarel lo escriba solo.");
     }
     static QString avisoAtajoOcupado() {
         return QStringLiteral(

@@ -4,6 +4,7 @@
 #include "platform/doubles/FakeDesktop.h"
 #include "platform/doubles/FakeHotKeyService.h"
 #include "platform/doubles/FakePanelWindowing.h"
+#include "platform/doubles/FakeSpeechModels.h"
 #include "platform/doubles/PushAudioInput.h"
 #include "platform/doubles/ScriptedSpeechService.h"
 
@@ -26,13 +27,14 @@ TEST(Aplicacion, AShortcutHeldElsewhereIsToldInTheWindowAndTheTray) {
     voz.microphone = std::make_unique<doubles::FakeMicrophoneConsent>();
     voz.audio = std::make_unique<doubles::PushAudioInput>();
     voz.speech = std::make_unique<doubles::ScriptedSpeechService>();
+    voz.modelos = std::make_unique<doubles::FakeSpeechModels>();
     auto teclas = std::make_unique<doubles::FakeHotKeyService>();
     teclas->heldElsewhere.insert({2, 0x0900});
     ServiciosDeEscritorio escritorio{std::make_unique<doubles::FakeDesktop>(clock),
                                      std::move(teclas),
                                      std::make_unique<doubles::FakePanelWindowing>()};
     Aplicacion app(clock, voz, std::move(escritorio));
-    app.iniciar();
+    app.iniciar(false);
 
     const QString aviso = app.ventana().contenido().textoAviso()->text();
     EXPECT_EQ(aviso, Coordinador::avisoAtajoOcupado());

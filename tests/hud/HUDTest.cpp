@@ -28,7 +28,7 @@ using testing::waitUntil;
 using testing::xdotool;
 
 const QString kAviso =
-    QStringLiteral("Texto copiado. Falta darle Accesibilidad para escribirlo solo.");
+    QStringLiteral("Texto copiado. El escritorio no deja que Sonarel lo escriba solo.");
 
 // The usable area the window manager announces: the screen less the tray's strut.
 QRect areaUtil() {
