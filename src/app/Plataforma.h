@@ -5,6 +5,7 @@
 #include "platform/Desktop.h"
 #include "platform/DesktopNotices.h"
 #include "platform/HotKeyService.h"
+#include "platform/SpeechModels.h"
 #include "platform/SpeechService.h"
 
 #include <functional>
@@ -24,6 +25,8 @@ struct ServiciosDeVoz {
     std::unique_ptr<MicrophoneConsent> microphone;
     std::unique_ptr<AudioInput> audio;
     std::unique_ptr<SpeechService> speech;
+    std::unique_ptr<SpeechModels> modelos;  // the recognizer's, so it goes before it
+    QStringList carpetasDeModelos;          // the user's own first
 };
 
 // The desktop: its applications, clipboard and keystrokes, the system-wide shortcut, and the
@@ -38,8 +41,10 @@ struct ServiciosDeEscritorio {
 };
 
 // The Linux back ends: whisper.cpp and PulseAudio; for the desktop, the Wayland back ends on a
-// Wayland session and X11 otherwise; none when the application runs on neither.
-ServiciosDeVoz crearServiciosDeVoz();
+// Wayland session and X11 otherwise; none when the application runs on neither. The recognizer
+// starts loading `modelo` (the model chosen in the manager) while that file is there, and
+// otherwise the model folders' choice.
+ServiciosDeVoz crearServiciosDeVoz(const QString& modelo);
 std::optional<ServiciosDeEscritorio> crearServiciosDeEscritorio(Clock& clock);
 
 }  // namespace sonarel

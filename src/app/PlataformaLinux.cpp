@@ -13,6 +13,7 @@
 #include "platform/wayland/UinputKeyboard.h"
 #include "platform/wayland/VirtualKeyboard.h"
 #include "platform/wayland/WaylandDesktop.h"
+#include "platform/whisper/WhisperSpeechModels.h"
 #include "platform/whisper/WhisperSpeechService.h"
 #include "platform/x11/X11Desktop.h"
 #include "platform/x11/X11HotKeyService.h"
@@ -20,6 +21,7 @@
 
 #include <QDBusConnection>
 #include <QDir>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QPointer>
 #include <QSettings>
@@ -127,13 +129,19 @@ std::optional<ServiciosDeEscritorio> serviciosX11(Clock& clock) {
 
 }  // namespace
 
-ServiciosDeVoz crearServiciosDeVoz() {
+ServiciosDeVoz crearServiciosDeVoz(const QString& modelo) {
     ServiciosDeVoz voz;
     voz.sonido = std::make_shared<PulseConnection>();
     auto speech = std::make_unique<whisper::WhisperSpeechService>();
+    voz.modelos = std::make_unique<whisper::WhisperSpeechModels>(*speech);
+    voz.carpetasDeModelos = whisper::WhisperSpeechService::defaultModelFolders();
     // Loaded while the user has not pressed anything yet, so that the first dictation does not
     // wait for it.
-    speech->preload();
+    if (!modelo.isEmpty() && QFileInfo(modelo).isFile()) {
+        speech->useModel(modelo);
+    } else {
+        speech->preload();
+    }
     voz.speech = std::move(speech);
     voz.audio = std::make_unique<PulseAudioInput>(*voz.sonido);
     voz.microphone = std::make_unique<PulseMicrophoneConsent>(*voz.sonido);

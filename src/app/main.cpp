@@ -2,6 +2,7 @@
 #include "app/Autoprueba.h"
 #include "app/InstanciaUnica.h"
 #include "app/Plataforma.h"
+#include "control/Preferences.h"
 #include "platform/MainThread.h"
 #include "platform/wayland/Session.h"
 
@@ -65,7 +66,7 @@ int main(int argc, char* argv[]) {
     }
 
     QtClock clock;
-    ServiciosDeVoz voz = crearServiciosDeVoz();
+    ServiciosDeVoz voz = crearServiciosDeVoz(Preferences().modelo());
     std::unique_ptr<Aplicacion> aplicacion;
     if (primera) {
         std::optional<ServiciosDeEscritorio> escritorio = crearServiciosDeEscritorio(clock);
@@ -87,8 +88,9 @@ int main(int argc, char* argv[]) {
         });
     }
     if (aplicacion) {
-        // Started to dictate, it leaves the focus where the user pressed the shortcut.
-        aplicacion->iniciar(!alternar);
+        // Started to dictate, it leaves the focus where the user pressed the shortcut. A self-test
+        // run beside the window is no first start: it leaves the models alone.
+        aplicacion->iniciar(!alternar, !autoprueba);
         if (alternar) {
             aplicacion->alternar();
         }
