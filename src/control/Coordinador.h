@@ -49,8 +49,6 @@ public:
             "el botón Dictar o desde el icono de la bandeja.");
     }
 
-    SpeechEngine& motor() const { return s_.motor; }
-
     // Once at launch: registers the preference defaults, installs the stop handler and the
     // shortcut's action, and reserves Alt+Super+D.
     void configurar();

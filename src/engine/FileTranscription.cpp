@@ -32,8 +32,6 @@ void transcribirArchivo(SpeechService& speech, const QString& path, const QStrin
         return;
     }
     RequestSettings settings;
-    settings.reportsPartialResults = false;
-    settings.taskHint = kDictationTaskHint;
     settings.addsPunctuation = true;
     settings.requiresOnDeviceRecognition = recognizer->supportsOnDeviceRecognition();
     std::shared_ptr<FileRecognitionRequest> request = recognizer->makeFileRequest(path, settings);

@@ -178,8 +178,6 @@ void SpeechEngine::audioInterrupted(std::uint64_t session, const QString& descri
 void SpeechEngine::openRequest() {
     const bool supportsOnDevice = recognizer_->supportsOnDeviceRecognition();
     RequestSettings settings;
-    settings.reportsPartialResults = true;
-    settings.taskHint = kDictationTaskHint;
     settings.addsPunctuation = addsPunctuation;
     settings.requiresOnDeviceRecognition = preferOnDevice && supportsOnDevice;
     request_ = recognizer_->makeAudioBufferRequest(settings);

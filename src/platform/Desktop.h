@@ -37,7 +37,6 @@ struct Keystroke {
     std::uint64_t flags = 0;
 };
 
-inline constexpr std::uint16_t kVirtualKeyD = 2;
 inline constexpr std::uint16_t kVirtualKeyV = 9;
 inline constexpr std::uint16_t kVirtualKeyReturn = 36;
 inline constexpr std::uint64_t kCommandFlag = 0x100000;

@@ -12,11 +12,7 @@ namespace sonarel {
 
 enum class SpeechAuthorization { NotDetermined = 0, Denied = 1, Restricted = 2, Authorized = 3 };
 
-inline constexpr int kDictationTaskHint = 1;
-
 struct RequestSettings {
-    bool reportsPartialResults = true;
-    int taskHint = kDictationTaskHint;
     bool addsPunctuation = true;
     bool requiresOnDeviceRecognition = false;
 };

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QHashFunctions>
 #include <QList>
 #include <QString>
 
@@ -16,9 +15,5 @@ struct Idioma {
 
     friend bool operator==(const Idioma&, const Idioma&) = default;
 };
-
-inline size_t qHash(const Idioma& idioma, size_t seed = 0) {
-    return qHashMulti(seed, idioma.id, idioma.nombre);
-}
 
 }  // namespace sonarel
