@@ -87,7 +87,7 @@ int main(int argc, char** argv) {
     if (!waitUntil(
             [&] {
                 const Application front = desktop.frontmostApplication();
-                return front && front->bundleIdentifier() == QStringLiteral("foot");
+                return front && front->applicationId() == QStringLiteral("foot");
             },
             10)) {
         std::fprintf(stderr, "wayland_paste_bench: foot never came to the front\n");

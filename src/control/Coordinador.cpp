@@ -49,7 +49,7 @@ bool Coordinador::otraAppDelante() const {
     if (delante->processIdentifier() > 0) {
         return delante->processIdentifier() != s_.desktop.processIdentifier();
     }
-    return delante->bundleIdentifier() != s_.desktop.bundleIdentifier();
+    return delante->applicationId() != s_.desktop.applicationId();
 }
 
 void Coordinador::alternarDesdeAtajo() {

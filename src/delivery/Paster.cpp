@@ -9,7 +9,7 @@ bool esTerminal(const Application& app) {
     if (!app) {
         return false;
     }
-    const std::optional<QString> id = app->bundleIdentifier();
+    const std::optional<QString> id = app->applicationId();
     return id && terminales().contains(*id);
 }
 
@@ -37,7 +37,7 @@ void Paster::onActivated(const Application& application) {
 
 QString Paster::nombreAppAnterior() const {
     if (appAnterior_) {
-        if (std::optional<QString> name = appAnterior_->localizedName()) {
+        if (std::optional<QString> name = appAnterior_->displayName()) {
             return *name;
         }
     }
@@ -45,12 +45,12 @@ QString Paster::nombreAppAnterior() const {
 }
 
 bool Paster::puedePegar() const {
-    return desktop_.isProcessTrusted();
+    return desktop_.mayPostKeystrokes();
 }
 
 void Paster::pedirPermisoAccesibilidad() {
-    if (!desktop_.isProcessTrusted()) {
-        desktop_.promptForTrust();
+    if (!desktop_.mayPostKeystrokes()) {
+        desktop_.requestKeystrokeAccess();
     }
 }
 
@@ -84,7 +84,7 @@ bool Paster::pegarEnAppAnterior(const QString& texto) {
     if (!hayAppAnterior()) {
         return false;
     }
-    if (!desktop_.isProcessTrusted()) {
+    if (!desktop_.mayPostKeystrokes()) {
         pedirPermisoAccesibilidad();
         return false;
     }
@@ -108,7 +108,7 @@ bool Paster::pegarEnFoco(const QString& texto, bool conRetorno) {
         return true;
     }
     copiar(terminal ? lineaDeTerminal(texto) : texto);
-    if (!desktop_.isProcessTrusted()) {
+    if (!desktop_.mayPostKeystrokes()) {
         pedirPermisoAccesibilidad();
         return false;
     }
@@ -130,7 +130,7 @@ Application Paster::terminalDestino() const {
         return appAnterior_;
     }
     for (const Application& app : desktop_.runningApplications()) {
-        if (esTerminal(app) && app->activationPolicy() == kRegularActivationPolicy) {
+        if (esTerminal(app) && app->hasNormalWindow()) {
             return app;
         }
     }
@@ -139,7 +139,7 @@ Application Paster::terminalDestino() const {
 
 QString Paster::nombreTerminal() const {
     if (Application target = terminalDestino()) {
-        if (std::optional<QString> name = target->localizedName()) {
+        if (std::optional<QString> name = target->displayName()) {
             return *name;
         }
     }
@@ -155,7 +155,7 @@ bool Paster::enviarATerminal(const QString& texto, bool conRetorno) {
     if (!target) {
         return false;
     }
-    if (!desktop_.isProcessTrusted()) {
+    if (!desktop_.mayPostKeystrokes()) {
         pedirPermisoAccesibilidad();
         return false;
     }

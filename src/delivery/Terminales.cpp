@@ -4,7 +4,7 @@ namespace sonarel {
 
 const QSet<QString>& terminales() {
     static const QSet<QString> set{
-        // macOS bundle identifiers.
+        // macOS application identifiers.
         QStringLiteral("com.apple.Terminal"),
         QStringLiteral("com.googlecode.iterm2"),
         QStringLiteral("dev.warp.Warp-Stable"),

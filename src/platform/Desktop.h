@@ -10,9 +10,6 @@
 
 namespace sonarel {
 
-// Activation policy of an ordinary application, one with its own normal windows.
-inline constexpr int kRegularActivationPolicy = 0;
-
 // Another process's application, as the desktop sees it. Handles are shared: holders keep it
 // alive and may outlive the process it names.
 class RunningApplication {
@@ -20,10 +17,12 @@ public:
     virtual ~RunningApplication() = default;
     virtual qint64 processIdentifier() const = 0;
     // The application's identifier (reverse-DNS where the application announces one).
-    virtual std::optional<QString> bundleIdentifier() const = 0;
-    virtual std::optional<QString> localizedName() const = 0;
+    virtual std::optional<QString> applicationId() const = 0;
+    virtual std::optional<QString> displayName() const = 0;
     virtual bool isTerminated() const = 0;
-    virtual int activationPolicy() const = 0;
+    // Whether it is an ordinary application: one showing a normal top-level window, not only
+    // panels, docks or dialogs.
+    virtual bool hasNormalWindow() const = 0;
     // Brings the application to the front; takes effect asynchronously.
     virtual void activate() = 0;
 };
@@ -44,7 +43,7 @@ inline constexpr Keystroke kPasteKeystroke{kVirtualKeyV, kCommandFlag};
 inline constexpr Keystroke kReturnKeystroke{kVirtualKeyReturn, 0};
 
 // The desktop services that text delivery and the coordinator rely on: the workspace and its
-// applications, the clipboard, the trust needed for synthesised keystrokes, and the keystrokes.
+// applications, the clipboard, the access needed for synthesised keystrokes, and the keystrokes.
 // Everything is called, and `applicationActivated` emitted, on the main thread.
 class Desktop : public QObject {
     Q_OBJECT
@@ -58,15 +57,16 @@ public:
     virtual std::vector<Application> runningApplications() = 0;
     // This process's own number and application identifier.
     virtual qint64 processIdentifier() const = 0;
-    virtual std::optional<QString> bundleIdentifier() const = 0;
+    virtual std::optional<QString> applicationId() const = 0;
 
     // Replaces the clipboard's contents with exactly `text`, as plain text.
     virtual void setClipboardText(const QString& text) = 0;
 
-    // Whether synthesised keystrokes will be accepted.
-    virtual bool isProcessTrusted() = 0;
-    // Shows the desktop's permission prompt where there is one; does not wait for an answer.
-    virtual void promptForTrust() = 0;
+    // Whether synthesised keystrokes will be accepted (XTest on X11, a keyboard route on Wayland).
+    virtual bool mayPostKeystrokes() = 0;
+    // Asks the desktop for that access where it can be asked (the remote-desktop portal's
+    // dialog); does not wait for an answer.
+    virtual void requestKeystrokeAccess() = 0;
 
     // Posts the keystroke (key down, then key up) to whatever has the keyboard focus once it can
     // land there. Answers false when it cannot be posted at all.

@@ -166,7 +166,7 @@ TEST_F(CoordinadorTest, ShortcutOverAnotherAppArchivesOldTextShowsHUDAndPastesIn
     EXPECT_TRUE(historia().contains("dictado anterior"));
     EXPECT_EQ(motor.text(), "");
     EXPECT_TRUE(hudVisible());
-    EXPECT_EQ(desktop.trustPrompts, 0);
+    EXPECT_EQ(desktop.accessRequests, 0);
     esperarEscucha();
     oir("hola mundo");
 
@@ -208,7 +208,7 @@ TEST_F(CoordinadorTest, TerminalInFrontGetsOneLineAndReturnOnlyWhenAsked) {
 TEST_F(CoordinadorTest, WithoutAccessibilityAsksAtStartAndNoticesForFourSecondsAtStop) {
     desktop.trusted = false;
     pulsarAtajo();
-    EXPECT_EQ(desktop.trustPrompts, 1);
+    EXPECT_EQ(desktop.accessRequests, 1);
     EXPECT_TRUE(hudVisible());
     esperarEscucha();
     oir("texto sin permiso");

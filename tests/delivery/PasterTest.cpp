@@ -82,7 +82,7 @@ TEST_F(PasterTest, PasteForNoPreviousAppOrOneThatQuitSendsNothing) {
     editor_->terminated = true;
     clock_.advance(1);
     EXPECT_TRUE(desktop_.posted.empty());
-    EXPECT_EQ(desktop_.trustPrompts, 0);
+    EXPECT_EQ(desktop_.accessRequests, 0);
 }
 
 TEST_F(PasterTest, EmptyTextDoesNothingAtAll) {
@@ -102,7 +102,7 @@ TEST_F(PasterTest, WithoutPermissionTheTextWaitsOnTheClipboard) {
     EXPECT_EQ(desktop_.clipboard, QStringLiteral("a b"));
     EXPECT_FALSE(paster_.pegarEnAppAnterior(QStringLiteral("c")));
     EXPECT_EQ(desktop_.clipboard, QStringLiteral("c"));
-    EXPECT_EQ(desktop_.trustPrompts, 2);
+    EXPECT_EQ(desktop_.accessRequests, 2);
     clock_.advance(1);
     EXPECT_TRUE(desktop_.posted.empty());
 }
@@ -146,11 +146,11 @@ TEST_F(PasterTest, AKeystrokeThatCannotBePostedIsAFailure) {
 
 TEST_F(PasterTest, TheTargetTerminalIsTheLastOneThenThePreviousAppThenAnyRunning) {
     EXPECT_EQ(paster_.terminalDestino(), xterm_) << "first ordinary running terminal";
-    xterm_->policy = 1;
+    xterm_->normalWindow = false;
     EXPECT_EQ(paster_.terminalDestino(), kitty_) << "a background agent is skipped";
     desktop_.bringToFront(kitty_);
     desktop_.bringToFront(editor_);
-    xterm_->policy = kRegularActivationPolicy;
+    xterm_->normalWindow = true;
     EXPECT_EQ(paster_.terminalDestino(), kitty_);
     EXPECT_EQ(paster_.nombreTerminal(), QStringLiteral("kitty"));
     kitty_->terminated = true;
@@ -198,11 +198,11 @@ TEST_F(PasterTest, NoTerminalMeansFalseWithTheLineOnTheClipboard) {
     desktop_.running = {editor_};
     EXPECT_FALSE(paster_.enviarATerminal(QStringLiteral("uno\ndos"), true));
     EXPECT_EQ(desktop_.clipboard, QStringLiteral("uno dos"));
-    EXPECT_EQ(desktop_.trustPrompts, 0);
+    EXPECT_EQ(desktop_.accessRequests, 0);
     desktop_.running = {xterm_};
     desktop_.trusted = false;
     EXPECT_FALSE(paster_.enviarATerminal(QStringLiteral("tres"), true));
-    EXPECT_EQ(desktop_.trustPrompts, 1);
+    EXPECT_EQ(desktop_.accessRequests, 1);
     EXPECT_EQ(xterm_->activations, 0);
 }
 

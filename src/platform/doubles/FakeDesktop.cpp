@@ -2,9 +2,9 @@
 
 namespace sonarel::doubles {
 
-FakeApplication::FakeApplication(FakeDesktop& desktop, qint64 pid, std::optional<QString> bundleId,
-                                 std::optional<QString> name)
-    : pid(pid), bundleId(std::move(bundleId)), name(std::move(name)), desktop_(desktop) {}
+FakeApplication::FakeApplication(FakeDesktop& desktop, qint64 pid,
+                                 std::optional<QString> applicationId, std::optional<QString> name)
+    : pid(pid), id(std::move(applicationId)), name(std::move(name)), desktop_(desktop) {}
 
 void FakeApplication::activate() {
     ++activations;
@@ -16,12 +16,14 @@ void FakeApplication::activate() {
     }
 }
 
-FakeDesktop::FakeDesktop(const Clock& clock, qint64 ownPid, std::optional<QString> ownBundleId)
-    : clock_(clock), ownPid_(ownPid), ownBundleId_(std::move(ownBundleId)) {}
+FakeDesktop::FakeDesktop(const Clock& clock, qint64 ownPid, std::optional<QString> ownApplicationId)
+    : clock_(clock), ownPid_(ownPid), ownApplicationId_(std::move(ownApplicationId)) {}
 
-std::shared_ptr<FakeApplication> FakeDesktop::launch(qint64 pid, std::optional<QString> bundleId,
+std::shared_ptr<FakeApplication> FakeDesktop::launch(qint64 pid,
+                                                     std::optional<QString> applicationId,
                                                      std::optional<QString> name) {
-    auto app = std::make_shared<FakeApplication>(*this, pid, std::move(bundleId), std::move(name));
+    auto app =
+        std::make_shared<FakeApplication>(*this, pid, std::move(applicationId), std::move(name));
     running.push_back(app);
     return app;
 }
@@ -44,7 +46,7 @@ bool FakeDesktop::postKeystroke(Keystroke keystroke) {
     }
     QString front;
     if (frontmost) {
-        front = frontmost->bundleIdentifier().value_or(QString());
+        front = frontmost->applicationId().value_or(QString());
     }
     posted.push_back({keystroke, clock_.now(), front});
     return true;

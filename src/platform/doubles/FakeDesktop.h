@@ -12,21 +12,21 @@ class FakeDesktop;
 // An application whose every answer a test sets.
 class FakeApplication : public RunningApplication {
 public:
-    FakeApplication(FakeDesktop& desktop, qint64 pid, std::optional<QString> bundleId,
+    FakeApplication(FakeDesktop& desktop, qint64 pid, std::optional<QString> applicationId,
                     std::optional<QString> name = std::nullopt);
     qint64 processIdentifier() const override { return pid; }
-    std::optional<QString> bundleIdentifier() const override { return bundleId; }
-    std::optional<QString> localizedName() const override { return name; }
+    std::optional<QString> applicationId() const override { return id; }
+    std::optional<QString> displayName() const override { return name; }
     bool isTerminated() const override { return terminated; }
-    int activationPolicy() const override { return policy; }
+    bool hasNormalWindow() const override { return normalWindow; }
     // Makes it frontmost and announces the activation, as a desktop would a moment later.
     void activate() override;
 
     qint64 pid;
-    std::optional<QString> bundleId;
+    std::optional<QString> id;
     std::optional<QString> name;
     bool terminated = false;
-    int policy = kRegularActivationPolicy;
+    bool normalWindow = true;
     int activations = 0;
 
 private:
@@ -46,10 +46,10 @@ public:
 
     explicit FakeDesktop(
         const Clock& clock, qint64 ownPid = 100,
-        std::optional<QString> ownBundleId = QStringLiteral("org.sonarel.Sonarel"));
+        std::optional<QString> ownApplicationId = QStringLiteral("org.sonarel.Sonarel"));
 
     // Adds a running application (at the end of the list) and answers its handle.
-    std::shared_ptr<FakeApplication> launch(qint64 pid, std::optional<QString> bundleId,
+    std::shared_ptr<FakeApplication> launch(qint64 pid, std::optional<QString> applicationId,
                                             std::optional<QString> name = std::nullopt);
     // Makes `application` frontmost (none for no frontmost) and emits the activation.
     void bringToFront(const Application& application);
@@ -57,17 +57,17 @@ public:
     Application frontmostApplication() override { return frontmost; }
     std::vector<Application> runningApplications() override { return running; }
     qint64 processIdentifier() const override { return ownPid_; }
-    std::optional<QString> bundleIdentifier() const override { return ownBundleId_; }
+    std::optional<QString> applicationId() const override { return ownApplicationId_; }
     void setClipboardText(const QString& text) override;
-    bool isProcessTrusted() override { return trusted; }
-    void promptForTrust() override { ++trustPrompts; }
+    bool mayPostKeystrokes() override { return trusted; }
+    void requestKeystrokeAccess() override { ++accessRequests; }
     bool postKeystroke(Keystroke keystroke) override;
 
     Application frontmost;
     std::vector<Application> running;
-    bool trusted = true;
+    bool trusted = true;  // what mayPostKeystrokes answers
     bool keystrokesFail = false;
-    int trustPrompts = 0;
+    int accessRequests = 0;
     QString clipboard;
     int clipboardWrites = 0;
     std::vector<Posted> posted;
@@ -75,7 +75,7 @@ public:
 private:
     const Clock& clock_;
     qint64 ownPid_;
-    std::optional<QString> ownBundleId_;
+    std::optional<QString> ownApplicationId_;
 };
 
 }  // namespace sonarel::doubles

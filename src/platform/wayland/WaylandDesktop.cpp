@@ -31,13 +31,14 @@ public:
           sibling_(std::move(sibling)) {}
 
     qint64 processIdentifier() const override { return pid_; }
-    std::optional<QString> bundleIdentifier() const override {
+    std::optional<QString> applicationId() const override {
         return toplevel_->appId.isEmpty() ? std::nullopt : std::optional<QString>(toplevel_->appId);
     }
-    std::optional<QString> localizedName() const override { return name_; }
+    std::optional<QString> displayName() const override { return name_; }
     // Ended once none of the application's windows is open.
     bool isTerminated() const override { return current() == nullptr; }
-    int activationPolicy() const override { return kRegularActivationPolicy; }
+    // The compositor lists application windows only, never panels or the like.
+    bool hasNormalWindow() const override { return true; }
     void activate() override {
         if (const auto target = current(); target && desktop_) {
             desktop_->expectActivation(target);
@@ -146,7 +147,7 @@ qint64 WaylandDesktop::processIdentifier() const {
     return QCoreApplication::applicationPid();
 }
 
-std::optional<QString> WaylandDesktop::bundleIdentifier() const {
+std::optional<QString> WaylandDesktop::applicationId() const {
     return ownIds_.value(0);
 }
 
@@ -171,11 +172,11 @@ KeyboardRoute* WaylandDesktop::route() const {
     return nullptr;
 }
 
-bool WaylandDesktop::isProcessTrusted() {
+bool WaylandDesktop::mayPostKeystrokes() {
     return route() != nullptr;
 }
 
-void WaylandDesktop::promptForTrust() {
+void WaylandDesktop::requestKeystrokeAccess() {
     for (const auto& route : parts_.routes) {
         route->requestAccess();
     }

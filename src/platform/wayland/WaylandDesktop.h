@@ -58,10 +58,10 @@ public:
     Application frontmostApplication() override;
     std::vector<Application> runningApplications() override;
     qint64 processIdentifier() const override;
-    std::optional<QString> bundleIdentifier() const override;
+    std::optional<QString> applicationId() const override;
     void setClipboardText(const QString& text) override;
-    bool isProcessTrusted() override;
-    void promptForTrust() override;
+    bool mayPostKeystrokes() override;
+    void requestKeystrokeAccess() override;
     bool postKeystroke(Keystroke keystroke) override;
 
     // The hot-key service's word on the shortcut's keys: held from its press to its release.

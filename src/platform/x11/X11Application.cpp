@@ -89,12 +89,11 @@ WindowIdentity identify(const X11Session& session, const DesktopEntries& entries
     // An ordinary application shows a normal window: one typed normal, or untyped and not
     // transient for another.
     const std::vector<xcb_atom_t> types = session.atoms(window, "_NET_WM_WINDOW_TYPE");
-    const bool normal =
+    identity.normalWindow =
         types.empty()
             ? !session.property(window, XCB_ATOM_WM_TRANSIENT_FOR, XCB_ATOM_WINDOW).has_value()
             : std::find(types.begin(), types.end(), session.atom("_NET_WM_WINDOW_TYPE_NORMAL")) !=
                   types.end();
-    identity.activationPolicy = normal ? kRegularActivationPolicy : 1;
     return identity;
 }
 

@@ -15,7 +15,7 @@ struct WindowIdentity {
     qint64 pid = 0;
     std::optional<QString> applicationId;
     std::optional<QString> name;
-    int activationPolicy = kRegularActivationPolicy;
+    bool normalWindow = true;
 };
 
 // The application identifier of a window that announces only its WM_CLASS: the reverse-DNS id
@@ -36,10 +36,10 @@ public:
                    std::function<void(xcb_window_t)> activating);
 
     qint64 processIdentifier() const override { return identity_.pid; }
-    std::optional<QString> bundleIdentifier() const override { return identity_.applicationId; }
-    std::optional<QString> localizedName() const override { return identity_.name; }
+    std::optional<QString> applicationId() const override { return identity_.applicationId; }
+    std::optional<QString> displayName() const override { return identity_.name; }
     bool isTerminated() const override;
-    int activationPolicy() const override { return identity_.activationPolicy; }
+    bool hasNormalWindow() const override { return identity_.normalWindow; }
     void activate() override;
 
     xcb_window_t window() const { return identity_.window; }

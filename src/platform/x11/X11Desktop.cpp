@@ -85,7 +85,7 @@ qint64 X11Desktop::processIdentifier() const {
     return QCoreApplication::applicationPid();
 }
 
-std::optional<QString> X11Desktop::bundleIdentifier() const {
+std::optional<QString> X11Desktop::applicationId() const {
     // What this process's own windows announce, by the rule applied to every window: Qt names
     // the program in the instance and the application in the class of WM_CLASS.
     return applicationIdOfClass(entries_,
@@ -99,7 +99,7 @@ void X11Desktop::setClipboardText(const QString& text) {
     clipboard->setText(text, QClipboard::Selection);
 }
 
-bool X11Desktop::isProcessTrusted() {
+bool X11Desktop::mayPostKeystrokes() {
     return keyboard_.available();
 }
 

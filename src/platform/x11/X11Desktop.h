@@ -16,7 +16,7 @@ namespace sonarel::x11 {
 // The desktop services on X11, over Qt's own xcb connection: the frontmost application is the
 // window _NET_ACTIVE_WINDOW names, the running ones those of _NET_CLIENT_LIST; activations are
 // that property's changes; the clipboard is CLIPBOARD and PRIMARY; keystrokes go through XTest,
-// whose presence is the trust.
+// whose presence is the access to post them.
 class X11Desktop : public Desktop, public QAbstractNativeEventFilter {
     Q_OBJECT
 
@@ -31,10 +31,10 @@ public:
     Application frontmostApplication() override;
     std::vector<Application> runningApplications() override;
     qint64 processIdentifier() const override;
-    std::optional<QString> bundleIdentifier() const override;
+    std::optional<QString> applicationId() const override;
     void setClipboardText(const QString& text) override;
-    bool isProcessTrusted() override;
-    void promptForTrust() override {}
+    bool mayPostKeystrokes() override;
+    void requestKeystrokeAccess() override {}
     bool postKeystroke(Keystroke keystroke) override;
 
     bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr* result) override;

@@ -72,9 +72,9 @@ TEST_F(Cadena, TheFirstUsableRouteSendsAndAFailingOneGivesWayToTheNext) {
     EXPECT_EQ(recibidos, QStringList{avisoSinTeclado()});
 
     segunda->presente = false;
-    EXPECT_FALSE(desktop->isProcessTrusted());
+    EXPECT_FALSE(desktop->mayPostKeystrokes());
     EXPECT_FALSE(desktop->postKeystroke(kPasteKeystroke));
-    desktop->promptForTrust();
+    desktop->requestKeystrokeAccess();
     EXPECT_EQ(primera->permisos + segunda->permisos, 2);
 }
 
@@ -126,7 +126,7 @@ TEST(Uinput, AMissingReadOnlyOrForeignDeviceGivesNoRoute) {
 TEST_F(Cadena, WithoutAnyProtocolNoApplicationIsKnownAndOnlyPasteAndReturnAreSent) {
     EXPECT_EQ(desktop->frontmostApplication(), nullptr);
     EXPECT_TRUE(desktop->runningApplications().empty());
-    EXPECT_EQ(desktop->bundleIdentifier(), "sonarel");
+    EXPECT_EQ(desktop->applicationId(), "sonarel");
     EXPECT_FALSE(desktop->postKeystroke(Keystroke{/* D */ 2, kCommandFlag}));
 }
 

@@ -37,13 +37,13 @@ struct EnSway : ::testing::Test {
             std::move(partes), clock, [](const QString& id) { return terminales().contains(id); },
             QStringList{"sonarel"}, avisos);
         QObject::connect(desktop.get(), &Desktop::applicationActivated,
-                         [this](const Application& app) { activadas << *app->bundleIdentifier(); });
+                         [this](const Application& app) { activadas << *app->applicationId(); });
     }
 
     bool delante(const QString& id) {
         return waitUntil([&] {
             const Application app = desktop->frontmostApplication();
-            return app && app->bundleIdentifier() == id;
+            return app && app->applicationId() == id;
         });
     }
 
@@ -63,7 +63,7 @@ TEST_F(EnSway, ANativeQtFieldGetsTheTextIntactWithItsLineBreaks) {
     testing::Programa campo(SONAREL_TEXTFIELD, {salida}, nativo);
     ASSERT_TRUE(delante("sonarel_test_textfield"));
     EXPECT_TRUE(activadas.contains("sonarel_test_textfield"));
-    EXPECT_TRUE(desktop->isProcessTrusted());
+    EXPECT_TRUE(desktop->mayPostKeystrokes());
 
     const QString texto = QStringLiteral("Año: ñandú, acción y pingüino\nSegunda línea");
     desktop->setClipboardText(texto);
@@ -81,7 +81,7 @@ TEST_F(EnSway, FootPastesTheLineAndReturnRunsItOnlyAfterTheTextWasRead) {
                            {"sh", "-c", "IFS= read -r l; printf '%s' \"$l\" > \"$0\"", salida});
     ASSERT_TRUE(delante("foot"));
     const Application terminal = desktop->frontmostApplication();
-    EXPECT_EQ(terminal->localizedName(), "Foot");
+    EXPECT_EQ(terminal->displayName(), "Foot");
     EXPECT_EQ(desktop->runningApplications().size(), 1u);
 
     desktop->setClipboardText(QStringLiteral("echo señal"));

@@ -35,9 +35,9 @@ TEST_P(TerminalTest, AnnouncesItsIdentifierAndTakesTheSendOnItsLine) {
     ASSERT_TRUE(waitUntil([&] { return QFile::exists(out); }));
 
     const Application front = desktop_->frontmostApplication();
-    EXPECT_EQ(front->bundleIdentifier(), QString::fromLatin1(GetParam().identifier));
-    EXPECT_TRUE(terminales().contains(front->bundleIdentifier().value_or(QString())));
-    EXPECT_EQ(front->activationPolicy(), kRegularActivationPolicy);
+    EXPECT_EQ(front->applicationId(), QString::fromLatin1(GetParam().identifier));
+    EXPECT_TRUE(terminales().contains(front->applicationId().value_or(QString())));
+    EXPECT_TRUE(front->hasNormalWindow());
     ASSERT_TRUE(paster_->ultimaTerminal());
     EXPECT_EQ(paster_->ultimaTerminal()->processIdentifier(), terminal.processId());
 
@@ -124,8 +124,8 @@ TEST_F(X11DesktopTest, PasteIntoAFocusedTextFieldKeepsLinesAndNeverPressesReturn
     QProcess& field = launchTextField(out);
     ASSERT_TRUE(awaitFront(field));
     const Application front = desktop_->frontmostApplication();
-    EXPECT_EQ(front->bundleIdentifier(), QStringLiteral("campo"));
-    EXPECT_EQ(front->localizedName(), QStringLiteral("campo"));
+    EXPECT_EQ(front->applicationId(), QStringLiteral("campo"));
+    EXPECT_EQ(front->displayName(), QStringLiteral("campo"));
 
     EXPECT_TRUE(paster_->pegarEnFoco(QStringLiteral("Hola,\nqué tal"), true));
     EXPECT_EQ(awaitContents(out, "Hola,\nqué tal"), QByteArray("Hola,\nqué tal"));
@@ -160,7 +160,7 @@ TEST_F(X11DesktopTest, ActivationsFillThePreviousAppAndTheLastTerminal) {
         return own.isActiveWindow() && front &&
                front->processIdentifier() == desktop_->processIdentifier();
     }));
-    EXPECT_EQ(desktop_->frontmostApplication()->bundleIdentifier(), desktop_->bundleIdentifier());
+    EXPECT_EQ(desktop_->frontmostApplication()->applicationId(), desktop_->applicationId());
     EXPECT_EQ(paster_->appAnterior()->processIdentifier(), field.processId());
 
     EXPECT_TRUE(paster_->pegarEnAppAnterior(QStringLiteral("de vuelta")));
