@@ -20,7 +20,7 @@ std::uint32_t HotKey::firma() {
     return signature;
 }
 
-void HotKey::registerHotKey(std::uint32_t keyCode, std::uint32_t modifiers) {
+void HotKey::registerHotKey(std::uint32_t keyCode, Modifiers modifiers) {
     ref_.reset();
     if (!instalado_) {
         service_.installHandler([self = QPointer(this)](HotKeyID id) {

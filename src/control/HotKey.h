@@ -10,14 +10,14 @@
 
 namespace sonarel {
 
-// The one system-wide shortcut, Alt+Super+D (Option+Command+D) by default. Each press, whatever
+// The one system-wide shortcut, Alt+Super+D by default. Each press, whatever
 // application is in front, runs `action` once, later, on the main thread.
 class HotKey : public QObject {
     Q_OBJECT
 
 public:
-    static constexpr std::uint32_t kDefaultKeyCode = 2;         // D
-    static constexpr std::uint32_t kDefaultModifiers = 0x0900;  // Command + Option
+    static constexpr std::uint32_t kDefaultKeyCode = 2;  // D
+    static constexpr Modifiers kDefaultModifiers = Modifier::Alt | Modifier::Super;
 
     explicit HotKey(HotKeyService& service, QObject* parent = nullptr);
 
@@ -27,7 +27,7 @@ public:
     // Releases any earlier combination, then reserves this one. A combination that another
     // client holds is not reserved: presses never arrive, and `isRegistered()` says so.
     void registerHotKey(std::uint32_t keyCode = kDefaultKeyCode,
-                        std::uint32_t modifiers = kDefaultModifiers);
+                        Modifiers modifiers = kDefaultModifiers);
     void unregister();
     bool isRegistered() const { return ref_ != nullptr; }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/Modifiers.h"
+
 #include <QObject>
 #include <QString>
 
@@ -29,18 +31,18 @@ public:
 
 using Application = std::shared_ptr<RunningApplication>;
 
-// A keystroke in the virtual key codes and flags that the delivery logic speaks: the desktop maps
-// it onto its own keyboard. Command+V means "paste into the application that gets it".
+// A keystroke in the virtual key codes that the delivery logic speaks (keys by their place on the
+// US layout: 9 is V, 36 is Return): the desktop maps it onto its own keyboard. Ctrl+V means
+// "paste into the application that gets it", which a back end may send as Shift+Insert.
 struct Keystroke {
     std::uint16_t virtualKey = 0;
-    std::uint64_t flags = 0;
+    Modifiers modifiers;
 };
 
 inline constexpr std::uint16_t kVirtualKeyV = 9;
 inline constexpr std::uint16_t kVirtualKeyReturn = 36;
-inline constexpr std::uint64_t kCommandFlag = 0x100000;
-inline constexpr Keystroke kPasteKeystroke{kVirtualKeyV, kCommandFlag};
-inline constexpr Keystroke kReturnKeystroke{kVirtualKeyReturn, 0};
+inline constexpr Keystroke kPasteKeystroke{kVirtualKeyV, Modifier::Ctrl};
+inline constexpr Keystroke kReturnKeystroke{kVirtualKeyReturn, {}};
 
 // The desktop services that text delivery and the coordinator rely on: the workspace and its
 // applications, the clipboard, the access needed for synthesised keystrokes, and the keystrokes.

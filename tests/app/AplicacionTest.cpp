@@ -29,7 +29,7 @@ TEST(Aplicacion, AShortcutHeldElsewhereIsToldInTheWindowAndTheTray) {
     voz.speech = std::make_unique<doubles::ScriptedSpeechService>();
     voz.modelos = std::make_unique<doubles::FakeSpeechModels>();
     auto teclas = std::make_unique<doubles::FakeHotKeyService>();
-    teclas->heldElsewhere.insert({2, 0x0900});
+    teclas->heldElsewhere.push_back({2, Modifier::Alt | Modifier::Super});
     ServiciosDeEscritorio escritorio;
     escritorio.desktop = std::make_unique<doubles::FakeDesktop>(clock);
     escritorio.hotKeys = std::move(teclas);

@@ -63,7 +63,7 @@ protected:
 
     // Presses Alt+Super+D and lets the posted action run, and a stop it makes end.
     void pulsarAtajo() {
-        teclas.press(2, 0x0900);
+        teclas.press(2, Modifier::Alt | Modifier::Super);
         drainPosted();
         esperarFinDeParada();
     }

@@ -18,9 +18,9 @@ TEST_F(HotKeyTest, RegisteringAgainInstallsOnceAndKeepsOnlyTheNewCombination) {
     hotKey_.registerHotKey();
     ASSERT_EQ(service_.registered.size(), 1u);
     EXPECT_EQ(service_.registered[0].keyCode, 2u);
-    EXPECT_EQ(service_.registered[0].modifiers, 0x0900u);
+    EXPECT_EQ(service_.registered[0].modifiers, Modifier::Alt | Modifier::Super);
     EXPECT_EQ(service_.registered[0].id.signature, HotKey::firma());
-    hotKey_.registerHotKey(3, 0x0100);
+    hotKey_.registerHotKey(3, Modifier::Super);
     EXPECT_EQ(service_.handlersInstalled, 1);
     ASSERT_EQ(service_.registered.size(), 1u);
     EXPECT_EQ(service_.registered[0].keyCode, 3u);
@@ -31,11 +31,11 @@ TEST_F(HotKeyTest, RegisteringAgainInstallsOnceAndKeepsOnlyTheNewCombination) {
 
 TEST_F(HotKeyTest, APressWithTheSignatureRunsTheActionReadLaterOnTheMainThread) {
     hotKey_.registerHotKey();
-    service_.press(2, 0x0900);  // no action yet: nothing happens
+    service_.press(2, Modifier::Alt | Modifier::Super);  // no action yet: nothing happens
     testing::drainPosted();
     int replaced = 0;
     hotKey_.action = [this] { ++runs_; };
-    service_.press(2, 0x0900);
+    service_.press(2, Modifier::Alt | Modifier::Super);
     service_.deliver({0x41424344, 1});
     service_.deliver({HotKey::firma(), 7});
     EXPECT_EQ(runs_, 0) << "never inside the desktop's dispatch";
@@ -46,11 +46,11 @@ TEST_F(HotKeyTest, APressWithTheSignatureRunsTheActionReadLaterOnTheMainThread) 
 }
 
 TEST_F(HotKeyTest, ACombinationHeldElsewhereFailsAndTheFailureIsKnown) {
-    service_.heldElsewhere.insert({2, 0x0900});
+    service_.heldElsewhere.push_back({2, Modifier::Alt | Modifier::Super});
     hotKey_.action = [this] { ++runs_; };
     hotKey_.registerHotKey();
     EXPECT_FALSE(hotKey_.isRegistered());
-    service_.press(2, 0x0900);
+    service_.press(2, Modifier::Alt | Modifier::Super);
     testing::drainPosted();
     EXPECT_EQ(runs_, 0);
 }

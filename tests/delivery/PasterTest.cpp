@@ -60,7 +60,7 @@ TEST_F(PasterTest, PasteIntoThePreviousAppActivatesItAndPastesLater) {
     EXPECT_TRUE(desktop_.posted.empty());
     clock_.advance(0.01);
     ASSERT_EQ(desktop_.posted.size(), 1u);
-    EXPECT_EQ(desktop_.posted[0].keystroke.flags, kCommandFlag);
+    EXPECT_EQ(desktop_.posted[0].keystroke.modifiers, Modifiers(Modifier::Ctrl));
     EXPECT_EQ(desktop_.posted[0].frontmost, QStringLiteral("org.gnome.TextEditor"));
 }
 

@@ -30,15 +30,15 @@ void FakeHotKeyService::installHandler(PressHandler handler) {
 }
 
 std::unique_ptr<HotKeyRegistration> FakeHotKeyService::registerHotKey(std::uint32_t keyCode,
-                                                                      std::uint32_t modifiers,
+                                                                      Modifiers modifiers,
                                                                       HotKeyID id) {
-    if (heldElsewhere.contains({keyCode, modifiers})) {
+    if (std::ranges::find(heldElsewhere, std::pair{keyCode, modifiers}) != heldElsewhere.end()) {
         return nullptr;
     }
     return std::make_unique<FakeRegistration>(*this, Registered{keyCode, modifiers, id});
 }
 
-void FakeHotKeyService::press(std::uint32_t keyCode, std::uint32_t modifiers) {
+void FakeHotKeyService::press(std::uint32_t keyCode, Modifiers modifiers) {
     auto it = std::find_if(registered.begin(), registered.end(), [&](const auto& r) {
         return r.keyCode == keyCode && r.modifiers == modifiers;
     });

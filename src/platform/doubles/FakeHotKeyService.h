@@ -2,7 +2,6 @@
 
 #include "platform/HotKeyService.h"
 
-#include <set>
 #include <utility>
 #include <vector>
 
@@ -13,21 +12,20 @@ class FakeHotKeyService : public HotKeyService {
 public:
     struct Registered {
         std::uint32_t keyCode;
-        std::uint32_t modifiers;
+        Modifiers modifiers;
         HotKeyID id;
     };
 
     void installHandler(PressHandler handler) override;
-    std::unique_ptr<HotKeyRegistration> registerHotKey(std::uint32_t keyCode,
-                                                       std::uint32_t modifiers,
+    std::unique_ptr<HotKeyRegistration> registerHotKey(std::uint32_t keyCode, Modifiers modifiers,
                                                        HotKeyID id) override;
 
     // Presses a combination: the handler runs when the combination is registered here.
-    void press(std::uint32_t keyCode, std::uint32_t modifiers);
+    void press(std::uint32_t keyCode, Modifiers modifiers);
     // Delivers a press carrying any identifier, as a desktop might.
     void deliver(HotKeyID id);
 
-    std::set<std::pair<std::uint32_t, std::uint32_t>> heldElsewhere;
+    std::vector<std::pair<std::uint32_t, Modifiers>> heldElsewhere;
     std::vector<Registered> registered;  // currently reserved combinations
     int handlersInstalled = 0;
 

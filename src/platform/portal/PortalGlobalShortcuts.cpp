@@ -28,18 +28,18 @@ private:
 namespace {
 
 // The preferred trigger in the portal's shortcut notation (xdg shortcut specification).
-QString trigger(std::uint32_t keyCode, std::uint32_t modifiers) {
+QString trigger(std::uint32_t keyCode, Modifiers modifiers) {
     QStringList parts;
-    if (modifiers & kControlModifier) {
+    if (modifiers & Modifier::Ctrl) {
         parts << QStringLiteral("CTRL");
     }
-    if (modifiers & kOptionModifier) {
+    if (modifiers & Modifier::Alt) {
         parts << QStringLiteral("ALT");
     }
-    if (modifiers & kShiftModifier) {
+    if (modifiers & Modifier::Shift) {
         parts << QStringLiteral("SHIFT");
     }
-    if (modifiers & kCommandModifier) {
+    if (modifiers & Modifier::Super) {
         parts << QStringLiteral("LOGO");
     }
     parts << (keyCode == 2 ? QStringLiteral("d") : QString());
@@ -100,7 +100,7 @@ PortalGlobalShortcuts::PortalGlobalShortcuts(QDBusConnection bus, Clock& clock,
 }
 
 std::unique_ptr<HotKeyRegistration> PortalGlobalShortcuts::registerHotKey(std::uint32_t keyCode,
-                                                                          std::uint32_t modifiers,
+                                                                          Modifiers modifiers,
                                                                           HotKeyID id) {
     if (failed_) {
         return nullptr;

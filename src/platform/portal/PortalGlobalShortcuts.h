@@ -35,8 +35,7 @@ public:
                                                          DesktopNotices& notices, QString appId);
 
     void installHandler(PressHandler handler) override { handler_ = std::move(handler); }
-    std::unique_ptr<HotKeyRegistration> registerHotKey(std::uint32_t keyCode,
-                                                       std::uint32_t modifiers,
+    std::unique_ptr<HotKeyRegistration> registerHotKey(std::uint32_t keyCode, Modifiers modifiers,
                                                        HotKeyID id) override;
 
     // Whether the shortcut's keys are down: from Activated to Deactivated.
@@ -69,7 +68,7 @@ private:
     QDBusServiceWatcher watcher_;
     PressHandler handler_;
     std::optional<HotKeyID> registered_;
-    std::uint32_t modifiers_ = 0;
+    Modifiers modifiers_;
     std::uint32_t keyCode_ = 0;
     QString session_;
     bool started_ = false;

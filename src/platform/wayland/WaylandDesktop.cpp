@@ -11,11 +11,11 @@ namespace sonarel::wayland {
 namespace {
 
 bool isPaste(Keystroke k) {
-    return k.virtualKey == kPasteKeystroke.virtualKey && k.flags == kPasteKeystroke.flags;
+    return k.virtualKey == kPasteKeystroke.virtualKey && k.modifiers == kPasteKeystroke.modifiers;
 }
 
 bool isReturn(Keystroke k) {
-    return k.virtualKey == kReturnKeystroke.virtualKey && k.flags == 0;
+    return k.virtualKey == kReturnKeystroke.virtualKey && !k.modifiers;
 }
 
 // An application reached through one of its windows.

@@ -27,8 +27,8 @@ namespace sonarel::wayland {
 // - an application being activated has the focus (at most kActivationWait);
 // - the shortcut's keys are up, where the hot-key service says so (at most kReleaseWait);
 // - Return goes after the pasted text has been read, as on X11.
-// Command+V becomes Shift+Insert into a terminal (which pastes the primary selection, set to the
-// same text) or where the application in front is unknown, and Ctrl+V elsewhere.
+// The paste keystroke goes as Shift+Insert into a terminal (which pastes the primary selection,
+// set to the same text) or where the application in front is unknown, and as Ctrl+V elsewhere.
 class WaylandDesktop : public Desktop {
     Q_OBJECT
 

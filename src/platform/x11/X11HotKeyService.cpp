@@ -1,6 +1,6 @@
 #include "platform/x11/X11HotKeyService.h"
 
-#include "platform/x11/MacKeys.h"
+#include "platform/x11/KeyCodes.h"
 #include "platform/x11/XcbReply.h"
 
 #include <QCoreApplication>
@@ -80,7 +80,7 @@ std::vector<std::uint16_t> X11HotKeyService::lockVariants() const {
 }
 
 std::unique_ptr<HotKeyRegistration> X11HotKeyService::registerHotKey(std::uint32_t keyCode,
-                                                                     std::uint32_t modifiers,
+                                                                     Modifiers modifiers,
                                                                      HotKeyID id) {
     const std::optional<xcb_keysym_t> keysym = keysymOfVirtualKey(keyCode);
     if (!keysym) {

@@ -22,8 +22,7 @@ public:
     ~X11HotKeyService() override;
 
     void installHandler(PressHandler handler) override;
-    std::unique_ptr<HotKeyRegistration> registerHotKey(std::uint32_t keyCode,
-                                                       std::uint32_t modifiers,
+    std::unique_ptr<HotKeyRegistration> registerHotKey(std::uint32_t keyCode, Modifiers modifiers,
                                                        HotKeyID id) override;
 
     bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr* result) override;

@@ -1,7 +1,7 @@
 #include "platform/x11/XTestKeyboard.h"
 
 #include "platform/MainThread.h"
-#include "platform/x11/MacKeys.h"
+#include "platform/x11/KeyCodes.h"
 #include "platform/x11/XcbReply.h"
 
 #include <QPointer>
@@ -17,15 +17,12 @@ namespace {
 constexpr xcb_keysym_t kShiftL = 0xffe1;
 constexpr xcb_keysym_t kControlL = 0xffe3;
 constexpr xcb_keysym_t kAltL = 0xffe9;
+constexpr xcb_keysym_t kSuperL = 0xffeb;
 constexpr xcb_keysym_t kInsert = 0xff63;
 constexpr xcb_keysym_t kV = 'v';
 
-constexpr std::uint64_t kShiftFlag = 0x20000;
-constexpr std::uint64_t kControlFlag = 0x40000;
-constexpr std::uint64_t kOptionFlag = 0x80000;
-
 bool isPaste(Keystroke k) {
-    return k.virtualKey == kPasteKeystroke.virtualKey && k.flags == kPasteKeystroke.flags;
+    return k.virtualKey == kPasteKeystroke.virtualKey && k.modifiers == kPasteKeystroke.modifiers;
 }
 
 bool isReturn(Keystroke k) {
@@ -76,16 +73,18 @@ std::vector<xcb_keysym_t> XTestKeyboard::chord(Keystroke keystroke, bool termina
     if (!key) {
         return {};
     }
-    // Command stands for Control in application shortcuts.
     std::vector<xcb_keysym_t> keysyms;
-    if (keystroke.flags & (kCommandFlag | kControlFlag)) {
+    if (keystroke.modifiers & Modifier::Ctrl) {
         keysyms.push_back(kControlL);
     }
-    if (keystroke.flags & kShiftFlag) {
+    if (keystroke.modifiers & Modifier::Shift) {
         keysyms.push_back(kShiftL);
     }
-    if (keystroke.flags & kOptionFlag) {
+    if (keystroke.modifiers & Modifier::Alt) {
         keysyms.push_back(kAltL);
+    }
+    if (keystroke.modifiers & Modifier::Super) {
+        keysyms.push_back(kSuperL);
     }
     keysyms.push_back(*key);
     return keysyms;

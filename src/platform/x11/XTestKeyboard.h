@@ -28,8 +28,8 @@ namespace sonarel::x11 {
 //   request (the terminal still has to insert what it read). A Return that follows no paste
 //   that went, or whose paste was not read within kPasteReadWait, is dropped: alone it would run
 //   whatever the line already held.
-// Command+V becomes Ctrl+V, or Shift+Insert where `pastesLikeTerminal` holds for the active
-// window when the keystroke goes: that chord pastes in terminals (from PRIMARY) and in editors.
+// The paste keystroke goes as Ctrl+V, or as Shift+Insert where `pastesLikeTerminal` holds for the
+// active window when it goes: that chord pastes in terminals (from PRIMARY) and in editors.
 class XTestKeyboard : public QObject {
     Q_OBJECT
 

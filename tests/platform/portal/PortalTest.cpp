@@ -88,7 +88,7 @@ TEST_F(BusDePrueba, TheShortcutIsBoundOnceAndItsPressAndReleaseArrive) {
         std::vector<bool> sostenido;
         atajos->installHandler([&](HotKeyID id) { pulsados.push_back(id); });
         atajos->onHeld = [&](bool held) { sostenido.push_back(held); };
-        auto reserva = atajos->registerHotKey(2, 0x0900, kId);
+        auto reserva = atajos->registerHotKey(2, Modifier::Alt | Modifier::Super, kId);
         ASSERT_NE(reserva, nullptr);
         ASSERT_TRUE(waitUntil([&] { return llamadas().count("ListShortcuts") == vez + 1; }));
 
@@ -122,7 +122,7 @@ TEST_F(BusDePrueba, ARefusalNoAnswerOrAVanishedPortalEachEndInTheirNotice) {
         ASSERT_NE(atajos, nullptr);
         int pulsados = 0;
         atajos->installHandler([&](HotKeyID) { ++pulsados; });
-        auto reserva = atajos->registerHotKey(2, 0x0900, kId);
+        auto reserva = atajos->registerHotKey(2, Modifier::Alt | Modifier::Super, kId);
         ASSERT_TRUE(
             waitUntil([&] { return llamadas().contains("GlobalShortcuts.CreateSession"); }));
         if (caso.opciones.contains("--mudo")) {

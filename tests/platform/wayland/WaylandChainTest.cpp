@@ -127,7 +127,7 @@ TEST_F(Cadena, WithoutAnyProtocolNoApplicationIsKnownAndOnlyPasteAndReturnAreSen
     EXPECT_EQ(desktop->frontmostApplication(), nullptr);
     EXPECT_TRUE(desktop->runningApplications().empty());
     EXPECT_EQ(desktop->applicationId(), "sonarel");
-    EXPECT_FALSE(desktop->postKeystroke(Keystroke{/* D */ 2, kCommandFlag}));
+    EXPECT_FALSE(desktop->postKeystroke(Keystroke{/* D */ 2, Modifier::Super}));
 }
 
 }  // namespace

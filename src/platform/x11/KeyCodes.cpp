@@ -1,6 +1,4 @@
-#include "platform/x11/MacKeys.h"
-
-#include "platform/HotKeyService.h"
+#include "platform/x11/KeyCodes.h"
 
 #include <array>
 
@@ -22,18 +20,18 @@ std::optional<xcb_keysym_t> keysymOfVirtualKey(std::uint16_t virtualKey) {
     return keysyms[virtualKey];
 }
 
-std::uint16_t xModifiersOf(std::uint32_t modifiers) {
+std::uint16_t xModifiersOf(Modifiers modifiers) {
     std::uint16_t mask = 0;
-    if (modifiers & kCommandModifier) {
+    if (modifiers & Modifier::Super) {
         mask |= XCB_MOD_MASK_4;
     }
-    if (modifiers & kOptionModifier) {
+    if (modifiers & Modifier::Alt) {
         mask |= XCB_MOD_MASK_1;
     }
-    if (modifiers & kControlModifier) {
+    if (modifiers & Modifier::Ctrl) {
         mask |= XCB_MOD_MASK_CONTROL;
     }
-    if (modifiers & kShiftModifier) {
+    if (modifiers & Modifier::Shift) {
         mask |= XCB_MOD_MASK_SHIFT;
     }
     return mask;
