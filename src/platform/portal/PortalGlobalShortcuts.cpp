@@ -48,19 +48,19 @@ QString trigger(std::uint32_t keyCode, Modifiers modifiers) {
 
 }  // namespace
 
-QString PortalGlobalShortcuts::avisoRechazado() {
+QString PortalGlobalShortcuts::refusedNotice() {
     return QStringLiteral(
         "El escritorio no concedió el atajo Alt+Super+D. Puedes asignar la orden «sonarel "
         "--alternar» a un atajo en sus ajustes de teclado.");
 }
 
-QString PortalGlobalShortcuts::avisoSinRespuesta() {
+QString PortalGlobalShortcuts::unansweredNotice() {
     return QStringLiteral(
         "El servicio de atajos del escritorio no respondió. Puedes asignar la orden «sonarel "
         "--alternar» a un atajo en sus ajustes de teclado.");
 }
 
-QString PortalGlobalShortcuts::avisoDesaparecido() {
+QString PortalGlobalShortcuts::goneNotice() {
     return QStringLiteral(
         "El servicio de atajos del escritorio se detuvo y Alt+Super+D ya no funciona. Puedes "
         "usar la orden «sonarel --alternar».");
@@ -88,7 +88,7 @@ PortalGlobalShortcuts::PortalGlobalShortcuts(QDBusConnection bus, Clock& clock,
     connect(&watcher_, &QDBusServiceWatcher::serviceUnregistered, this, [this] {
         if (!session_.isEmpty() && !failed_) {
             session_.clear();
-            fail(avisoDesaparecido());
+            fail(goneNotice());
         }
     });
     bus_.connect(QString::fromLatin1(kService), QString::fromLatin1(kPath),
@@ -112,11 +112,11 @@ std::unique_ptr<HotKeyRegistration> PortalGlobalShortcuts::registerHotKey(std::u
         started_ = true;
         // A host application outside a sandbox names itself first; portals older than the
         // registry do not know the call, which changes nothing else.
-        QDBusMessage registro = QDBusMessage::createMethodCall(
+        QDBusMessage registration = QDBusMessage::createMethodCall(
             QString::fromLatin1(kService), QString::fromLatin1(kPath),
             QStringLiteral("org.freedesktop.host.portal.Registry"), QStringLiteral("Register"));
-        registro.setArguments({appId_, QVariantMap()});
-        bus_.call(registro, QDBus::NoBlock);
+        registration.setArguments({appId_, QVariantMap()});
+        bus_.call(registration, QDBus::NoBlock);
         openSession();
     }
     return std::make_unique<PortalRegistration>(*this);
@@ -128,7 +128,7 @@ void PortalGlobalShortcuts::openSession() {
             {QVariantMap{{QStringLiteral("session_handle_token"), QStringLiteral("sonarel")}}},
             [this](Outcome outcome, const QVariantMap& results) {
                 if (outcome != Outcome::Granted) {
-                    fail(outcome == Outcome::TimedOut ? avisoSinRespuesta() : avisoRechazado());
+                    fail(outcome == Outcome::TimedOut ? unansweredNotice() : refusedNotice());
                     return;
                 }
                 session_ = results.value(QStringLiteral("session_handle")).toString();
@@ -163,7 +163,7 @@ void PortalGlobalShortcuts::bind() {
             {QDBusObjectPath(session_), QVariant::fromValue(shortcuts), QString(), QVariantMap()},
             [this](Outcome outcome, const QVariantMap&) {
                 if (outcome != Outcome::Granted) {
-                    fail(outcome == Outcome::TimedOut ? avisoSinRespuesta() : avisoRechazado());
+                    fail(outcome == Outcome::TimedOut ? unansweredNotice() : refusedNotice());
                 }
             });
 }
@@ -176,7 +176,7 @@ void PortalGlobalShortcuts::fail(const QString& notice) {
     // A request that failed because the portal went away says so, whichever news came first.
     const bool gone =
         !bus_.interface() || !bus_.interface()->isServiceRegistered(QString::fromLatin1(kService));
-    emit notices_.notice(gone ? avisoDesaparecido() : notice);
+    emit notices_.notice(gone ? goneNotice() : notice);
 }
 
 bool PortalGlobalShortcuts::ours(const QDBusMessage& signal) const {

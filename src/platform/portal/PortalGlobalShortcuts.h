@@ -41,9 +41,9 @@ public:
     // Whether the shortcut's keys are down: from Activated to Deactivated.
     std::function<void(bool held)> onHeld;
 
-    static QString avisoRechazado();
-    static QString avisoSinRespuesta();
-    static QString avisoDesaparecido();
+    static QString refusedNotice();
+    static QString unansweredNotice();
+    static QString goneNotice();
 
 private:
     PortalGlobalShortcuts(QDBusConnection bus, Clock& clock, DesktopNotices& notices,

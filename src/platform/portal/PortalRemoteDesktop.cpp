@@ -16,13 +16,13 @@ const QString kTokenKey = QStringLiteral("escritorioRemoto/restoreToken");
 
 }  // namespace
 
-QString PortalRemoteDesktop::avisoRechazado() {
+QString PortalRemoteDesktop::refusedNotice() {
     return QStringLiteral(
         "El escritorio no dio permiso a Sonarel para escribir: los dictados quedarán en el "
         "portapapeles.");
 }
 
-QString PortalRemoteDesktop::avisoTerminado() {
+QString PortalRemoteDesktop::endedNotice() {
     return QStringLiteral(
         "El escritorio retiró el permiso de Sonarel para escribir: los dictados quedarán en el "
         "portapapeles.");
@@ -51,7 +51,7 @@ PortalRemoteDesktop::PortalRemoteDesktop(QDBusConnection bus, Clock& clock, Desk
       watcher_(QString::fromLatin1(kService), bus, QDBusServiceWatcher::WatchForUnregistration) {
     connect(&watcher_, &QDBusServiceWatcher::serviceUnregistered, this, [this] {
         if (started_) {
-            end(avisoTerminado());
+            end(endedNotice());
         }
     });
 }
@@ -70,7 +70,7 @@ void PortalRemoteDesktop::requestAccess() {
             {QVariantMap{{QStringLiteral("session_handle_token"), QStringLiteral("sonarel")}}},
             [this](Outcome outcome, const QVariantMap& results) {
                 if (outcome != Outcome::Granted) {
-                    end(avisoRechazado());
+                    end(refusedNotice());
                     return;
                 }
                 session_ = results.value(QStringLiteral("session_handle")).toString();
@@ -91,7 +91,7 @@ void PortalRemoteDesktop::selectDevices() {
             QStringLiteral("SelectDevices"), {QDBusObjectPath(session_), options},
             [this](Outcome outcome, const QVariantMap&) {
                 if (outcome != Outcome::Granted) {
-                    end(avisoRechazado());
+                    end(refusedNotice());
                     return;
                 }
                 start();
@@ -104,7 +104,7 @@ void PortalRemoteDesktop::start() {
             [this](Outcome outcome, const QVariantMap& results) {
                 const uint devices = results.value(QStringLiteral("devices")).toUInt();
                 if (outcome != Outcome::Granted || !(devices & kKeyboard)) {
-                    end(avisoRechazado());
+                    end(refusedNotice());
                     return;
                 }
                 if (const QString token = results.value(QStringLiteral("restore_token")).toString();
@@ -138,7 +138,7 @@ bool PortalRemoteDesktop::send(const std::vector<std::uint32_t>& keysyms) {
 }
 
 void PortalRemoteDesktop::closed() {
-    end(avisoTerminado());
+    end(endedNotice());
 }
 
 void PortalRemoteDesktop::end(const QString& notice) {

@@ -34,8 +34,8 @@ public:
     void requestAccess() override;
     bool sharesHeldKeys() const override { return true; }
 
-    static QString avisoRechazado();
-    static QString avisoTerminado();
+    static QString refusedNotice();
+    static QString endedNotice();
 
 private:
     PortalRemoteDesktop(QDBusConnection bus, Clock& clock, DesktopNotices& notices,

@@ -15,14 +15,14 @@ namespace {
 constexpr int kVersionTimeoutMs = 2000;
 
 // Receives the Request object's Response signal.
-class Respuesta : public QObject {
+class ResponseReceiver : public QObject {
     Q_OBJECT
 
 public:
-    std::function<void(uint, const QVariantMap&)> alLlegar;
+    std::function<void(uint, const QVariantMap&)> onResponse;
 
 public slots:
-    void response(uint code, const QVariantMap& results) { alLlegar(code, results); }
+    void response(uint code, const QVariantMap& results) { onResponse(code, results); }
 };
 
 }  // namespace
@@ -41,31 +41,31 @@ void request(QDBusConnection bus, Clock& clock, double timeoutSeconds, QObject* 
     arguments.append(options);
 
     // One answer, whichever comes first: the response, an error reply, or the timeout.
-    struct Estado {
+    struct Pending {
         std::function<void(Outcome, const QVariantMap&)> done;
         std::unique_ptr<Timer> timer;
-        std::unique_ptr<Respuesta> respuesta;
+        std::unique_ptr<ResponseReceiver> receiver;
         bool answered = false;
     };
-    auto estado = std::make_shared<Estado>();
-    estado->done = std::move(done);
-    QPointer<QObject> vivo(context);
-    const auto answer = [estado, vivo, bus, path](Outcome outcome, const QVariantMap& results) {
-        if (estado->answered) {
+    auto pending = std::make_shared<Pending>();
+    pending->done = std::move(done);
+    QPointer<QObject> alive(context);
+    const auto answer = [pending, alive, bus, path](Outcome outcome, const QVariantMap& results) {
+        if (pending->answered) {
             return;
         }
-        estado->answered = true;
-        estado->timer.reset();
+        pending->answered = true;
+        pending->timer.reset();
         QDBusConnection(bus).disconnect(
             QString::fromLatin1(kService), path, QStringLiteral("org.freedesktop.portal.Request"),
-            QStringLiteral("Response"), estado->respuesta.get(), SLOT(response(uint, QVariantMap)));
-        estado->respuesta.release()->deleteLater();
-        if (vivo) {
-            estado->done(outcome, results);
+            QStringLiteral("Response"), pending->receiver.get(), SLOT(response(uint, QVariantMap)));
+        pending->receiver.release()->deleteLater();
+        if (alive) {
+            pending->done(outcome, results);
         }
     };
-    estado->respuesta = std::make_unique<Respuesta>();
-    estado->respuesta->alLlegar = [answer](uint code, const QVariantMap& results) {
+    pending->receiver = std::make_unique<ResponseReceiver>();
+    pending->receiver->onResponse = [answer](uint code, const QVariantMap& results) {
         answer(code == 0   ? Outcome::Granted
                : code == 1 ? Outcome::Refused
                            : Outcome::Failed,
@@ -74,13 +74,13 @@ void request(QDBusConnection bus, Clock& clock, double timeoutSeconds, QObject* 
     // Subscribed before the call, so that a quick answer is not missed.
     bus.connect(QString::fromLatin1(kService), path,
                 QStringLiteral("org.freedesktop.portal.Request"), QStringLiteral("Response"),
-                estado->respuesta.get(), SLOT(response(uint, QVariantMap)));
-    estado->timer = clock.once(timeoutSeconds, [answer] { answer(Outcome::TimedOut, {}); });
+                pending->receiver.get(), SLOT(response(uint, QVariantMap)));
+    pending->timer = clock.once(timeoutSeconds, [answer] { answer(Outcome::TimedOut, {}); });
 
     QDBusMessage call = QDBusMessage::createMethodCall(
         QString::fromLatin1(kService), QString::fromLatin1(kPath), interface, method);
     call.setArguments(arguments);
-    auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call), estado->respuesta.get());
+    auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call), pending->receiver.get());
     QObject::connect(watcher, &QDBusPendingCallWatcher::finished, watcher,
                      [answer](QDBusPendingCallWatcher* w) {
                          if (w->isError()) {

@@ -63,7 +63,7 @@ private:
 
 }  // namespace
 
-QString avisoSinTeclado() {
+QString noKeyboardNotice() {
     return QStringLiteral(
         "No se pudo escribir en la aplicación: el escritorio ya no acepta teclas de Sonarel. El "
         "texto quedó en el portapapeles.");
@@ -260,7 +260,7 @@ void WaylandDesktop::send(Keystroke keystroke) {
             return;
         }
     }
-    emit notices_.notice(avisoSinTeclado());
+    emit notices_.notice(noKeyboardNotice());
 }
 
 void WaylandDesktop::pump() {

@@ -102,6 +102,6 @@ private:
 };
 
 // The notice shown when no route could send a keystroke.
-QString avisoSinTeclado();
+QString noKeyboardNotice();
 
 }  // namespace sonarel::wayland

@@ -26,27 +26,27 @@ void X11PanelWindowing::prepare(QWindow& window) {
         return;
     }
     xcb_connection_t* c = session->connection();
-    const auto ventana = static_cast<xcb_window_t>(window.winId());
-    const auto escribir = [&](const char* nombre, xcb_atom_t tipo,
-                              const std::vector<std::uint32_t>& valores) {
-        xcb_change_property(c, XCB_PROP_MODE_REPLACE, ventana, session->atom(nombre), tipo, 32,
-                            static_cast<std::uint32_t>(valores.size()), valores.data());
+    const auto xWindow = static_cast<xcb_window_t>(window.winId());
+    const auto setProperty = [&](const char* name, xcb_atom_t type,
+                                 const std::vector<std::uint32_t>& values) {
+        xcb_change_property(c, XCB_PROP_MODE_REPLACE, xWindow, session->atom(name), type, 32,
+                            static_cast<std::uint32_t>(values.size()), values.data());
     };
 
-    std::vector<xcb_atom_t> estados = session->atoms(ventana, "_NET_WM_STATE");
-    for (const char* nombre : {"_NET_WM_STATE_ABOVE", "_NET_WM_STATE_STICKY",
-                               "_NET_WM_STATE_SKIP_TASKBAR", "_NET_WM_STATE_SKIP_PAGER"}) {
-        if (std::find(estados.begin(), estados.end(), session->atom(nombre)) == estados.end()) {
-            estados.push_back(session->atom(nombre));
+    std::vector<xcb_atom_t> states = session->atoms(xWindow, "_NET_WM_STATE");
+    for (const char* name : {"_NET_WM_STATE_ABOVE", "_NET_WM_STATE_STICKY",
+                             "_NET_WM_STATE_SKIP_TASKBAR", "_NET_WM_STATE_SKIP_PAGER"}) {
+        if (std::find(states.begin(), states.end(), session->atom(name)) == states.end()) {
+            states.push_back(session->atom(name));
         }
     }
-    escribir("_NET_WM_STATE", XCB_ATOM_ATOM, estados);
-    constexpr std::uint32_t kTodosLosEscritorios = 0xFFFFFFFF;
-    escribir("_NET_WM_DESKTOP", XCB_ATOM_CARDINAL, {kTodosLosEscritorios});
+    setProperty("_NET_WM_STATE", XCB_ATOM_ATOM, states);
+    constexpr std::uint32_t kAllDesktops = 0xFFFFFFFF;
+    setProperty("_NET_WM_DESKTOP", XCB_ATOM_CARDINAL, {kAllDesktops});
 
-    std::vector<xcb_atom_t> protocolos = session->atoms(ventana, "WM_PROTOCOLS");
-    std::erase(protocolos, session->atom("WM_TAKE_FOCUS"));
-    escribir("WM_PROTOCOLS", XCB_ATOM_ATOM, protocolos);
+    std::vector<xcb_atom_t> protocols = session->atoms(xWindow, "WM_PROTOCOLS");
+    std::erase(protocols, session->atom("WM_TAKE_FOCUS"));
+    setProperty("WM_PROTOCOLS", XCB_ATOM_ATOM, protocols);
     xcb_flush(c);
 }
 

@@ -112,9 +112,9 @@ TEST_F(BusDePrueba, ARefusalNoAnswerOrAVanishedPortalEachEndInTheirNotice) {
         QStringList opciones;
         QString aviso;
     };
-    for (const Caso& caso : {Caso{{"--respuesta", "1"}, PortalGlobalShortcuts::avisoRechazado()},
-                             Caso{{"--mudo"}, PortalGlobalShortcuts::avisoSinRespuesta()},
-                             Caso{{}, PortalGlobalShortcuts::avisoDesaparecido()}}) {
+    for (const Caso& caso : {Caso{{"--respuesta", "1"}, PortalGlobalShortcuts::refusedNotice()},
+                             Caso{{"--mudo"}, PortalGlobalShortcuts::unansweredNotice()},
+                             Caso{{}, PortalGlobalShortcuts::goneNotice()}}) {
         SCOPED_TRACE(caso.opciones.join(' ').toStdString());
         recibidos.clear();
         arrancarPortal(caso.opciones);
@@ -168,7 +168,7 @@ TEST_F(BusDePrueba, RemoteDesktopAsksOnceKeepsItsTokenAndSendsKeysyms) {
 
     control("CerrarSesion");
     EXPECT_TRUE(waitUntil([&] { return !ruta->usable(); }));
-    EXPECT_EQ(recibidos, QStringList{PortalRemoteDesktop::avisoTerminado()});
+    EXPECT_EQ(recibidos, QStringList{PortalRemoteDesktop::endedNotice()});
 }
 
 TEST_F(BusDePrueba, RemoteDesktopRefusedLeavesTheRouteUnusableWithANotice) {
@@ -176,7 +176,7 @@ TEST_F(BusDePrueba, RemoteDesktopRefusedLeavesTheRouteUnusableWithANotice) {
     auto ruta = PortalRemoteDesktop::create(*bus, clock, avisos, dir.filePath("escritorio.conf"));
     ruta->requestAccess();
     EXPECT_TRUE(waitUntil([&] { return !recibidos.isEmpty(); }));
-    EXPECT_EQ(recibidos, QStringList{PortalRemoteDesktop::avisoRechazado()});
+    EXPECT_EQ(recibidos, QStringList{PortalRemoteDesktop::refusedNotice()});
     EXPECT_FALSE(ruta->usable());
     EXPECT_FALSE(ruta->send({wayland::kKeysymReturn}));
 }

@@ -69,7 +69,7 @@ TEST_F(Cadena, TheFirstUsableRouteSendsAndAFailingOneGivesWayToTheNext) {
     primera->presente = false;
     segunda->falla = true;
     ASSERT_TRUE(desktop->postKeystroke(kPasteKeystroke));
-    EXPECT_EQ(recibidos, QStringList{avisoSinTeclado()});
+    EXPECT_EQ(recibidos, QStringList{noKeyboardNotice()});
 
     segunda->presente = false;
     EXPECT_FALSE(desktop->mayPostKeystrokes());
