@@ -13,6 +13,7 @@
 #include "TestAudio.h"
 #include "TestModel.h"
 
+#include "platform/whisper/WhisperSpeechModels.h"
 #include "platform/whisper/WhisperSpeechService.h"
 #include "support/EventLoop.h"
 #include "support/Xdotool.h"
@@ -128,7 +129,6 @@ double finDeLaVoz(const testing::Audio& audio) {
 
 int correr(int dictados) {
     QTemporaryDir dir;
-    qputenv("XDG_DATA_HOME", dir.filePath("data").toUtf8());
     const QString modelos = dir.filePath("modelos");
     QDir().mkpath(modelos);
     const QString modelo = QStringLiteral(SONAREL_TEST_MODELS "/ggml-base-test.bin");
@@ -144,12 +144,13 @@ int correr(int dictados) {
     opciones.live.observe = [&](size_t cubiertas, double, bool, const QString& texto) {
         resultados.anotar(cubiertas, texto);
     };
-    whisper::WhisperSpeechService speech(opciones);
-    speech.preload();
-    testing::Montaje app(speech, dir.path());
-    app.coordinador.configurar();
-    app.preferencias.set(Preferences::kEnterEnTerminal, true);
-    if (!app.hotKey.isRegistered()) {
+    auto speech = std::make_unique<whisper::WhisperSpeechService>(opciones);
+    speech->preload();
+    auto modelosDeVoz = std::make_unique<whisper::WhisperSpeechModels>(*speech);
+    testing::Montaje montaje(std::move(speech), std::move(modelosDeVoz), dir.path());
+    Aplicacion& app = montaje.app;
+    app.preferencias().set(Preferences::kEnterEnTerminal, true);
+    if (!app.hotKey().isRegistered()) {
         std::fprintf(stderr, "Alt+Super+D is held by another client\n");
         return 1;
     }
@@ -168,13 +169,13 @@ int correr(int dictados) {
     const double voz = finDeLaVoz(audio);
 
     QString entregado;
-    QObject::connect(&app.motor, &SpeechEngine::sessionEnded,
-                     [&] { entregado = app.motor.text(); });
+    QObject::connect(&app.motor(), &SpeechEngine::sessionEnded,
+                     [&] { entregado = app.motor().text(); });
 
     std::vector<double> pegadoMs, sinCubrir, sinCubrirParcial;
     for (int i = 0; i < dictados; ++i) {
         testing::xdotool({"key", "alt+super+d"});
-        if (!waitUntil([&] { return app.motor.status() == Status::listening(); }, 30)) {
+        if (!waitUntil([&] { return app.motor().status() == Status::listening(); }, 30)) {
             std::fprintf(stderr, "dictation %d did not start\n", i);
             return 1;
         }
@@ -204,7 +205,7 @@ int correr(int dictados) {
             std::fprintf(stderr, "dictation %d did not reach the xterm\n", i);
             return 1;
         }
-        waitUntil([&] { return !app.motor.isListening(); }, 10);
+        waitUntil([&] { return !app.motor().isListening(); }, 10);
         pegadoMs.push_back(double(*cronometro.peticion - *cronometro.pulsacion));
         sinCubrir.push_back(std::max(0.0, finDeVozEnLaTarea - resultados.cubiertoPor(entregado)));
         sinCubrirParcial.push_back(

@@ -10,6 +10,7 @@
 
 #include "Montaje.h"
 
+#include "platform/doubles/FakeSpeechModels.h"
 #include "platform/doubles/ScriptedSpeechService.h"
 #include "support/EventLoop.h"
 #include "support/Xdotool.h"
@@ -80,12 +81,13 @@ double percentil(std::vector<double> v, double p) {
 int correr() {
     constexpr int kDictados = 20;
     QTemporaryDir dir;
-    qputenv("XDG_DATA_HOME", dir.filePath("data").toUtf8());
-    doubles::ScriptedSpeechService speech;
-    testing::Montaje app(speech, dir.path());
-    app.coordinador.configurar();
-    app.preferencias.set(Preferences::kEnterEnTerminal, true);
-    if (!app.hotKey.isRegistered()) {
+    auto reconocedor = std::make_unique<doubles::ScriptedSpeechService>();
+    doubles::ScriptedSpeechService& speech = *reconocedor;
+    testing::Montaje montaje(std::move(reconocedor), std::make_unique<doubles::FakeSpeechModels>(),
+                             dir.path());
+    Aplicacion& app = montaje.app;
+    app.preferencias().set(Preferences::kEnterEnTerminal, true);
+    if (!app.hotKey().isRegistered()) {
         std::fprintf(stderr, "Alt+Super+D is held by another client\n");
         return 1;
     }
@@ -103,13 +105,13 @@ int correr() {
     std::vector<double> sostenidaMs;
     for (int i = 0; i < kDictados; ++i) {
         testing::xdotool({"key", "alt+super+d"});
-        if (!waitUntil([&] { return app.motor.status() == Status::listening(); }, 10)) {
+        if (!waitUntil([&] { return app.motor().status() == Status::listening(); }, 10)) {
             std::fprintf(stderr, "dictation %d did not start\n", i);
             return 1;
         }
         const QString frase = QStringLiteral("dictado número %1").arg(i + 1);
         speech.deliverToLatest(RecognitionResult{frase, false});
-        waitUntil([&] { return app.motor.text() == frase; });
+        waitUntil([&] { return app.motor().text() == frase; });
         waitUntil([] { return false; }, 0.2);
 
         cronometro.reiniciar();

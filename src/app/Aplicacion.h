@@ -39,8 +39,14 @@ public:
     // Shows the main window again and brings the application to the front.
     void mostrarVentana();
 
+    // What the tests reach into: they drive this same assembly.
     VentanaPrincipal& ventana() { return ventana_; }
     Bandeja& bandeja() { return bandeja_; }
+    SpeechEngine& motor() { return motor_; }
+    HUD& hud() { return hud_; }
+    const HotKey& hotKey() const { return hotKey_; }
+    Preferences& preferencias() { return preferencias_; }
+    const Historial& historial() const { return historial_; }
 
     static QString textoAtajoDeGnome() {
         return QStringLiteral("Añadir Alt+Super+D a los atajos de GNOME");

@@ -46,5 +46,9 @@ struct ServiciosDeEscritorio {
 // otherwise the model folders' choice.
 ServiciosDeVoz crearServiciosDeVoz(const QString& modelo);
 std::optional<ServiciosDeEscritorio> crearServiciosDeEscritorio(Clock& clock);
+// The microphone through PulseAudio with the recognizer given, `modelos` being its models.
+ServiciosDeVoz crearServiciosDeVoz(std::unique_ptr<SpeechService> speech,
+                                   std::unique_ptr<SpeechModels> modelos,
+                                   QStringList carpetasDeModelos);
 
 }  // namespace sonarel

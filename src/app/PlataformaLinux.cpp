@@ -130,11 +130,8 @@ std::optional<ServiciosDeEscritorio> serviciosX11(Clock& clock) {
 }  // namespace
 
 ServiciosDeVoz crearServiciosDeVoz(const QString& modelo) {
-    ServiciosDeVoz voz;
-    voz.sonido = std::make_shared<PulseConnection>();
     auto speech = std::make_unique<whisper::WhisperSpeechService>();
-    voz.modelos = std::make_unique<whisper::WhisperSpeechModels>(*speech);
-    voz.carpetasDeModelos = whisper::WhisperSpeechService::defaultModelFolders();
+    auto modelos = std::make_unique<whisper::WhisperSpeechModels>(*speech);
     // Loaded while the user has not pressed anything yet, so that the first dictation does not
     // wait for it.
     if (!modelo.isEmpty() && QFileInfo(modelo).isFile()) {
@@ -142,7 +139,18 @@ ServiciosDeVoz crearServiciosDeVoz(const QString& modelo) {
     } else {
         speech->preload();
     }
+    return crearServiciosDeVoz(std::move(speech), std::move(modelos),
+                               whisper::WhisperSpeechService::defaultModelFolders());
+}
+
+ServiciosDeVoz crearServiciosDeVoz(std::unique_ptr<SpeechService> speech,
+                                   std::unique_ptr<SpeechModels> modelos,
+                                   QStringList carpetasDeModelos) {
+    ServiciosDeVoz voz;
+    voz.sonido = std::make_shared<PulseConnection>();
     voz.speech = std::move(speech);
+    voz.modelos = std::move(modelos);
+    voz.carpetasDeModelos = std::move(carpetasDeModelos);
     voz.audio = std::make_unique<PulseAudioInput>(*voz.sonido);
     voz.microphone = std::make_unique<PulseMicrophoneConsent>(*voz.sonido);
     return voz;

@@ -2,7 +2,9 @@
 
 #include "delivery/Terminales.h"
 #include "engine/Level.h"
+#include "platform/doubles/FakeSpeechModels.h"
 #include "platform/doubles/ScriptedSpeechService.h"
+#include "platform/whisper/WhisperSpeechModels.h"
 #include "platform/whisper/WhisperSpeechService.h"
 #include "support/EventLoop.h"
 #include "support/Xdotool.h"
@@ -31,35 +33,34 @@ QString leer(const QString& ruta) {
     return archivo.open(QIODevice::ReadOnly) ? QString::fromUtf8(archivo.readAll()) : QString();
 }
 
-// One user session: a home of its own (the history in its data folder), the application's parts,
-// and an xterm in front whose shell reads one line into a file.
+// One user session: a home of its own (the history in its data folder), the application, and an
+// xterm in front whose shell reads one line into a file.
 struct Sesion {
-    explicit Sesion(SpeechService& speech)
-        : datos(qputenv("XDG_DATA_HOME", dir.filePath("data").toUtf8())),
-          app(speech, dir.path()),
+    Sesion(std::unique_ptr<SpeechService> speech, std::unique_ptr<SpeechModels> modelos)
+        : montaje(std::move(speech), std::move(modelos), dir.path()),
+          app(montaje.app),
           xterm("e2e-xterm", "80x12+40+40", testing::xtermQueLeeUnaLinea(linea())) {
-        app.coordinador.configurar();
-        QObject::connect(&app.motor, &SpeechEngine::levelChanged,
-                         [this] { nivelMaximo = std::max(nivelMaximo, app.motor.level()); });
+        QObject::connect(&app.motor(), &SpeechEngine::levelChanged,
+                         [this] { nivelMaximo = std::max(nivelMaximo, app.motor().level()); });
     }
 
     QString linea() const { return dir.filePath("linea.txt"); }
     bool hudEnPantalla() const {
-        return app.hud.panel() != nullptr && app.hud.panel()->isVisible() &&
-               ejecutar("xwininfo", {"-id", QString::number(app.hud.panel()->winId())})
+        return app.hud().panel() != nullptr && app.hud().panel()->isVisible() &&
+               ejecutar("xwininfo", {"-id", QString::number(app.hud().panel()->winId())})
                    .contains("IsViewable");
     }
     // Presses the shortcut and waits until the dictation has ended and reached the history.
     void terminar() {
         xdotool({"key", "alt+super+d"});
-        ASSERT_TRUE(waitUntil([&] { return app.motor.status() == Status::idle(); }));
+        ASSERT_TRUE(waitUntil([&] { return app.motor().status() == Status::idle(); }));
         EXPECT_TRUE(waitUntil([&] { return !hudEnPantalla(); }));
-        historia = testing::historiaDelMes(app.historial, app.clock);
+        historia = testing::historiaDelMes(app.historial(), montaje.clock);
     }
 
     QTemporaryDir dir;
-    bool datos;
-    testing::Montaje app;
+    testing::Montaje montaje;
+    Aplicacion& app;
     testing::Xterm xterm;
     double nivelMaximo = 0;
     QString historia;
@@ -67,25 +68,26 @@ struct Sesion {
 
 // Up to the live text: the hot key over the xterm, the HUD, and the voice in the microphone.
 void empezarADictar(Sesion& s) {
-    ASSERT_TRUE(s.app.hotKey.isRegistered());
+    ASSERT_TRUE(s.app.hotKey().isRegistered());
     ASSERT_TRUE(waitUntil([&] { return ventanaConFoco() == s.xterm.ventana(); }));
 
     xdotool({"key", "alt+super+d"});
-    ASSERT_TRUE(waitUntil([&] { return s.app.motor.status() == Status::listening(); }, 10))
-        << s.app.motor.status().message().toStdString();
-    EXPECT_TRUE(s.app.motor.modoIntegrado);
+    ASSERT_TRUE(waitUntil([&] { return s.app.motor().status() == Status::listening(); }, 10))
+        << s.app.motor().status().message().toStdString();
+    EXPECT_TRUE(s.app.motor().modoIntegrado);
     ASSERT_TRUE(waitUntil([&] { return s.hudEnPantalla(); }));
     EXPECT_EQ(ventanaConFoco(), s.xterm.ventana());
-    EXPECT_EQ(s.app.hud.panel()->lineaVisible(), "Escuchando…");
+    EXPECT_EQ(s.app.hud().panel()->lineaVisible(), "Escuchando…");
 }
 
 class DictadoPorAtajo : public ::testing::TestWithParam<bool> {};
 
 TEST_P(DictadoPorAtajo, TextReachesHistoryAndTheXtermLine) {
     const bool enter = GetParam();
-    doubles::ScriptedSpeechService speech;
-    Sesion s(speech);
-    s.app.preferencias.set(Preferences::kEnterEnTerminal, enter);
+    auto recognizer = std::make_unique<doubles::ScriptedSpeechService>();
+    doubles::ScriptedSpeechService& speech = *recognizer;
+    Sesion s(std::move(recognizer), std::make_unique<doubles::FakeSpeechModels>());
+    s.app.preferencias().set(Preferences::kEnterEnTerminal, enter);
     empezarADictar(s);
     if (HasFatalFailure()) {
         return;
@@ -95,9 +97,9 @@ TEST_P(DictadoPorAtajo, TextReachesHistoryAndTheXtermLine) {
     EXPECT_TRUE(waitUntil([&] { return s.nivelMaximo > level::kVoiceThreshold; }, 10));
     EXPECT_TRUE(waitUntil([&] { return speech.requestOf(0)->framesAppended > 16000; }, 10));
     speech.deliverToLatest(RecognitionResult{"Hola", false});
-    EXPECT_TRUE(waitUntil([&] { return s.app.hud.panel()->lineaVisible() == "Hola"; }));
+    EXPECT_TRUE(waitUntil([&] { return s.app.hud().panel()->lineaVisible() == "Hola"; }));
     speech.deliverToLatest(RecognitionResult{kFrase, false});
-    EXPECT_TRUE(waitUntil([&] { return s.app.hud.panel()->lineaVisible() == kFrase; }));
+    EXPECT_TRUE(waitUntil([&] { return s.app.hud().panel()->lineaVisible() == kFrase; }));
     EXPECT_TRUE(waitUntil([&] { return reproductor->state() == QProcess::NotRunning; }, 20));
 
     s.terminar();
@@ -122,9 +124,11 @@ INSTANTIATE_TEST_SUITE_P(EnterEnTerminal, DictadoPorAtajo, ::testing::Bool(),
 TEST(DictadoPorAtajoConWhisper, TheRealRecognizerRunsTheWholeChain) {
     QTemporaryDir modelos;
     ASSERT_TRUE(QFile::link(SONAREL_TEST_MODEL, modelos.filePath("ggml-tiny-test.bin")));
-    whisper::WhisperSpeechService speech({.modelFolders = {modelos.path()}, .threads = 2});
-    Sesion s(speech);
-    s.app.preferencias.set(Preferences::kEnterEnTerminal, true);
+    auto speech = std::make_unique<whisper::WhisperSpeechService>(
+        whisper::WhisperSpeechService::Options{.modelFolders = {modelos.path()}, .threads = 2});
+    auto modelosDeVoz = std::make_unique<whisper::WhisperSpeechModels>(*speech);
+    Sesion s(std::move(speech), std::move(modelosDeVoz));
+    s.app.preferencias().set(Preferences::kEnterEnTerminal, true);
     empezarADictar(s);
     if (HasFatalFailure()) {
         return;
@@ -132,12 +136,12 @@ TEST(DictadoPorAtajoConWhisper, TheRealRecognizerRunsTheWholeChain) {
 
     auto reproductor = testing::reproducir(testing::voz(s.dir.path(), kFrase));
     // Random weights: the words are meaningless, but they come from the audio heard.
-    EXPECT_TRUE(waitUntil([&] { return !s.app.motor.text().trimmed().isEmpty(); }, 20));
-    EXPECT_FALSE(s.app.hud.panel()->muestraMarcador());
+    EXPECT_TRUE(waitUntil([&] { return !s.app.motor().text().trimmed().isEmpty(); }, 20));
+    EXPECT_FALSE(s.app.hud().panel()->muestraMarcador());
     EXPECT_TRUE(waitUntil([&] { return reproductor->state() == QProcess::NotRunning; }, 20));
 
     s.terminar();
-    const QString texto = s.app.motor.text();
+    const QString texto = s.app.motor().text();
     ASSERT_FALSE(texto.trimmed().isEmpty());
     EXPECT_TRUE(s.historia.contains(texto.trimmed()));
     EXPECT_TRUE(waitUntil([&] { return QFile::exists(s.linea()); }, 5));

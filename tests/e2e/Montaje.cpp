@@ -1,20 +1,27 @@
 #include "Montaje.h"
 
-#include "delivery/Terminales.h"
-
 #include <QFile>
 
 namespace sonarel::testing {
+namespace {
 
-Montaje::Montaje(SpeechService& speech, const QString& carpeta)
-    : desktop(x11::X11Desktop::create(clock,
-                                      [](const QString& id) { return terminales().contains(id); })),
-      teclas(x11::X11HotKeyService::create()),
-      motor({speech, audio, consentimiento, clock}),
-      preferencias(carpeta + "/Sonarel.conf"),
-      paster(*desktop, clock),
-      hotKey(*teclas),
-      coordinador({motor, preferencias, archivador, paster, hud, hotKey, *desktop}) {}
+bool usarCasa(const QString& casa) {
+    for (const char* carpeta : {"CONFIG", "DATA", "CACHE"}) {
+        qputenv(QByteArray("XDG_") + carpeta + "_HOME",
+                (casa + QLatin1Char('/') + QString::fromLatin1(carpeta).toLower()).toUtf8());
+    }
+    return true;
+}
+
+}  // namespace
+
+Montaje::Montaje(std::unique_ptr<SpeechService> speech, std::unique_ptr<SpeechModels> modelos,
+                 const QString& casa)
+    : enCasa(usarCasa(casa)),
+      voz(crearServiciosDeVoz(std::move(speech), std::move(modelos), {})),
+      app(clock, voz, crearServiciosDeEscritorio(clock).value()) {
+    app.iniciar(false, false);
+}
 
 QString historiaDelMes(const Historial& historial, const Clock& clock) {
     QFile archivo(historial.carpeta() + "/dictados-" + clock.currentDateTime().toString("yyyy-MM") +

@@ -1,13 +1,10 @@
 #pragma once
 
-#include "control/Coordinador.h"
+#include "app/Aplicacion.h"
+#include "app/Plataforma.h"
 #include "platform/QtClock.h"
+#include "platform/SpeechModels.h"
 #include "platform/SpeechService.h"
-#include "platform/pulse/PulseAudioInput.h"
-#include "platform/pulse/PulseMicrophoneConsent.h"
-#include "platform/x11/X11Desktop.h"
-#include "platform/x11/X11HotKeyService.h"
-#include "platform/x11/X11PanelWindowing.h"
 
 #include <QProcess>
 #include <QString>
@@ -16,28 +13,18 @@
 
 namespace sonarel::testing {
 
-// The shortcut workflow assembled from the real parts, as the application assembles it: X11
-// desktop services and hot key, the microphone through PulseAudio, the HUD, the coordinator,
-// and the engine with the recognizer the caller gives. Preferences live in `carpeta`.
+// The application as the user runs it, put together by its own composition: the desktop's real
+// back ends (X11 on the test desktop) and the microphone through PulseAudio, with the recognizer
+// the caller gives. Its home is `casa`: preferences, history and caches live in its XDG folders.
+// Started as a launch without the window and without the model offer.
 struct Montaje {
-    Montaje(SpeechService& speech, const QString& carpeta);
+    Montaje(std::unique_ptr<SpeechService> speech, std::unique_ptr<SpeechModels> modelos,
+            const QString& casa);
 
+    bool enCasa;
     QtClock clock;
-    std::unique_ptr<x11::X11Desktop> desktop;
-    std::unique_ptr<x11::X11HotKeyService> teclas;
-    PulseConnection pulse;
-    PulseAudioInput audio{pulse};
-    PulseMicrophoneConsent consentimiento{pulse};
-    SpeechEngine motor;
-    Preferences preferencias;
-    Historial historial{clock};
-    Archivador archivador{motor, historial};
-    Paster paster;
-    HUDEstado estado;
-    x11::X11PanelWindowing ventanas;
-    HUD hud{motor, estado, clock, ventanas};
-    HotKey hotKey;
-    Coordinador coordinador;
+    ServiciosDeVoz voz;
+    Aplicacion app;
 };
 
 // What the month's history file holds now.
