@@ -214,7 +214,7 @@ void WaylandDesktop::setShortcutHeld(bool held) {
 }
 
 void WaylandDesktop::commandRan() {
-    commandAt_ = clock_.now();
+    commandRanAt_ = clock_.now();
 }
 
 void WaylandDesktop::expectActivation(std::shared_ptr<const Toplevel> toplevel) {
@@ -243,7 +243,7 @@ bool WaylandDesktop::ready(const Queued& queued) const {
         }
     }
     if (const KeyboardRoute* next = route();
-        next && next->sharesHeldKeys() && now - commandAt_ < kCommandKeysUp) {
+        next && next->sharesHeldKeys() && now - commandRanAt_ < kBindingKeysUp) {
         return false;
     }
     return !shortcutHeld_ || now - queued.queuedAt >= kReleaseWait;

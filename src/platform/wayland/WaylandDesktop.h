@@ -35,7 +35,7 @@ class WaylandDesktop : public Desktop {
 public:
     static constexpr double kActivationWait = 1.0;
     static constexpr double kReleaseWait = 1.0;
-    static constexpr double kCommandKeysUp = 0.4;
+    static constexpr double kBindingKeysUp = 0.4;
     static constexpr double kReturnAfterPaste = 0.05;
     static constexpr double kReturnAfterRead = 0.1;
     static constexpr double kPasteReadWait = 1.0;
@@ -96,7 +96,7 @@ private:
     std::shared_ptr<const Toplevel> awaited_;
     double awaitedSince_ = 0;
     bool shortcutHeld_ = false;
-    double commandAt_ = kDistantPast;
+    double commandRanAt_ = kDistantPast;
     double lastPasteAt_ = kDistantPast;
     double pasteReadAt_ = kDistantPast;
 };

@@ -104,7 +104,7 @@ TEST_F(Cadena, TheChordWaitsForTheShortcutsKeysToBeReleasedAtMostOneSecond) {
     primera->compartida = true;
     desktop->commandRan();
     ASSERT_TRUE(desktop->postKeystroke(kPasteKeystroke));
-    clock.advance(WaylandDesktop::kCommandKeysUp - 0.05);
+    clock.advance(WaylandDesktop::kBindingKeysUp - 0.05);
     EXPECT_EQ(primera->enviados.size(), 3u);
     clock.advance(0.06);
     EXPECT_EQ(primera->enviados.size(), 4u);
