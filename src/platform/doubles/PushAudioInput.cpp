@@ -12,7 +12,6 @@ void PushAudioInput::installTap(int framesPerBuffer, AudioFormat, Tap tap,
     tap_ = std::move(tap);
     interrupted_ = std::move(interrupted);
     framesPerBuffer_ = framesPerBuffer;
-    ++tapsInstalled_;
 }
 
 void PushAudioInput::removeTap() {

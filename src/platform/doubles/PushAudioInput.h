@@ -37,7 +37,6 @@ public:
     void interrupt(const QString& description);
 
     int starts() const { return starts_; }
-    int tapsInstalled() const { return tapsInstalled_; }
     int framesPerBuffer() const { return framesPerBuffer_; }
     bool hasTap() const;
 
@@ -51,7 +50,6 @@ private:
     std::atomic<bool> streaming_{false};
     std::thread streamer_;
     int starts_ = 0;
-    int tapsInstalled_ = 0;
     int framesPerBuffer_ = 0;
 };
 

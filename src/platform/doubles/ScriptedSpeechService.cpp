@@ -87,7 +87,6 @@ std::unique_ptr<SpeechRecognizer> ScriptedSpeechService::recognizerFor(const QSt
     if (localesWithoutRecognizer.contains(localeId)) {
         return nullptr;
     }
-    ++recognizersMade_;
     return std::make_unique<ScriptedRecognizer>(*this, available, onDeviceSupported);
 }
 

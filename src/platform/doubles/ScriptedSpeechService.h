@@ -82,7 +82,6 @@ public:
     std::vector<std::shared_ptr<ScriptedTask>> tasks() const;
     std::shared_ptr<ScriptedTask> latestTask() const;
     std::shared_ptr<ScriptedRequest> requestOf(int index) const;
-    int recognizersMade() const { return recognizersMade_; }
     QStringList localesAsked() const;
 
 private:
@@ -94,7 +93,6 @@ private:
     std::vector<std::shared_ptr<ScriptedTask>> tasks_;
     std::vector<std::function<void(SpeechAuthorization)>> pendingAuthorizations_;
     QStringList localesAsked_;
-    std::atomic<int> recognizersMade_{0};
     SerialWorker worker_;
 };
 
