@@ -4,6 +4,7 @@
 #include "ui/Idioma.h"
 #include "ui/Medidor.h"
 #include "ui/Simbolo.h"
+#include "ui/Tema.h"
 #include "ui/TextosVentana.h"
 
 #include <QActionGroup>
@@ -37,23 +38,9 @@ const QString kAutoStop = QString::fromLatin1(Preferences::kAutoStop);
 
 constexpr double kOpcionesSilencio[] = {0, 2, 4, 8};
 
-QColor secundario(const QPalette& palette) {
-    QColor color = palette.color(QPalette::WindowText);
-    color.setAlphaF(0.55f);
-    return color;
-}
-
-QColor terciario(const QPalette& palette) {
-    QColor color = palette.color(QPalette::WindowText);
-    color.setAlphaF(0.3f);
-    return color;
-}
-
-QFont fuente(const QFont& base, double puntos) {
-    QFont font(base);
-    font.setPointSizeF(puntos);
-    return font;
-}
+using tema::fuente;
+using tema::secundario;
+using tema::terciario;
 
 QFrame* divisor(QWidget* parent) {
     auto* linea = new QFrame(parent);
@@ -61,9 +48,8 @@ QFrame* divisor(QWidget* parent) {
     linea->setFrameShadow(QFrame::Plain);
     linea->setFixedHeight(1);
     QPalette palette = linea->palette();
-    QColor color = palette.color(QPalette::WindowText);
-    color.setAlphaF(0.15f);
-    palette.setColor(QPalette::WindowText, color);
+    palette.setColor(QPalette::WindowText,
+                     tema::conOpacidad(tema::tinta(palette), tema::kOpacidadDivisor));
     linea->setPalette(palette);
     return linea;
 }
@@ -130,8 +116,7 @@ QWidget* ContentView::crearCabecera() {
     fila->addStretch(1);
 
     opciones_ = new QToolButton(cabecera);
-    opciones_->setIcon(
-        simbolo(QStringLiteral("slider.horizontal.3"), palette().color(QPalette::WindowText)));
+    opciones_->setIcon(simbolo(QStringLiteral("slider.horizontal.3"), tema::tinta(palette())));
     opciones_->setAutoRaise(true);
     opciones_->setFixedWidth(40);
     opciones_->setPopupMode(QToolButton::InstantPopup);
@@ -204,7 +189,7 @@ QWidget* ContentView::crearEditor() {
     editor_ = new QTextEdit(area);
     editor_->setAcceptRichText(false);
     editor_->setFrameShape(QFrame::NoFrame);
-    editor_->setFont(fuente(font(), 16));
+    editor_->setFont(fuente(font(), tema::kPuntosEditor));
     editor_->viewport()->setAutoFillBackground(false);
     editor_->setStyleSheet(QStringLiteral("QTextEdit { background: transparent; }"));
     editor_->document()->setDocumentMargin(0);
@@ -217,7 +202,7 @@ QWidget* ContentView::crearEditor() {
     capas->addWidget(editor_, 0, 0);
 
     marcador_ = new QLabel(area);
-    marcador_->setFont(fuente(font(), 16));
+    marcador_->setFont(fuente(font(), tema::kPuntosEditor));
     marcador_->setWordWrap(true);
     marcador_->setContentsMargins(5, 8, 5, 8);
     marcador_->setAttribute(Qt::WA_TransparentForMouseEvents);
@@ -238,11 +223,11 @@ QWidget* ContentView::crearPie() {
     aviso->setContentsMargins(0, 0, 0, 0);
     aviso->setSpacing(8);
     auto* icono = new QLabel(lineaAviso_);
-    icono->setPixmap(simbolo(QStringLiteral("exclamationmark.triangle.fill"), QColor(0xff, 0x95, 0))
-                         .pixmap(14, 14));
+    icono->setPixmap(
+        simbolo(QStringLiteral("exclamationmark.triangle.fill"), tema::kNaranja).pixmap(14, 14));
     aviso->addWidget(icono, 0, Qt::AlignVCenter);
     textoAviso_ = new QLabel(lineaAviso_);
-    textoAviso_->setFont(fuente(font(), 11));
+    textoAviso_->setFont(fuente(font(), tema::kPuntosPequenos));
     textoAviso_->setWordWrap(true);
     textoAviso_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     ponerColorDeTexto(textoAviso_, secundario(palette()));
@@ -250,7 +235,7 @@ QWidget* ContentView::crearPie() {
     enlaceAjustes_ = new QPushButton(QStringLiteral("Abrir Modelos de voz"), lineaAviso_);
     enlaceAjustes_->setFlat(true);
     enlaceAjustes_->setCursor(Qt::PointingHandCursor);
-    enlaceAjustes_->setFont(fuente(font(), 11));
+    enlaceAjustes_->setFont(fuente(font(), tema::kPuntosPequenos));
     enlaceAjustes_->setStyleSheet(
         QStringLiteral("QPushButton { border: none; padding: 0; color: palette(link); }"));
     connect(enlaceAjustes_, &QPushButton::clicked, this,
@@ -276,7 +261,7 @@ QWidget* ContentView::crearPie() {
     contador_ = new QLabel(pie);
     contador_->setFixedWidth(90);
     contador_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    QFont mono = fuente(font(), 11);
+    QFont mono = fuente(font(), tema::kPuntosPequenos);
     mono.setStyleHint(QFont::Monospace);
     mono.setFamily(QStringLiteral("monospace"));
     contador_->setFont(mono);
@@ -284,7 +269,7 @@ QWidget* ContentView::crearPie() {
     acciones->addWidget(contador_);
     acciones->addStretch(1);
 
-    const QColor tinta = palette().color(QPalette::WindowText);
+    const QColor tinta = tema::tinta(palette());
     copiar_ = new QPushButton(simbolo(QStringLiteral("doc.on.doc"), tinta),
                               QStringLiteral("Copiar"), pie);
     connect(copiar_, &QPushButton::clicked, this,
@@ -309,7 +294,7 @@ QWidget* ContentView::crearPie() {
     connect(guardarArchivo_, &QToolButton::clicked, this, &ContentView::guardar);
     acciones->addWidget(guardarArchivo_);
 
-    const QColor rojo(0xff, 0x3b, 0x30);
+    const QColor rojo = tema::kRojo;
     borrar_ =
         new QPushButton(simbolo(QStringLiteral("trash"), rojo), QStringLiteral("Borrar"), pie);
     ponerColorDeTexto(borrar_, rojo);
@@ -408,8 +393,7 @@ void ContentView::alCambiarEstado() {
     chip_->mostrar(motor_.status(), motor_.onDevice());
     idioma_->setEnabled(!escuchando);
 
-    const QColor tinta =
-        escuchando ? QColor(0xff, 0x3b, 0x30) : palette().color(QPalette::Highlight);
+    const QColor tinta = escuchando ? tema::kRojo : palette().color(QPalette::Highlight);
     dictar_->setIcon(
         simbolo(escuchando ? QStringLiteral("stop.fill") : QStringLiteral("mic.fill"), Qt::white));
     dictar_->setText(escuchando ? QStringLiteral("Detener") : QStringLiteral("Dictar"));
