@@ -3,10 +3,11 @@
 #include <QColor>
 #include <QFont>
 #include <QPalette>
+#include <QWidget>
 
-// The interface's colours and type sizes, read by the main window, the HUD, the meter, the status
-// chip and the tray item. Text tints derive from the palette's text colour, so that they follow a
-// light or a dark theme.
+// The interface's colours, type sizes and side margin, read by the main window, the HUD, the meter,
+// the status chip and the tray item. Text tints derive from the palette's text colour, so that they
+// follow a light or a dark theme.
 namespace sonarel::tema {
 
 // The system's accent colours, in their light variant.
@@ -37,6 +38,9 @@ inline constexpr double kPuntosEditor = 16;
 inline constexpr double kPuntosPequenos = 11;
 inline constexpr int kPixelesHUD = 13;
 inline constexpr int kPixelesHUDPequenos = 11;
+
+// The side margin of the window's header and footer and of the HUD's capsule.
+inline constexpr int kMargenLateral = 16;
 
 inline QColor conOpacidad(QColor color, double opacidad) {
     color.setAlphaF(static_cast<float>(opacidad));
@@ -71,6 +75,16 @@ inline QFont fuente(const QFont& base, double puntos) {
     QFont font(base);
     font.setPointSizeF(puntos);
     return font;
+}
+
+// Tints a label's or a button's text, over any background.
+inline void ponerColorDeTexto(QWidget* widget, const QColor& color) {
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::WindowText, color);
+    palette.setColor(QPalette::ButtonText, color);
+    // Over the editor's Base background a label draws with Text, not WindowText.
+    palette.setColor(QPalette::Text, color);
+    widget->setPalette(palette);
 }
 
 }  // namespace sonarel::tema
