@@ -3,7 +3,9 @@
 #include "app/AjustesDelEscritorio.h"
 #include "app/AtajoDeGnome.h"
 #include "modelos/Recomendacion.h"
+#include "ui/Cabecera.h"
 #include "ui/DialogoGuardar.h"
+#include "ui/Pie.h"
 
 #include <QApplication>
 #include <QDesktopServices>
@@ -33,14 +35,15 @@ Aplicacion::Aplicacion(QtClock& clock, ServiciosDeVoz& voz, ServiciosDeEscritori
       ventana_(
           motor_,
           {preferencias_, paster_, archivador_, clock_,
+           [this] { coordinador_.sincronizarPreferencias(); },
            [this](PanelAjustes panel) { abrirAjustes(panel); },
            [this](const QString& nombre) { return elegirArchivoDeTexto(&ventana_, nombre); }},
           [this] { abrirCarpetaDeDictados(); }, [] { QApplication::quit(); }),
       bandeja_(motor_, paster_,
                {[this] { coordinador_.alternarDesdeAtajo(); }, [this] { mostrarVentana(); },
                 [this] { abrirCarpetaDeDictados(); }, [] { QApplication::quit(); }}) {
-    connect(&coordinador_, &Coordinador::pegadoFallido, &ventana_.contenido(),
-            &ContentView::avisarPegadoFallido);
+    connect(&coordinador_, &Coordinador::pegadoFallido, &ventana_.contenido().pie(),
+            &Pie::avisarPegadoFallido);
 }
 
 void Aplicacion::iniciar(bool conVentana, bool ofrecerModelos) {
@@ -49,7 +52,7 @@ void Aplicacion::iniciar(bool conVentana, bool ofrecerModelos) {
             [this](const QString& aviso) { hud_.avisar(aviso, kSegundosAvisoDelEscritorio); });
     coordinador_.configurar();
     if (const std::optional<QString> aviso = coordinador_.avisoDelAtajo()) {
-        ventana_.contenido().setAvisoAtajo(*aviso);
+        ventana_.contenido().pie().setAvisoAtajo(Aviso{*aviso, Aviso::Enlace::Ninguno});
         bandeja_.setAvisoAtajo(*aviso);
     }
     ofrecerAtajoDeGnome();
@@ -81,7 +84,7 @@ void Aplicacion::ofrecerAtajoDeGnome() {
     if (!atajo_de_gnome::disponible()) {
         return;
     }
-    QMenu* menu = ventana_.contenido().menuOpciones();
+    QMenu* menu = ventana_.contenido().cabecera().menuOpciones();
     menu->addSeparator();
     QAction* accion = menu->addAction(textoAtajoDeGnome());
     connect(accion, &QAction::triggered, this, [this] {

@@ -1,6 +1,7 @@
 #include "app/Bandeja.h"
 
 #include "ui/Simbolo.h"
+#include "ui/Tema.h"
 
 namespace sonarel {
 
@@ -51,8 +52,7 @@ void Bandeja::actualizar() {
     const QString nombre = escuchando ? QStringLiteral("mic.fill") : QStringLiteral("mic");
     if (nombre != simbolo_) {
         simbolo_ = nombre;
-        const QColor tinta =
-            escuchando ? QColor(0xff, 0x3b, 0x30) : menu_.palette().color(QPalette::WindowText);
+        const QColor tinta = escuchando ? tema::kRojo : tema::tinta(menu_.palette());
         icono_.setIcon(simbolo(simbolo_, tinta));
     }
 }

@@ -1,5 +1,7 @@
 #include "hud/HUDView.h"
 
+#include "ui/Tema.h"
+
 #include <QFontMetricsF>
 #include <QPainter>
 #include <QPainterPath>
@@ -10,14 +12,7 @@
 namespace sonarel {
 namespace {
 
-QColor conOpacidad(QColor color, double opacidad) {
-    color.setAlphaF(static_cast<float>(opacidad));
-    return color;
-}
-
-QColor rojo(const QPalette& palette) {
-    return paletaOscura(palette) ? QColor(255, 69, 58) : QColor(255, 59, 48);
-}
+using tema::conOpacidad;
 
 QPainterPath capsulaDe(const QRectF& rect) {
     QPainterPath path;
@@ -90,14 +85,14 @@ QRectF HUDView::capsula() const {
 
 QFont HUDView::fuenteTexto() const {
     QFont fuente = font();
-    fuente.setPixelSize(13);
+    fuente.setPixelSize(tema::kPixelesHUD);
     fuente.setWeight(QFont::Normal);
     return fuente;
 }
 
 QFont HUDView::fuenteAtajo() const {
     QFont fuente = font();
-    fuente.setPixelSize(11);
+    fuente.setPixelSize(tema::kPixelesHUDPequenos);
     fuente.setWeight(QFont::Medium);
     return fuente;
 }
@@ -181,30 +176,32 @@ void HUDView::paintEvent(QPaintEvent*) {
 void HUDView::pintarCapsula(QPainter& painter) const {
     const QRectF c = capsula();
     const QColor fondo = palette().color(QPalette::Window);
-    painter.fillPath(capsulaDe(c), translucido_ ? conOpacidad(fondo, 0.82) : fondo);
-    painter.setPen(QPen(conOpacidad(palette().color(QPalette::WindowText), 0.12), 1));
+    painter.fillPath(capsulaDe(c),
+                     translucido_ ? conOpacidad(fondo, tema::kOpacidadFondoTranslucido) : fondo);
+    painter.setPen(QPen(conOpacidad(tema::tinta(palette()), tema::kOpacidadBorde), 1));
     painter.setBrush(Qt::NoBrush);
     painter.drawPath(capsulaDe(c.adjusted(0.5, 0.5, -0.5, -0.5)));
 }
 
 void HUDView::pintarEscucha(QPainter& painter) const {
     const Fila f = fila();
-    const QColor primario = palette().color(QPalette::WindowText);
+    const QColor primario = tema::tinta(palette());
 
     painter.setPen(Qt::NoPen);
-    painter.setBrush(conOpacidad(rojo(palette()), opacidadPunto()));
+    painter.setBrush(conOpacidad(tema::rojo(palette()), opacidadPunto()));
     painter.drawEllipse(f.punto);
 
     painter.setFont(fuenteTexto());
-    painter.setPen(muestraMarcador() ? conOpacidad(primario, 0.5) : primario);
+    painter.setPen(muestraMarcador() ? conOpacidad(primario, tema::kOpacidadMarcadorHUD)
+                                     : primario);
     painter.drawText(f.texto, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
                      lineaVisible());
 
     QPainterPath fondoAtajo;
     fondoAtajo.addRoundedRect(f.atajo, 5, 5);
-    painter.fillPath(fondoAtajo, conOpacidad(primario, 0.10));
+    painter.fillPath(fondoAtajo, conOpacidad(primario, tema::kOpacidadFondoAtajo));
     painter.setFont(fuenteAtajo());
-    painter.setPen(conOpacidad(primario, 0.5));
+    painter.setPen(conOpacidad(primario, tema::kOpacidadMarcadorHUD));
     painter.drawText(f.atajo, Qt::AlignCenter, atajo());
 }
 
@@ -214,10 +211,10 @@ void HUDView::pintarAviso(QPainter& painter) const {
     // A filled orange circle with an "i", standing in for the information symbol.
     const QRectF simbolo(c.left(), c.center().y() - kSimbolo / 2.0, kSimbolo, kSimbolo);
     painter.setPen(Qt::NoPen);
-    painter.setBrush(naranja(palette()));
+    painter.setBrush(tema::naranja(palette()));
     painter.drawEllipse(simbolo);
     QFont letra = fuenteTexto();
-    letra.setPixelSize(11);
+    letra.setPixelSize(tema::kPixelesHUDPequenos);
     letra.setWeight(QFont::Bold);
     painter.setFont(letra);
     painter.setPen(Qt::white);
@@ -225,7 +222,7 @@ void HUDView::pintarAviso(QPainter& painter) const {
 
     const double inicio = simbolo.right() + kEspacioAviso;
     painter.setFont(fuenteTexto());
-    painter.setPen(palette().color(QPalette::WindowText));
+    painter.setPen(tema::tinta(palette()));
     painter.drawText(QRectF(inicio, c.top(), c.right() - inicio, c.height()),
                      Qt::AlignLeft | Qt::AlignVCenter | Qt::TextWordWrap, *estado_.mensaje());
 }

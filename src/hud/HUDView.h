@@ -3,6 +3,7 @@
 #include "engine/SpeechEngine.h"
 #include "hud/HUDEstado.h"
 #include "ui/Medidor.h"
+#include "ui/Tema.h"
 
 #include <QVariantAnimation>
 #include <QWidget>
@@ -16,7 +17,7 @@ class HUDView : public QWidget {
 
 public:
     static constexpr int kMargenExterior = 3;
-    static constexpr int kMargenLateral = 16;
+    static constexpr int kMargenLateral = tema::kMargenLateral;
     static constexpr int kMargenVertical = 11;
     static constexpr int kEspacioEscucha = 12;
     static constexpr int kEspacioAviso = 10;

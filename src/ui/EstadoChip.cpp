@@ -1,5 +1,7 @@
 #include "ui/EstadoChip.h"
 
+#include "ui/Tema.h"
+
 #include <QPainter>
 #include <QPainterPath>
 
@@ -10,12 +12,6 @@ constexpr int kPunto = 8;
 constexpr int kSeparacion = 6;
 constexpr int kMargenLateral = 9;
 constexpr int kMargenVertical = 4;
-
-QFont fuenteChip(const QFont& base) {
-    QFont font(base);
-    font.setPointSizeF(11);
-    return font;
-}
 
 }  // namespace
 
@@ -37,13 +33,13 @@ QString textoEstado(const Status& status, bool onDevice) {
 QColor colorEstado(Status::Kind kind) {
     switch (kind) {
         case Status::Kind::Idle:
-            return QColor(0x8e, 0x8e, 0x93);
+            return tema::kGris;
         case Status::Kind::Preparing:
-            return QColor(0xff, 0x95, 0x00);
+            return tema::kNaranja;
         case Status::Kind::Listening:
-            return QColor(0xff, 0x3b, 0x30);
+            return tema::kRojo;
         case Status::Kind::Failed:
-            return QColor(0xff, 0xcc, 0x00);
+            return tema::kAmarillo;
     }
     return {};
 }
@@ -66,7 +62,7 @@ void EstadoChip::mostrar(const Status& status, bool onDevice) {
 }
 
 QSize EstadoChip::sizeHint() const {
-    QFontMetrics metrics(fuenteChip(font()));
+    QFontMetrics metrics(tema::fuente(font(), tema::kPuntosPequenos));
     const int alto = std::max(kPunto, metrics.height()) + 2 * kMargenVertical;
     const int ancho =
         kMargenLateral + kPunto + kSeparacion + metrics.horizontalAdvance(texto_) + kMargenLateral;
@@ -78,8 +74,7 @@ void EstadoChip::paintEvent(QPaintEvent*) {
     painter.setRenderHint(QPainter::Antialiasing);
     const QRectF caja = rect();
 
-    QColor fondo = palette().color(QPalette::WindowText);
-    fondo.setAlphaF(0.06f);
+    const QColor fondo = tema::conOpacidad(tema::tinta(palette()), tema::kOpacidadFondoChip);
     QPainterPath capsula;
     capsula.addRoundedRect(caja, caja.height() / 2, caja.height() / 2);
     painter.fillPath(capsula, fondo);
@@ -89,10 +84,8 @@ void EstadoChip::paintEvent(QPaintEvent*) {
     painter.setBrush(color_);
     painter.drawEllipse(QRectF(kMargenLateral, centro - kPunto / 2.0, kPunto, kPunto));
 
-    QColor textoColor = palette().color(QPalette::WindowText);
-    textoColor.setAlphaF(0.55f);
-    painter.setPen(textoColor);
-    painter.setFont(fuenteChip(font()));
+    painter.setPen(tema::secundario(palette()));
+    painter.setFont(tema::fuente(font(), tema::kPuntosPequenos));
     const QRectF zonaTexto(kMargenLateral + kPunto + kSeparacion, 0,
                            caja.width() - (kMargenLateral + kPunto + kSeparacion), caja.height());
     painter.drawText(zonaTexto, Qt::AlignLeft | Qt::AlignVCenter, texto_);

@@ -1,5 +1,7 @@
 #include "ui/Medidor.h"
 
+#include "ui/Tema.h"
+
 #include <QEvent>
 #include <QPainter>
 #include <QPainterPath>
@@ -7,14 +9,6 @@
 #include <cmath>
 
 namespace sonarel {
-
-bool paletaOscura(const QPalette& palette) {
-    return palette.color(QPalette::Window).lightness() < 128;
-}
-
-QColor naranja(const QPalette& palette) {
-    return paletaOscura(palette) ? QColor(255, 159, 10) : QColor(255, 149, 0);
-}
 
 Medidor::Medidor(QWidget* parent) : QWidget(parent) {
     setAttribute(Qt::WA_TransparentForMouseEvents);
@@ -34,11 +28,9 @@ bool Medidor::encendida(int barra, double nivel, bool activo) {
 
 QColor Medidor::colorFinal(int barra) const {
     if (!encendida(barra, nivel_, activo_)) {
-        QColor apagada = palette().color(QPalette::WindowText);
-        apagada.setAlphaF(0.12f);
-        return apagada;
+        return tema::conOpacidad(tema::tinta(palette()), tema::kOpacidadApagada);
     }
-    return barra < 10 ? palette().color(QPalette::Highlight) : naranja(palette());
+    return barra < 10 ? palette().color(QPalette::Highlight) : tema::naranja(palette());
 }
 
 QRectF Medidor::rectBarra(int barra, const QRectF& caja) {

@@ -54,8 +54,4 @@ private:
     QVariantAnimation avance_;
 };
 
-// The orange the meter and the HUD use, in the palette's light or dark variant.
-QColor naranja(const QPalette& palette);
-bool paletaOscura(const QPalette& palette);
-
 }  // namespace sonarel

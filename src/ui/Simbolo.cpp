@@ -1,5 +1,7 @@
 #include "ui/Simbolo.h"
 
+#include "ui/Tema.h"
+
 #include <QFile>
 #include <QIconEngine>
 #include <QPainter>
@@ -23,7 +25,7 @@ public:
     void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode, QIcon::State) override {
         QSvgRenderer renderer(svg_);
         if (mode == QIcon::Disabled) {
-            painter->setOpacity(painter->opacity() * 0.35);
+            painter->setOpacity(painter->opacity() * tema::kOpacidadInactiva);
         }
         renderer.render(painter, rect);
     }

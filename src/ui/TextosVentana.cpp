@@ -12,22 +12,30 @@ QString textoContador(bool escuchando, double elapsed, int palabras) {
     return QString::asprintf("%02lld:%02lld", n / 60, n % 60);
 }
 
-QString mensajeDelPie(const Status& status, const std::optional<QString>& aviso,
-                      const QString& notice) {
-    if (status.isFailed()) {
-        return status.message();
-    }
-    if (aviso) {
-        return *aviso;
-    }
-    return notice;
+Aviso avisoDeFallo(const QString& mensaje) {
+    const bool deModelos = mensaje.contains(QStringLiteral("sin conexión")) ||
+                           mensaje.contains(QStringLiteral("Dictado")) ||
+                           mensaje.contains(QStringLiteral("modelo de voz")) ||
+                           mensaje.contains(QStringLiteral("Modelos de voz"));
+    return {mensaje, deModelos ? Aviso::Enlace::ModelosDeVoz : Aviso::Enlace::Ninguno};
 }
 
-bool llevaEnlaceAjustes(const QString& mensaje) {
-    return mensaje.contains(QStringLiteral("sin conexión")) ||
-           mensaje.contains(QStringLiteral("Dictado")) ||
-           mensaje.contains(QStringLiteral("modelo de voz")) ||
-           mensaje.contains(QStringLiteral("Modelos de voz"));
+Aviso avisoDelMotor(const QString& notice) {
+    return {notice, Aviso::Enlace::ModelosDeVoz};
+}
+
+Aviso avisoDelPie(const Status& status, const std::optional<Aviso>& propio, const QString& notice,
+                  const std::optional<Aviso>& atajo) {
+    if (status.isFailed()) {
+        return avisoDeFallo(status.message());
+    }
+    if (propio) {
+        return *propio;
+    }
+    if (!notice.isEmpty()) {
+        return avisoDelMotor(notice);
+    }
+    return atajo.value_or(Aviso{});
 }
 
 QString fechaArchivo(const QDateTime& ahora) {

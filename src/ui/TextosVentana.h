@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/Status.h"
+#include "ui/Aviso.h"
 
 #include <QDateTime>
 #include <QString>
@@ -26,14 +27,16 @@ inline const QString kAvisoSinAppAnterior = QStringLiteral(
 // "%02d:%02d" of the elapsed whole seconds while listening, otherwise "N palabras".
 QString textoContador(bool escuchando, double elapsed, int palabras);
 
-// The footer's notice: a failure first, then the window's own notice, then the engine's.
-// Empty when there is none.
-QString mensajeDelPie(const Status& status, const std::optional<QString>& aviso,
-                      const QString& notice);
+// The engine's sentences as notices. The engine gives them as text only, so this is the one
+// place that tells which offer the model manager: a failure that speaks of offline dictation or
+// of the speech model, and the engine's notice, which is only ever about offline dictation.
+Aviso avisoDeFallo(const QString& mensaje);
+Aviso avisoDelMotor(const QString& notice);
 
-// Whether a notice is about offline dictation or the speech model, and so carries the link to
-// the model manager.
-bool llevaEnlaceAjustes(const QString& mensaje);
+// The footer's notice: a failure first, then the window's own notice, then the engine's, then
+// the lasting one about the shortcut. An empty text when there is none.
+Aviso avisoDelPie(const Status& status, const std::optional<Aviso>& propio, const QString& notice,
+                  const std::optional<Aviso>& atajo);
 
 // "yyyy-MM-dd HH.mm" of the local time, and the file name proposed when saving.
 QString fechaArchivo(const QDateTime& ahora);

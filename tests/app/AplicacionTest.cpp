@@ -7,6 +7,7 @@
 #include "platform/doubles/FakeSpeechModels.h"
 #include "platform/doubles/PushAudioInput.h"
 #include "platform/doubles/ScriptedSpeechService.h"
+#include "ui/Pie.h"
 
 #include <gtest/gtest.h>
 
@@ -37,10 +38,10 @@ TEST(Aplicacion, AShortcutHeldElsewhereIsToldInTheWindowAndTheTray) {
     Aplicacion app(clock, voz, std::move(escritorio));
     app.iniciar(true, false);
 
-    const QString aviso = app.ventana().contenido().textoAviso()->text();
+    const QString aviso = app.ventana().contenido().pie().textoAviso()->text();
     EXPECT_EQ(aviso, Coordinador::avisoAtajoOcupado());
     EXPECT_TRUE(aviso.contains("⌥⌘D") && aviso.contains("Alt+Super+D"));
-    EXPECT_TRUE(app.ventana().contenido().lineaAviso()->isVisible());
+    EXPECT_TRUE(app.ventana().contenido().pie().lineaAviso()->isVisible());
     EXPECT_TRUE(app.bandeja().icono().toolTip().contains(aviso));
 }
 

@@ -1,8 +1,11 @@
 #include "ui/ContentView.h"
 
+#include "ui/Cabecera.h"
+#include "ui/Editor.h"
 #include "ui/EntornoVentana.h"
 #include "ui/EstadoChip.h"
 #include "ui/Medidor.h"
+#include "ui/Pie.h"
 #include "ui/TextosVentana.h"
 
 #include <gtest/gtest.h>
@@ -35,8 +38,8 @@ protected:
     }
 
     QList<QWidget*> acciones() const {
-        return {vista->botonCopiar(), vista->botonTerminal(), vista->botonPegar(),
-                vista->botonGuardar(), vista->botonBorrar()};
+        return {vista->pie().botonCopiar(), vista->pie().botonTerminal(), vista->pie().botonPegar(),
+                vista->pie().botonGuardar(), vista->pie().botonBorrar()};
     }
 
     static QAction* en(const QMenu* menu, const QString& texto) {
@@ -45,7 +48,9 @@ protected:
                                      [&](const QAction* a) { return a->text() == texto; });
         return it == todas.end() ? nullptr : *it;
     }
-    QAction* opcion(const QString& texto) const { return en(vista->menuOpciones(), texto); }
+    QAction* opcion(const QString& texto) const {
+        return en(vista->cabecera().menuOpciones(), texto);
+    }
     QAction* silencio(const QString& texto) const {
         return en(opcion(QStringLiteral("Detener tras silencio"))->menu(), texto);
     }
@@ -56,42 +61,42 @@ protected:
 TEST_F(Ventana, ChipPickerButtonMeterAndCounterFollowTheDictation) {
     preferencias.set(QString::fromLatin1(Preferences::kSinConexion), false);
     ContentView& v = abrir();
-    EXPECT_EQ(v.estadoChip()->texto(), "Listo");
-    EXPECT_TRUE(v.selectorIdioma()->isEnabled());
+    EXPECT_EQ(v.cabecera().estadoChip()->texto(), "Listo");
+    EXPECT_TRUE(v.cabecera().selectorIdioma()->isEnabled());
 
-    EXPECT_FALSE(v.medidor()->activo());
+    EXPECT_FALSE(v.pie().medidor()->activo());
 
     speech.holdAuthorization = true;
-    QTest::mouseClick(v.botonDictar(), Qt::LeftButton);
-    EXPECT_EQ(v.estadoChip()->texto(), "Preparando…");
-    EXPECT_EQ(v.marcador()->text(), "Habla…");
-    EXPECT_FALSE(v.selectorIdioma()->isEnabled());
+    QTest::mouseClick(v.pie().botonDictar(), Qt::LeftButton);
+    EXPECT_EQ(v.cabecera().estadoChip()->texto(), "Preparando…");
+    EXPECT_EQ(v.editor().marcador()->text(), "Habla…");
+    EXPECT_FALSE(v.cabecera().selectorIdioma()->isEnabled());
 
     speech.holdAuthorization = false;
     speech.answerAuthorizations();
     ASSERT_TRUE(testing::waitUntil([&] { return motor.status() == Status::listening(); }));
-    EXPECT_EQ(v.estadoChip()->texto(), "Escuchando");
-    EXPECT_FALSE(v.selectorIdioma()->isEnabled());
-    EXPECT_EQ(v.botonDictar()->text(), "Detener");
-    EXPECT_TRUE(v.medidor()->activo());
+    EXPECT_EQ(v.cabecera().estadoChip()->texto(), "Escuchando");
+    EXPECT_FALSE(v.cabecera().selectorIdioma()->isEnabled());
+    EXPECT_EQ(v.pie().botonDictar()->text(), "Detener");
+    EXPECT_TRUE(v.pie().medidor()->activo());
     clock.advance(61);
-    EXPECT_EQ(v.contador()->text(), "01:01");
+    EXPECT_EQ(v.pie().contador()->text(), "01:01");
 
     speech.deliverToLatest(RecognitionResult{QStringLiteral("uno dos tres"), false});
     ASSERT_TRUE(testing::waitUntil([&] { return motor.text() == "uno dos tres"; }));
-    EXPECT_EQ(v.editor()->toPlainText(), "uno dos tres");
+    EXPECT_EQ(v.editor().campo()->toPlainText(), "uno dos tres");
 
-    QTest::mouseClick(v.botonDictar(), Qt::LeftButton);
+    QTest::mouseClick(v.pie().botonDictar(), Qt::LeftButton);
     ASSERT_TRUE(testing::waitUntil([&] { return !motor.isListening(); }));
-    EXPECT_EQ(v.botonDictar()->text(), "Dictar");
-    EXPECT_EQ(v.contador()->text(), "3 palabras");
-    EXPECT_FALSE(v.medidor()->activo());
+    EXPECT_EQ(v.pie().botonDictar()->text(), "Dictar");
+    EXPECT_EQ(v.pie().contador()->text(), "3 palabras");
+    EXPECT_FALSE(v.pie().medidor()->activo());
 
     speech.localesWithoutRecognizer << QStringLiteral("es-MX");
     motor.start();
     ASSERT_TRUE(testing::waitUntil([&] { return motor.status().isFailed(); }));
-    EXPECT_EQ(v.estadoChip()->texto(), "Problema");
-    EXPECT_TRUE(v.selectorIdioma()->isEnabled());
+    EXPECT_EQ(v.cabecera().estadoChip()->texto(), "Problema");
+    EXPECT_TRUE(v.cabecera().selectorIdioma()->isEnabled());
 }
 
 TEST_F(Ventana, ActionsAndPlaceholderDependOnTheTextBeingEmpty) {
@@ -99,10 +104,10 @@ TEST_F(Ventana, ActionsAndPlaceholderDependOnTheTextBeingEmpty) {
     for (QWidget* accion : acciones()) {
         EXPECT_FALSE(accion->isEnabled());
     }
-    EXPECT_TRUE(v.botonDictar()->isEnabled());
-    EXPECT_TRUE(v.marcador()->isVisibleTo(&v));
+    EXPECT_TRUE(v.pie().botonDictar()->isEnabled());
+    EXPECT_TRUE(v.editor().marcador()->isVisibleTo(&v));
     // Drawn faint over the editor, not in the full text colour.
-    const QImage marcador = v.marcador()->grab().toImage();
+    const QImage marcador = v.editor().marcador()->grab().toImage();
     int masOscuro = 255;
     for (int y = 0; y < marcador.height(); ++y) {
         for (int x = 0; x < marcador.width(); ++x) {
@@ -113,7 +118,7 @@ TEST_F(Ventana, ActionsAndPlaceholderDependOnTheTextBeingEmpty) {
 
     // Blanks are text: the placeholder goes and the actions work.
     ponerTexto(QStringLiteral("  "));
-    EXPECT_FALSE(v.marcador()->isVisibleTo(&v));
+    EXPECT_FALSE(v.editor().marcador()->isVisibleTo(&v));
     for (QWidget* accion : acciones()) {
         EXPECT_TRUE(accion->isEnabled());
     }
@@ -121,82 +126,83 @@ TEST_F(Ventana, ActionsAndPlaceholderDependOnTheTextBeingEmpty) {
 
 TEST_F(Ventana, EditsReachTheEngineOnlyWhileItIsNotListening) {
     ContentView& v = abrir();
-    v.editor()->setPlainText(QStringLiteral("corregido a mano"));
+    v.editor().campo()->setPlainText(QStringLiteral("corregido a mano"));
     EXPECT_EQ(motor.text(), "corregido a mano");
 
     ASSERT_TRUE(escuchar());
     ASSERT_TRUE(motor.onDevice());
-    EXPECT_EQ(v.estadoChip()->texto(), "Escuchando · sin conexión");
-    v.editor()->setPlainText(QStringLiteral("perdido"));
+    EXPECT_EQ(v.cabecera().estadoChip()->texto(), "Escuchando · sin conexión");
+    v.editor().campo()->setPlainText(QStringLiteral("perdido"));
     EXPECT_EQ(motor.text(), "corregido a mano");
-    EXPECT_EQ(v.editor()->toPlainText(), "corregido a mano");
+    EXPECT_EQ(v.editor().campo()->toPlainText(), "corregido a mano");
 }
 
 TEST_F(Ventana, ShortcutsActOnlyWhileTheirActionsAreEnabled) {
     ContentView& v = abrir();
     v.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&v));
-    v.editor()->setFocus();
+    v.editor().campo()->setFocus();
 
-    QTest::keyClick(v.editor(), Qt::Key_Backspace, Qt::ControlModifier);
-    QTest::keyClick(v.editor(), Qt::Key_T, Qt::ControlModifier);
+    QTest::keyClick(v.editor().campo(), Qt::Key_Backspace, Qt::ControlModifier);
+    QTest::keyClick(v.editor().campo(), Qt::Key_T, Qt::ControlModifier);
     EXPECT_EQ(desktop.clipboardWrites, 0);
 
     ponerTexto(QStringLiteral("hola"));
-    QTest::keyClick(v.editor(), Qt::Key_T, Qt::ControlModifier);
+    QTest::keyClick(v.editor().campo(), Qt::Key_T, Qt::ControlModifier);
     EXPECT_EQ(desktop.clipboard, "hola");
-    EXPECT_EQ(v.aviso(), kAvisoSinTerminal);
+    EXPECT_EQ(v.pie().aviso(), kAvisoSinTerminal);
 
-    QTest::keyClick(v.editor(), Qt::Key_Backspace, Qt::ControlModifier);
+    QTest::keyClick(v.editor().campo(), Qt::Key_Backspace, Qt::ControlModifier);
     EXPECT_EQ(motor.text(), "");
-    EXPECT_FALSE(v.aviso());
+    EXPECT_FALSE(v.pie().aviso());
     EXPECT_TRUE(historia().endsWith(" =====\nhola\n"));
 
-    QTest::keyClick(v.editor(), Qt::Key_Return, Qt::ControlModifier);
+    QTest::keyClick(v.editor().campo(), Qt::Key_Return, Qt::ControlModifier);
     EXPECT_TRUE(motor.isListening());
-    QTest::keyClick(v.editor(), Qt::Key_Return, Qt::ControlModifier);
+    QTest::keyClick(v.editor().campo(), Qt::Key_Return, Qt::ControlModifier);
     EXPECT_FALSE(motor.isListening());
 }
 
 TEST_F(Ventana, DeliveryFailuresSayWhatHappenedAndSuccessClearsTheNotice) {
     ContentView& v = abrir();
     ponerTexto(QStringLiteral("línea uno\nlínea dos"));
-    EXPECT_EQ(v.botonPegar()->toolTip(), "Pega el texto en la app anterior");
+    EXPECT_EQ(v.pie().botonPegar()->toolTip(), "Pega el texto en la app anterior");
 
-    QTest::mouseClick(v.botonTerminal(), Qt::LeftButton);
-    EXPECT_EQ(v.textoAviso()->text(), kAvisoSinTerminal);
-    EXPECT_FALSE(v.enlaceAjustes()->isVisibleTo(&v));
-    QTest::mouseClick(v.botonPegar(), Qt::LeftButton);
-    EXPECT_EQ(v.aviso(), kAvisoSinAppAnterior);
+    QTest::mouseClick(v.pie().botonTerminal(), Qt::LeftButton);
+    EXPECT_EQ(v.pie().textoAviso()->text(), kAvisoSinTerminal);
+    EXPECT_FALSE(v.pie().enlaceAjustes()->isVisibleTo(&v));
+    QTest::mouseClick(v.pie().botonPegar(), Qt::LeftButton);
+    EXPECT_EQ(v.pie().aviso(), kAvisoSinAppAnterior);
     clock.advance(1);
     EXPECT_TRUE(desktop.posted.empty());
 
     auto xterm = desktop.launch(200, QStringLiteral("XTerm"), QStringLiteral("XTerm"));
     desktop.bringToFront(xterm);
     // The tooltips name the application in front when they are asked for.
-    QHelpEvent consejo(QEvent::ToolTip, QPoint(2, 2), v.botonPegar()->mapToGlobal(QPoint(2, 2)));
-    QCoreApplication::sendEvent(v.botonPegar(), &consejo);
-    EXPECT_EQ(v.botonPegar()->toolTip(), "Pega el texto en XTerm");
-    EXPECT_EQ(v.botonTerminal()->toolTip(),
+    QHelpEvent consejo(QEvent::ToolTip, QPoint(2, 2),
+                       v.pie().botonPegar()->mapToGlobal(QPoint(2, 2)));
+    QCoreApplication::sendEvent(v.pie().botonPegar(), &consejo);
+    EXPECT_EQ(v.pie().botonPegar()->toolTip(), "Pega el texto en XTerm");
+    EXPECT_EQ(v.pie().botonTerminal()->toolTip(),
               "Escribe el texto en el prompt de XTerm, sin ejecutarlo (Ctrl+T)");
     desktop.trusted = false;
-    QTest::mouseClick(v.botonTerminal(), Qt::LeftButton);
-    EXPECT_EQ(v.aviso(), kAvisoTerminalSinPermiso);
+    QTest::mouseClick(v.pie().botonTerminal(), Qt::LeftButton);
+    EXPECT_EQ(v.pie().aviso(), kAvisoTerminalSinPermiso);
     EXPECT_EQ(desktop.clipboard, "línea uno línea dos");
 
-    QTest::mouseClick(v.botonPegar(), Qt::LeftButton);
-    EXPECT_EQ(v.aviso(), kAvisoPegarSinPermiso);
+    QTest::mouseClick(v.pie().botonPegar(), Qt::LeftButton);
+    EXPECT_EQ(v.pie().aviso(), kAvisoPegarSinPermiso);
 
     // Copying leaves the notice as it was.
-    QTest::mouseClick(v.botonCopiar(), Qt::LeftButton);
+    QTest::mouseClick(v.pie().botonCopiar(), Qt::LeftButton);
     EXPECT_EQ(desktop.clipboard, "línea uno\nlínea dos");
-    EXPECT_EQ(v.aviso(), kAvisoPegarSinPermiso);
+    EXPECT_EQ(v.pie().aviso(), kAvisoPegarSinPermiso);
 
     desktop.trusted = true;
     preferencias.set(QString::fromLatin1(Preferences::kEnterEnTerminal), true);
-    QTest::mouseClick(v.botonTerminal(), Qt::LeftButton);
-    EXPECT_FALSE(v.aviso());
-    EXPECT_FALSE(v.lineaAviso()->isVisibleTo(&v));
+    QTest::mouseClick(v.pie().botonTerminal(), Qt::LeftButton);
+    EXPECT_FALSE(v.pie().aviso());
+    EXPECT_FALSE(v.pie().lineaAviso()->isVisibleTo(&v));
     clock.advance(1);
     ASSERT_EQ(desktop.posted.size(), 2u);  // the paste, then Return as the preference asks
     EXPECT_EQ(desktop.posted[1].keystroke.virtualKey, kVirtualKeyReturn);
@@ -204,41 +210,41 @@ TEST_F(Ventana, DeliveryFailuresSayWhatHappenedAndSuccessClearsTheNotice) {
 
 TEST_F(Ventana, NoticeLineFollowsFailureWindowNoticeAndEngineNotice) {
     ContentView& v = abrir();
-    EXPECT_FALSE(v.lineaAviso()->isVisibleTo(&v));
+    EXPECT_FALSE(v.pie().lineaAviso()->isVisibleTo(&v));
     ponerTexto(QStringLiteral("hola"));
-    QTest::mouseClick(v.botonTerminal(), Qt::LeftButton);
-    ASSERT_EQ(v.aviso(), kAvisoSinTerminal);
+    QTest::mouseClick(v.pie().botonTerminal(), Qt::LeftButton);
+    ASSERT_EQ(v.pie().aviso(), kAvisoSinTerminal);
 
     speech.localesWithoutRecognizer << QStringLiteral("es-MX");
     motor.start();
     ASSERT_TRUE(testing::waitUntil([&] { return motor.status().isFailed(); }));
-    EXPECT_EQ(v.textoAviso()->text(), motor.status().message());
+    EXPECT_EQ(v.pie().textoAviso()->text(), motor.status().message());
     // A missing model points to where one is installed.
-    EXPECT_TRUE(v.enlaceAjustes()->isVisibleTo(&v));
+    EXPECT_TRUE(v.pie().enlaceAjustes()->isVisibleTo(&v));
 
     // Once the failure is over, the window's own notice shows again.
     speech.localesWithoutRecognizer.clear();
     ASSERT_TRUE(escuchar());
-    EXPECT_EQ(v.textoAviso()->text(), kAvisoSinTerminal);
+    EXPECT_EQ(v.pie().textoAviso()->text(), kAvisoSinTerminal);
 
-    QTest::mouseClick(v.botonBorrar(), Qt::LeftButton);
-    EXPECT_FALSE(v.aviso());
-    EXPECT_EQ(v.lineaAviso()->isVisibleTo(&v), !motor.notice().isEmpty());
+    QTest::mouseClick(v.pie().botonBorrar(), Qt::LeftButton);
+    EXPECT_FALSE(v.pie().aviso());
+    EXPECT_EQ(v.pie().lineaAviso()->isVisibleTo(&v), !motor.notice().isEmpty());
 }
 
 TEST_F(Ventana, OfflineNoticesCarryTheLinkWhichOpensTheModelManager) {
     ContentView& v = abrir();
-    v.setAvisoAtajo(QStringLiteral("El atajo no funciona."));  // lasting, it gives way
+    v.pie().setAvisoAtajo(Aviso{QStringLiteral("El atajo no funciona.")});  // lasting, it gives way
     speech.onDeviceSupported = false;
     ASSERT_TRUE(escuchar());
     // With no on-device recognition the engine says so in its notice.
-    if (!llevaEnlaceAjustes(motor.notice())) {
+    if (motor.notice().isEmpty()) {
         GTEST_SKIP() << "the engine gave no offline notice: " << motor.notice().toStdString();
     }
-    EXPECT_EQ(v.textoAviso()->text(), motor.notice());
-    EXPECT_TRUE(v.lineaAviso()->isVisibleTo(&v));
-    ASSERT_TRUE(v.enlaceAjustes()->isVisibleTo(&v));
-    QTest::mouseClick(v.enlaceAjustes(), Qt::LeftButton);
+    EXPECT_EQ(v.pie().textoAviso()->text(), motor.notice());
+    EXPECT_TRUE(v.pie().lineaAviso()->isVisibleTo(&v));
+    ASSERT_TRUE(v.pie().enlaceAjustes()->isVisibleTo(&v));
+    QTest::mouseClick(v.pie().enlaceAjustes(), Qt::LeftButton);
     EXPECT_EQ(panelesAbiertos, std::vector<PanelAjustes>{PanelAjustes::Modelos});
 }
 
@@ -247,7 +253,7 @@ TEST_F(Ventana, ClearSavesToTheHistoryFirstEvenWhileListening) {
     ASSERT_TRUE(escuchar());
     speech.deliverToLatest(RecognitionResult{QStringLiteral("dicho en vivo"), false});
     ASSERT_TRUE(testing::waitUntil([&] { return motor.text() == "dicho en vivo"; }));
-    QTest::mouseClick(v.botonBorrar(), Qt::LeftButton);
+    QTest::mouseClick(v.pie().botonBorrar(), Qt::LeftButton);
     EXPECT_EQ(historia(), "\n\n===== 2026-12-05 03:48:30 =====\ndicho en vivo\n");
     EXPECT_EQ(motor.text(), "");
 }
@@ -257,7 +263,7 @@ TEST_F(Ventana, SaveProposesTheDatedNameWritesUtf8AndACancelWritesNothing) {
     ponerTexto(QStringLiteral("Añoranza, señor: ¿qué tal?\nsegunda línea"));
     rutaElegida = QDir(home.path()).filePath(QStringLiteral("dictado.txt"));
 
-    QTest::mouseClick(v.botonGuardar(), Qt::LeftButton);
+    QTest::mouseClick(v.pie().botonGuardar(), Qt::LeftButton);
     EXPECT_EQ(nombresPropuestos, QStringList{"Dictado 2026-12-05 03.48.txt"});
     QFile guardado(rutaElegida);
     ASSERT_TRUE(guardado.open(QIODevice::ReadOnly));
@@ -266,7 +272,7 @@ TEST_F(Ventana, SaveProposesTheDatedNameWritesUtf8AndACancelWritesNothing) {
 
     // Cancelled: nothing more is written.
     rutaElegida.clear();
-    v.guardar();
+    v.pie().guardar();
     EXPECT_EQ(QDir(home.path()).entryList(QDir::Files), QStringList{"dictado.txt"});
 }
 
@@ -287,7 +293,7 @@ TEST_F(Ventana, RefusedWriteLeavesTheOldFileWhole) {
     rlimit limite = antes;
     limite.rlim_cur = 4096;
     ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limite), 0);
-    v.guardar();
+    v.pie().guardar();
     setrlimit(RLIMIT_FSIZE, &antes);
     std::signal(SIGXFSZ, senal);
 
@@ -311,7 +317,7 @@ TEST_F(Ventana, StoredPreferencesShowAndReachTheEngineEvenOutsideTheChoices) {
         preferencias.set(QString::fromLatin1(Preferences::kAutoStop), caso.autoStop);
         preferencias.set(QString::fromLatin1(Preferences::kPuntuacion), false);
         abrir();
-        EXPECT_EQ(vista->selectorIdioma()->currentText(), caso.enSelector);
+        EXPECT_EQ(vista->cabecera().selectorIdioma()->currentText(), caso.enSelector);
         for (const QString texto : {"Nunca", "2 segundos", "4 segundos", "8 segundos"}) {
             EXPECT_EQ(silencio(texto)->isChecked(), texto == caso.marcado) << texto.toStdString();
         }
@@ -325,7 +331,7 @@ TEST_F(Ventana, StoredPreferencesShowAndReachTheEngineEvenOutsideTheChoices) {
 TEST_F(Ventana, OptionsMenuItemsWriteThePreferenceAndOnlyEngineSettingsResynchronise) {
     ContentView& v = abrir();
     QStringList textos;
-    for (QAction* accion : v.menuOpciones()->actions()) {
+    for (QAction* accion : v.cabecera().menuOpciones()->actions()) {
         textos << (accion->isSeparator() ? QStringLiteral("—") : accion->text());
     }
     EXPECT_EQ(textos, (QStringList{"Puntuación automática", "Preferir dictado sin conexión", "—",
@@ -356,8 +362,8 @@ TEST_F(Ventana, OptionsMenuItemsWriteThePreferenceAndOnlyEngineSettingsResynchro
 
     motor.stop();
     ASSERT_TRUE(testing::waitUntil([&] { return !motor.isListening(); }));
-    v.selectorIdioma()->setCurrentIndex(2);
-    emit v.selectorIdioma()->activated(2);
+    v.cabecera().selectorIdioma()->setCurrentIndex(2);
+    emit v.cabecera().selectorIdioma()->activated(2);
     EXPECT_EQ(preferencias.idioma(), "es-ES");
     EXPECT_EQ(motor.localeID, "es-ES");
 
@@ -378,7 +384,7 @@ TEST_F(Ventana, PreferencesChangedElsewhereShowAndReachTheEngineWhenTheWindowCom
     }
     v.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&v));
-    EXPECT_EQ(v.selectorIdioma()->currentText(), "Español (Chile)");
+    EXPECT_EQ(v.cabecera().selectorIdioma()->currentText(), "Español (Chile)");
     EXPECT_TRUE(silencio(QStringLiteral("2 segundos"))->isChecked());
     EXPECT_EQ(motor.localeID, "es-CL");
     EXPECT_EQ(motor.autoStopSilence, 2);

@@ -1,11 +1,14 @@
 #pragma once
 
+#include "control/Coordinador.h"
 #include "control/Preferences.h"
 #include "delivery/Paster.h"
 #include "engine/SpeechEngine.h"
 #include "history/Historial.h"
 #include "platform/doubles/FakeClock.h"
 #include "platform/doubles/FakeDesktop.h"
+#include "platform/doubles/FakeHotKeyService.h"
+#include "platform/doubles/FakePanelWindowing.h"
 #include "platform/doubles/PushAudioInput.h"
 #include "platform/doubles/ScriptedSpeechService.h"
 #include "support/EventLoop.h"
@@ -21,7 +24,7 @@ namespace sonarel::testing {
 
 // The engine, the services and a temporary home for one window test. The engine runs on the
 // scripted recognizer and a pushed microphone; the history and the preferences live in the
-// temporary home.
+// temporary home; the coordinator hands the preferences to the engine, as in the application.
 struct EntornoVentana {
     EntornoVentana() {
         qputenv("XDG_DATA_HOME", QDir(home.path()).filePath(QStringLiteral("data")).toUtf8());
@@ -34,6 +37,7 @@ struct EntornoVentana {
                 paster,
                 archivador,
                 clock,
+                [this] { coordinador.sincronizarPreferencias(); },
                 [this](PanelAjustes panel) { panelesAbiertos.push_back(panel); },
                 [this](const QString& propuesto) {
                     nombresPropuestos << propuesto;
@@ -67,6 +71,12 @@ struct EntornoVentana {
     Paster paster{desktop, clock};
     Historial historial{clock};
     Archivador archivador{motor, historial};
+    doubles::FakePanelWindowing paneles;
+    HUDEstado hudEstado;
+    HUD hud{motor, hudEstado, clock, paneles};
+    doubles::FakeHotKeyService teclas;
+    HotKey hotKey{teclas};
+    Coordinador coordinador{{motor, preferencias, archivador, paster, hud, hotKey, desktop}};
 
     std::vector<PanelAjustes> panelesAbiertos;
     QStringList nombresPropuestos;

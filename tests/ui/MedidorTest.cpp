@@ -1,6 +1,7 @@
 #include "ui/Medidor.h"
 
 #include "support/EventLoop.h"
+#include "ui/Tema.h"
 
 #include <gtest/gtest.h>
 
@@ -77,8 +78,8 @@ TEST_P(MedidorPintado, AccentUpToBarNineOrangeAfterFaintWhenUnlit) {
     const QColor fondo = p.color(QPalette::Window);
     QColor apagada = p.color(QPalette::WindowText);
     apagada.setAlphaF(0.12f);
-    const QColor esperadas[] = {p.color(QPalette::Highlight), naranja(p), apagada};
-    EXPECT_EQ(naranja(p), GetParam() ? QColor(255, 159, 10) : QColor(255, 149, 0));
+    const QColor esperadas[] = {p.color(QPalette::Highlight), tema::naranja(p), apagada};
+    EXPECT_EQ(tema::naranja(p), GetParam() ? QColor(255, 159, 10) : QColor(255, 149, 0));
 
     const QImage imagen = pintar(medidor, QSize(90, 22));  // the main window's box
     for (int i = 0; i < Medidor::kBarras; ++i) {

@@ -1,0 +1,33 @@
+#pragma once
+
+#include "engine/SpeechEngine.h"
+
+#include <QWidget>
+
+class QLabel;
+class QTextEdit;
+
+namespace sonarel {
+
+// The main window's editor: the engine's text, editable while the engine is not listening,
+// with a faint placeholder over it while the text is empty.
+class Editor : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit Editor(SpeechEngine& motor, QWidget* parent = nullptr);
+
+    QTextEdit* campo() const { return campo_; }
+    QLabel* marcador() const { return marcador_; }
+
+private:
+    void mostrarEstado();
+    void mostrarTexto();
+
+    SpeechEngine& motor_;
+    QTextEdit* campo_;
+    QLabel* marcador_;
+    bool mostrandoTextoDelMotor_ = false;
+};
+
+}  // namespace sonarel
