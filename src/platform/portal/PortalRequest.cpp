@@ -1,5 +1,7 @@
 #include "platform/portal/PortalRequest.h"
 
+#include "platform/Logging.h"
+
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
@@ -50,11 +52,16 @@ void request(QDBusConnection bus, Clock& clock, double timeoutSeconds, QObject* 
     auto estado = std::make_shared<Estado>();
     estado->done = std::move(done);
     QPointer<QObject> vivo(context);
-    const auto answer = [estado, vivo, bus, path](Outcome outcome, const QVariantMap& results) {
+    const auto answer = [estado, vivo, bus, path, method](Outcome outcome,
+                                                          const QVariantMap& results) {
         if (estado->answered) {
             return;
         }
         estado->answered = true;
+        if (outcome != Outcome::Granted) {
+            qCDebug(logDesktop) << "portal request" << method << "ended with outcome"
+                                << static_cast<int>(outcome);
+        }
         estado->timer.reset();
         QDBusConnection(bus).disconnect(
             QString::fromLatin1(kService), path, QStringLiteral("org.freedesktop.portal.Request"),
