@@ -1,5 +1,7 @@
 #include "control/Preferences.h"
 
+#include "platform/Logging.h"
+
 #include <cmath>
 #include <optional>
 
@@ -105,6 +107,10 @@ QString Preferences::idioma() const {
 
 void Preferences::sync() {
     settings_->sync();
+    if (settings_->status() != QSettings::NoError) {
+        qCWarning(logPreferences) << "cannot read or store the preferences in"
+                                  << settings_->fileName() << "(" << settings_->status() << ")";
+    }
 }
 
 }  // namespace sonarel

@@ -1,6 +1,7 @@
 #include "delivery/Paster.h"
 
 #include "delivery/Terminales.h"
+#include "platform/Logging.h"
 
 namespace sonarel {
 namespace {
@@ -92,8 +93,10 @@ bool Paster::pegarEnAppAnterior(const QString& texto) {
     target->activate();
     Desktop* desktop = &desktop_;
     after(kPasteDelayAfterActivation, [desktop, target] {
-        if (!target->isTerminated()) {
-            desktop->postKeystroke(kPasteKeystroke);
+        if (target->isTerminated()) {
+            qCDebug(logDesktop) << "the application to paste into quit first";
+        } else if (!desktop->postKeystroke(kPasteKeystroke)) {
+            qCWarning(logDesktop) << "the paste keystroke could not be posted";
         }
     });
     return true;
@@ -113,6 +116,7 @@ bool Paster::pegarEnFoco(const QString& texto, bool conRetorno) {
         return false;
     }
     if (!desktop_.postKeystroke(kPasteKeystroke)) {
+        qCWarning(logDesktop) << "the paste keystroke could not be posted";
         return false;
     }
     if (terminal && conRetorno) {
@@ -162,9 +166,12 @@ bool Paster::enviarATerminal(const QString& texto, bool conRetorno) {
     target->activate();
     after(kTerminalPasteDelay, [this, target, conRetorno] {
         if (target->isTerminated()) {
+            qCDebug(logDesktop) << "the terminal to paste into quit first";
             return;
         }
-        if (desktop_.postKeystroke(kPasteKeystroke) && conRetorno) {
+        if (!desktop_.postKeystroke(kPasteKeystroke)) {
+            qCWarning(logDesktop) << "the paste keystroke could not be posted";
+        } else if (conRetorno) {
             Desktop* desktop = &desktop_;
             after(kReturnDelay, [desktop] { desktop->postKeystroke(kReturnKeystroke); });
         }

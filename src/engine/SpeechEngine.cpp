@@ -3,6 +3,7 @@
 #include "engine/Level.h"
 #include "engine/Permissions.h"
 #include "engine/TextRules.h"
+#include "platform/Logging.h"
 #include "platform/MainThread.h"
 
 #include <QPointer>
@@ -213,6 +214,10 @@ void SpeechEngine::startTask() {
 void SpeechEngine::handle(const std::optional<RecognitionResult>& result,
                           const std::optional<RecognitionError>& error,
                           std::int64_t taskGeneration) {
+    if (error) {
+        qCDebug(logEngine) << "recognizer error" << error->domain << error->code
+                           << error->description;
+    }
     if (FinishingSegments::Segment* segment = finishing_.find(taskGeneration)) {
         handleFinishing(*segment, result, error);
         return;
@@ -462,6 +467,9 @@ void SpeechEngine::writeFromEditor(const QString& value) {
 }
 
 void SpeechEngine::setStatus(Status status) {
+    if (status.isFailed()) {
+        qCDebug(logEngine) << "dictation failed:" << status.message();
+    }
     status_ = std::move(status);
     emit statusChanged();
 }

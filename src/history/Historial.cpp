@@ -1,5 +1,7 @@
 #include "history/Historial.h"
 
+#include "platform/Logging.h"
+
 #include <QDir>
 #include <QStandardPaths>
 
@@ -35,6 +37,7 @@ void append(const QString& path, const QByteArray& bytes) {
     const int fd = ::open(QFile::encodeName(path).constData(),
                           O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
     if (fd < 0) {
+        qCWarning(logHistory) << "cannot open" << path << ":" << qt_error_string(errno);
         return;
     }
     qsizetype done = 0;
@@ -44,6 +47,7 @@ void append(const QString& path, const QByteArray& bytes) {
             continue;
         }
         if (n <= 0) {
+            qCWarning(logHistory) << "entry cut short in" << path << ":" << qt_error_string(errno);
             break;
         }
         done += n;
@@ -58,7 +62,9 @@ Historial::Historial(const Clock& clock) : clock_(clock) {}
 QString Historial::carpeta() const {
     const QString folder = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
                            QStringLiteral("/Sonarel");
-    QDir().mkpath(folder);
+    if (!QDir().mkpath(folder)) {
+        qCWarning(logHistory) << "cannot create the folder" << folder;
+    }
     return folder;
 }
 

@@ -1,5 +1,6 @@
 #include "modelos/DescargaModelo.h"
 
+#include "platform/Logging.h"
 #include "platform/MainThread.h"
 
 #include <QCryptographicHash>
@@ -265,6 +266,7 @@ std::optional<double> DescargaModelo::segundosRestantes() const {
 }
 
 void DescargaModelo::fallar(const QString& mensaje, bool borrarParcial) {
+    qCDebug(logModels) << "download failed:" << mensaje;
     terminarPeticion();
     esperarComprobacion();
     parcial_.close();

@@ -1,5 +1,6 @@
 #include "modelos/MedicionDelEquipo.h"
 
+#include "platform/Logging.h"
 #include "platform/MainThread.h"
 
 #include <QFileInfo>
@@ -86,7 +87,9 @@ void MedicionDelEquipo::terminar(Medicion medicion) {
     trabajo_.join();
     midiendo_.clear();
     if (!medicion.pasos.isEmpty()) {
-        guardarMedicion(archivo_, medicion);
+        if (!guardarMedicion(archivo_, medicion)) {
+            qCWarning(logModels) << "cannot keep the measurement in" << archivo_;
+        }
         resultado_ = std::move(medicion);
     }
     emit cambio();

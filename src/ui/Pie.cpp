@@ -1,5 +1,6 @@
 #include "ui/Pie.h"
 
+#include "platform/Logging.h"
 #include "ui/Medidor.h"
 #include "ui/Simbolo.h"
 #include "ui/Tema.h"
@@ -181,15 +182,19 @@ void Pie::guardar() {
     // Written beside the target and moved over it, so that a failed save leaves the old file.
     QSaveFile archivo(ruta);
     if (!archivo.open(QIODevice::WriteOnly)) {
+        qCWarning(logHistory) << "cannot save to" << ruta << ":" << archivo.errorString();
         return;
     }
     // A short write (a full disk, a size limit) is a failure too: the old file then stays.
     const QByteArray contenido = motor_.text().toUtf8();
     if (archivo.write(contenido) != contenido.size()) {
+        qCWarning(logHistory) << "cannot save to" << ruta << ":" << archivo.errorString();
         archivo.cancelWriting();
         return;
     }
-    archivo.commit();
+    if (!archivo.commit()) {
+        qCWarning(logHistory) << "cannot save to" << ruta << ":" << archivo.errorString();
+    }
 }
 
 void Pie::mostrarEstado() {

@@ -1,5 +1,7 @@
 #include "platform/portal/PortalRemoteDesktop.h"
 
+#include "platform/Logging.h"
+
 #include "platform/portal/PortalRequest.h"
 
 #include <QDBusMessage>
@@ -109,7 +111,13 @@ void PortalRemoteDesktop::start() {
                 }
                 if (const QString token = results.value(QStringLiteral("restore_token")).toString();
                     !token.isEmpty()) {
-                    QSettings(tokenFile_, QSettings::IniFormat).setValue(kTokenKey, token);
+                    QSettings kept(tokenFile_, QSettings::IniFormat);
+                    kept.setValue(kTokenKey, token);
+                    kept.sync();
+                    if (kept.status() != QSettings::NoError) {
+                        qCWarning(logDesktop)
+                            << "cannot keep the remote desktop token in" << tokenFile_;
+                    }
                 }
                 started_ = true;
             });

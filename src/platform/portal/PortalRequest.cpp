@@ -1,5 +1,7 @@
 #include "platform/portal/PortalRequest.h"
 
+#include "platform/Logging.h"
+
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
@@ -50,11 +52,16 @@ void request(QDBusConnection bus, Clock& clock, double timeoutSeconds, QObject* 
     auto pending = std::make_shared<Pending>();
     pending->done = std::move(done);
     QPointer<QObject> alive(context);
-    const auto answer = [pending, alive, bus, path](Outcome outcome, const QVariantMap& results) {
+    const auto answer = [pending, alive, bus, path, method](Outcome outcome,
+                                                            const QVariantMap& results) {
         if (pending->answered) {
             return;
         }
         pending->answered = true;
+        if (outcome != Outcome::Granted) {
+            qCDebug(logDesktop) << "portal request" << method << "ended with outcome"
+                                << static_cast<int>(outcome);
+        }
         pending->timer.reset();
         QDBusConnection(bus).disconnect(
             QString::fromLatin1(kService), path, QStringLiteral("org.freedesktop.portal.Request"),

@@ -1,5 +1,6 @@
 #include "platform/pulse/PulseAudioInput.h"
 
+#include "platform/Logging.h"
 #include "platform/pulse/PulseMessages.h"
 
 #include <pulse/context.h>
@@ -83,10 +84,12 @@ AudioFormat PulseAudioInput::inputFormat() {
     int error = 0;
     pa_context* context = pulse_.ready(error);
     if (context == nullptr) {
+        qCDebug(logAudio) << "no sound server to ask for the input format:" << pa_strerror(error);
         return {};
     }
     const DefaultSource source = defaultSource(pulse_, context);
     if (!source.found) {
+        qCDebug(logAudio) << "the sound server names no default source";
         return {};
     }
     sourceMap_ = source.map;
@@ -280,6 +283,8 @@ void PulseAudioInput::streamStateChanged() {
     const bool serverLost =
         pa_context_get_state(pa_stream_get_context(stream_)) != PA_CONTEXT_READY;
     const QString description = serverLost ? pulse::kServerLost : pulse::kSourceLost;
+    qCWarning(logAudio) << "the capture stream ended:"
+                        << pa_strerror(pa_context_errno(pa_stream_get_context(stream_)));
     std::lock_guard lock(tapMutex_);
     if (interrupted_) {
         interrupted_(description);

@@ -1,5 +1,7 @@
 #include "platform/pulse/PulseMessages.h"
 
+#include "platform/Logging.h"
+
 #include <pulse/def.h>
 #include <pulse/error.h>
 
@@ -10,6 +12,7 @@ bool isRefusal(int error) {
 }
 
 QString describeConnectionFailure(int error) {
+    qCDebug(logAudio) << "cannot connect to the sound server:" << pa_strerror(error);
     if (isRefusal(error)) {
         return kRecordingRefused;
     }
@@ -20,6 +23,7 @@ QString describeConnectionFailure(int error) {
 }
 
 QString describeStreamFailure(int error) {
+    qCDebug(logAudio) << "the sound server refused the capture stream:" << pa_strerror(error);
     if (isRefusal(error)) {
         return kRecordingRefused;
     }

@@ -1,5 +1,7 @@
 #include "platform/wayland/PipeWriter.h"
 
+#include "platform/Logging.h"
+
 #include <QCoreApplication>
 #include <QSocketNotifier>
 
@@ -26,6 +28,8 @@ void writeAndClose(int fd, QByteArray bytes) {
                 return;  // the reader has not caught up: wait for the next notification
             }
             if (n <= 0 && errno != EINTR) {
+                qCDebug(logDesktop) << "a clipboard reader got" << written << "of" << bytes.size()
+                                    << "bytes:" << qt_error_string(errno);
                 break;
             }
             written += n > 0 ? n : 0;

@@ -1,5 +1,7 @@
 #include "platform/wayland/UinputKeyboard.h"
 
+#include "platform/Logging.h"
+
 #include <linux/uinput.h>
 #include <sys/ioctl.h>
 
@@ -51,9 +53,11 @@ bool makeKeyboard(int fd) {
 std::unique_ptr<UinputKeyboard> UinputKeyboard::create(const QString& device) {
     const int fd = ::open(device.toLocal8Bit().constData(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
+        qCDebug(logDesktop) << "no uinput keyboard at" << device << ":" << qt_error_string(errno);
         return nullptr;
     }
     if (!makeKeyboard(fd)) {
+        qCDebug(logDesktop) << "cannot make a uinput keyboard:" << qt_error_string(errno);
         ::close(fd);
         return nullptr;
     }
@@ -80,6 +84,7 @@ bool UinputKeyboard::write(std::uint16_t type, std::uint16_t code, std::int32_t 
 }
 
 void UinputKeyboard::lose() {
+    qCWarning(logDesktop) << "the uinput keyboard stopped taking keys:" << qt_error_string(errno);
     ::close(fd_);
     fd_ = -1;
 }

@@ -1,5 +1,7 @@
 #include "platform/wayland/WaylandConnection.h"
 
+#include "platform/Logging.h"
+
 #include "virtual-keyboard-unstable-v1-client-protocol.h"
 #include "wlr-data-control-unstable-v1-client-protocol.h"
 #include "wlr-foreign-toplevel-management-unstable-v1-client-protocol.h"
@@ -121,6 +123,8 @@ void WaylandConnection::dispatch() {
 }
 
 void WaylandConnection::fail() {
+    qCWarning(logDesktop) << "the connection to the Wayland compositor broke:"
+                          << qt_error_string(wl_display_get_error(display_));
     broken_ = true;
     notifier_->setEnabled(false);
     emit lost();

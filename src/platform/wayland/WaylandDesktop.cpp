@@ -1,5 +1,7 @@
 #include "platform/wayland/WaylandDesktop.h"
 
+#include "platform/Logging.h"
+
 #include "platform/MainThread.h"
 
 #include <QClipboard>
@@ -156,6 +158,8 @@ void WaylandDesktop::setClipboardText(const QString& text) {
         parts_.clipboard->setText(text);
         return;
     }
+    // Qt's clipboard only reaches applications while one of this process's windows has focus.
+    qCDebug(logDesktop) << "no data-control clipboard: the text goes to Qt's clipboard";
     QClipboard* clipboard = QGuiApplication::clipboard();
     clipboard->setText(text, QClipboard::Clipboard);
     if (clipboard->supportsSelection()) {

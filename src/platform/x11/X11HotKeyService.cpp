@@ -1,5 +1,7 @@
 #include "platform/x11/X11HotKeyService.h"
 
+#include "platform/Logging.h"
+
 #include "platform/x11/KeyCodes.h"
 #include "platform/x11/XcbReply.h"
 
@@ -113,6 +115,7 @@ bool X11HotKeyService::grab(Grab& entry) {
         refused = errorOf(connection, cookie) != 0 || refused;
     }
     if (refused) {
+        qCWarning(logDesktop) << "another client holds the shortcut's key" << entry.keycode;
         // Grabs of a combination another client holds fail one by one: release ours.
         ungrab(entry);
         entry.keycode = XCB_NO_SYMBOL;

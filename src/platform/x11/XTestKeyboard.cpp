@@ -1,5 +1,6 @@
 #include "platform/x11/XTestKeyboard.h"
 
+#include "platform/Logging.h"
 #include "platform/MainThread.h"
 #include "platform/x11/KeyCodes.h"
 #include "platform/x11/XcbReply.h"
@@ -188,8 +189,11 @@ void XTestKeyboard::pump() {
         }
         const Keystroke keystroke = queue_.front().keystroke;
         queue_.pop_front();
-        if (!send(keystroke) && isPaste(keystroke)) {
-            paste_.reset();
+        if (!send(keystroke)) {
+            qCWarning(logDesktop) << "a keystroke has no key codes on this keyboard";
+            if (isPaste(keystroke)) {
+                paste_.reset();
+            }
         }
     }
     if (queue_.empty() && poll_) {
