@@ -105,6 +105,11 @@ WhisperModel::Decoded WhisperModel::decode(const Decoding& decoding) {
     params.temperature_inc = 0.0f;
     params.audio_ctx = decoding.audioContext;
     params.max_tokens = decoding.maxTokens;
+    if (const double pace = tokensPerSecond_; pace > 0) {
+        const int spoken =
+            std::max(1, int(std::lround(pace * double(decoding.count) / kModelRate)));
+        params.max_tokens = std::min(params.max_tokens, spoken);
+    }
     const QByteArray prompt = decoding.prompt.toUtf8();
     if (!prompt.isEmpty()) {
         params.initial_prompt = prompt.constData();

@@ -42,6 +42,10 @@ public:
     // Transcribes up to 30 s of audio as one segment.
     Decoded decode(const Decoding& decoding);
 
+    // For measurements with a random-weight model, which never ends a text by itself: ends each
+    // decoding after the tokens that real speech of its length gives, `perSecond` of audio.
+    void limitTokens(double perSecond) { tokensPerSecond_ = perSecond; }
+
     static bool knowsLanguage(const QString& code);
     int threads() const { return threads_; }
 
@@ -51,6 +55,7 @@ private:
     std::mutex lock_;
     whisper_context* context_;
     const int threads_;
+    std::atomic<double> tokensPerSecond_{0};
 };
 
 // Audio context for `seconds` of audio: the frames it covers plus a margin, whole 64-frame blocks.
