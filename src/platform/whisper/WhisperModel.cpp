@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <ctime>
 #include <vector>
 
 namespace sonarel::whisper {
@@ -26,6 +27,12 @@ void silenceLibrary() {
 
 bool isCancelled(void* flag) {
     return flag && static_cast<const std::atomic<bool>*>(flag)->load();
+}
+
+double processCpuSeconds() {
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
 }
 
 }  // namespace
@@ -89,7 +96,7 @@ WhisperModel::Decoded WhisperModel::decode(const Decoding& decoding) {
     }
 
     whisper_full_params params = whisper_full_default_params(WHISPER_SAMPLING_GREEDY);
-    params.n_threads = threads_;
+    params.n_threads = decoding.threads > 0 ? decoding.threads : threads_;
     params.language = decoding.language;
     params.translate = false;
     params.no_context = true;
@@ -126,6 +133,7 @@ WhisperModel::Decoded WhisperModel::decode(const Decoding& decoding) {
     if (isCancelled(flag)) {
         return {Outcome::cancelled, {}};
     }
+    const double cpuStart = processCpuSeconds();
     int status = -1;
     try {
         status = whisper_full(context_, params, samples, int(count));
@@ -133,18 +141,19 @@ WhisperModel::Decoded WhisperModel::decode(const Decoding& decoding) {
         // A model whose vocabulary lacks what the decoder looks up fails here.
         status = -1;
     }
+    const double cpu = processCpuSeconds() - cpuStart;
     if (isCancelled(flag)) {
-        return {Outcome::cancelled, {}};
+        return {Outcome::cancelled, {}, cpu};
     }
     if (status != 0) {
-        return {Outcome::failed, {}};
+        return {Outcome::failed, {}, cpu};
     }
     QString text;
     const int segments = whisper_full_n_segments(context_);
     for (int i = 0; i < segments; ++i) {
         text += QString::fromUtf8(whisper_full_get_segment_text(context_, i));
     }
-    return {Outcome::done, text.simplified()};
+    return {Outcome::done, text.simplified(), cpu};
 }
 
 }  // namespace sonarel::whisper

@@ -30,13 +30,15 @@ public:
         // Encoder frames to use (50 a second); fewer frames cost less. 0 = the full 30 s.
         int audioContext = 0;
         int maxTokens = 0;
-        QString prompt;  // text that came just before, to carry the style over
+        int threads = 0;  // 0: the model's own count
+        QString prompt;   // text that came just before, to carry the style over
         const std::atomic<bool>* cancelled = nullptr;
     };
     enum class Outcome { done, cancelled, failed };
     struct Decoded {
         Outcome outcome = Outcome::failed;
         QString text;
+        double cpuSeconds = 0;  // processor time the decoding took, over all its threads
     };
 
     // Transcribes up to 30 s of audio as one segment.
@@ -47,7 +49,6 @@ public:
     void limitTokens(double perSecond) { tokensPerSecond_ = perSecond; }
 
     static bool knowsLanguage(const QString& code);
-    int threads() const { return threads_; }
 
 private:
     WhisperModel(whisper_context* context, int threads) : context_(context), threads_(threads) {}
