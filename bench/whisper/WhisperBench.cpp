@@ -22,6 +22,7 @@
 #include <sndfile.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -36,7 +37,8 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-int kThreads = 2;  // threads=N on the command line
+int kThreads = 2;     // threads=N on the command line
+bool kFront = false;  // front: a busy application thread runs beside the live task
 // Tokens a second of audio that real speech gives.
 double kSpeechPace = 5;
 double gPace = 0;  // the pace of the figures being printed; 0: the random model's own
@@ -170,8 +172,27 @@ void live(const QString& modelPath, const Dictation& d) {
     std::vector<Observed> observed;
     const auto start = Clock::now();
     whisper::LiveJob::Tuning tuning;
-    if (qEnvironmentVariableIsSet("SONAREL_BENCH_UTTERANCE")) {
-        tuning.longestUtterance = qEnvironmentVariable("SONAREL_BENCH_UTTERANCE").toDouble();
+    // SONAREL_BENCH_LIVE="utterance=4,step=0.25,threads=2,budget=1,burst=0.5,stopped=0.1"
+    for (const QString& pair : qEnvironmentVariable("SONAREL_BENCH_LIVE").split(',')) {
+        const QString key = pair.section('=', 0, 0);
+        const double value = pair.section('=', 1).toDouble();
+        if (key == "utterance") {
+            tuning.longestUtterance = value;
+        } else if (key == "step") {
+            tuning.partialStep = value;
+        } else if (key == "threads") {
+            tuning.threads = int(value);
+        } else if (key == "budget") {
+            tuning.cpuBudget = value;
+        } else if (key == "burst") {
+            tuning.cpuBurst = value;
+        } else if (key == "stopped") {
+            tuning.speechStopped = value;
+        } else if (key == "closeahead") {
+            tuning.closeAhead = value;
+        } else if (key == "nice") {
+            tuning.niceness = int(value);
+        }
     }
     tuning.observe = [&](size_t covered, double cost, bool partial, const QString&) {
         std::lock_guard guard(lock);
@@ -183,6 +204,23 @@ void live(const QString& modelPath, const Dictation& d) {
         tuning);
     const double cpuStart = processCpuSeconds();
     std::thread worker([&] { job.run(); });
+    // The application in front, busy all along at the desktop's priority.
+    std::atomic<bool> frontDone{false};
+    std::atomic<double> frontCpu{0};
+    std::thread front;
+    if (kFront) {
+        front = std::thread([&] {
+            volatile double x = 0;
+            while (!frontDone) {
+                for (int i = 0; i < 100000; ++i) {
+                    x = x + 1e-9 * i;
+                }
+            }
+            timespec t{};
+            clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+            frontCpu = double(t.tv_sec) + double(t.tv_nsec) / 1e9;
+        });
+    }
 
     // Fed in real time, in capture-sized buffers; the arrival time of every buffer is kept.
     constexpr int kFrames = 2048;
@@ -208,7 +246,15 @@ void live(const QString& modelPath, const Dictation& d) {
     }
     stream->end();
     worker.join();
-    const double cpu = processCpuSeconds() - cpuStart;
+    if (front.joinable()) {
+        frontDone = true;
+        front.join();
+    }
+    const double cpu = processCpuSeconds() - cpuStart - frontCpu;
+    if (kFront) {
+        std::printf("  a busy application thread beside it got %.2f of a core\n",
+                    frontCpu / since(start));
+    }
 
     if (qEnvironmentVariableIsSet("SONAREL_BENCH_VERBOSE")) {
         for (const Observed& o : observed) {
@@ -347,6 +393,10 @@ int main(int argc, char** argv) {
     for (const QString& a : app.arguments().mid(1)) {
         if (a.startsWith("threads=")) {
             kThreads = a.mid(8).toInt();
+            continue;
+        }
+        if (a == "front") {
+            kFront = true;
             continue;
         }
         if (a.startsWith("pace=")) {

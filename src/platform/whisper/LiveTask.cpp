@@ -91,6 +91,7 @@ void LiveJob::cancel() {
 }
 
 void LiveJob::run() {
+    lowerThreadPriority(tuning_.niceness);
     std::vector<float> incoming;
     bool ended = false;
     while (!deliver_.isCancelled()) {
@@ -121,16 +122,47 @@ bool LiveJob::partialDue() const {
     if (!segmenter_.inSpeech()) {
         return false;
     }
+    // Only voice that no result has shown yet is worth a decoding.
     const size_t heard = partial_ ? partial_->end : 0;
+    if (segmenter_.speechEnd() <= heard) {
+        return false;
+    }
     const size_t step = size_t(tuning_.partialStep * kModelRate);
-    return segmenter_.utterance().size() >= heard + step && budget_.allows(now());
+    if (!speechStopped() && segmenter_.utterance().size() < heard + step) {
+        return false;
+    }
+    return budget_.allows(now());
+}
+
+bool LiveJob::speechStopped() const {
+    return tuning_.speechStopped > 0 && segmenter_.silence() >= tuning_.speechStopped;
 }
 
 bool LiveJob::decodePartial() {
     const std::vector<float>& utterance = segmenter_.utterance();
+    if (tuning_.closeAhead > 0 &&
+        double(utterance.size()) >= (tuning_.longestUtterance - tuning_.closeAhead) * kModelRate) {
+        const size_t cut = segmenter_.quietestCut();
+        const Transcriber::Decoded decoded =
+            transcriber_.decode(utterance.data(), cut, true, stream_->partialStale());
+        spend(decoded);
+        if (!decoded.text) {
+            partial_.reset();
+            return decoded.error ? fail(decoded.error) : !deliver_.isCancelled();
+        }
+        partial_ = Partial{cut, *decoded.text};
+        if (!close(cut)) {
+            return false;
+        }
+        if (!partialDue()) {
+            deliver(transcriber_.text(), false, segmenter_.start(), true);
+            return true;
+        }
+    }
     const size_t end = utterance.size();
+    // Once the voice has stopped, this text may become the utterance's.
     const Transcriber::Decoded decoded =
-        transcriber_.decode(utterance.data(), end, false, stream_->partialStale());
+        transcriber_.decode(utterance.data(), end, speechStopped(), stream_->partialStale());
     spend(decoded);
     if (!decoded.text) {
         // Either the task is over, or the input ended with words this decoding did not hear:

@@ -80,6 +80,9 @@ public:
         int threads = 0;              // 0: the model's own count
         double cpuBudget = 0;         // cores the partial decodes may use on average; 0: any
         double cpuBurst = 0.5;        // core-seconds saved up for the start of an utterance
+        double speechStopped = 0;     // silence after which the last words are decoded at once
+        double closeAhead = 0;        // an utterance this near its longest closes at a partial
+        int niceness = 0;             // nice levels below the desktop's
         // For measurements: called before each result with the task's audio its text covers (in
         // 16 kHz samples), the seconds its decoding took (0 when it needed none), and its text.
         std::function<void(size_t covered, double decodeSeconds, bool partial, const QString& text)>
@@ -99,6 +102,7 @@ private:
     };
 
     bool partialDue() const;
+    bool speechStopped() const;
     // Each answers false when the task is over: cancelled, or failed and the failure delivered.
     bool decodePartial();
     // Takes the text of the utterance's first `end` samples and moves on past them.
