@@ -1,12 +1,15 @@
 // Prints the recognizer's figures: file real-time factor, live partial lag, the cost of a partial
 // early and late in a 55 s task, the processor cores the task kept busy, cancel latency and
 // resident memory, for tiny- and base-shaped models (random weights, real cost) at 2 threads.
-//   whisper_bench [tiny|base]... [decode|file|live|cancel]... [threads=N] [pace=T]
+//   whisper_bench [tiny|base]... [decode|file|live|cancel]... [threads=N] [pace=T] [limited]
+//                 [front]
 //
 // A random-weight model never ends a text by itself: each decoding runs to its token cap, far
 // beyond what speech gives, and so inflates the decoder's share. Each figure is printed twice:
 // as such, and with every decoding ended after the tokens real Spanish dictation gives (about
-// three words, five tokens, a second of audio; pace=T sets another rate, pace=0 only the first).
+// three words, five tokens, a second of audio; pace=T sets another rate, pace=0 prints only the
+// first figures, limited only the second). front runs a busy application thread beside the live
+// task and prints the share of a core it got.
 #include "TestAudio.h"
 #include "TestModel.h"
 #include "WhisperTestSupport.h"
@@ -37,8 +40,9 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-int kThreads = 2;     // threads=N on the command line
-bool kFront = false;  // front: a busy application thread runs beside the live task
+int kThreads = 2;           // threads=N on the command line
+bool kOnlyLimited = false;  // limited: only the figures with the decoder limited
+bool kFront = false;        // front: a busy application thread runs beside the live task
 // Tokens a second of audio that real speech gives.
 double kSpeechPace = 5;
 double gPace = 0;  // the pace of the figures being printed; 0: the random model's own
@@ -395,6 +399,10 @@ int main(int argc, char** argv) {
             kThreads = a.mid(8).toInt();
             continue;
         }
+        if (a == "limited") {
+            kOnlyLimited = true;
+            continue;
+        }
         if (a == "front") {
             kFront = true;
             continue;
@@ -424,7 +432,10 @@ int main(int argc, char** argv) {
             std::printf("cannot write %s\n", qPrintable(path));
             return 1;
         }
-        std::vector<double> paces = {0};
+        std::vector<double> paces;
+        if (!kOnlyLimited || kSpeechPace <= 0) {
+            paces.push_back(0);
+        }
         if (kSpeechPace > 0) {
             paces.push_back(kSpeechPace);
         }
