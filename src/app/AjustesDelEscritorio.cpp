@@ -15,24 +15,8 @@ struct Programa {
     QStringList argumentos;
 };
 
-QList<Programa> candidatos(PanelAjustes panel) {
-    if (panel == PanelAjustes::Teclado) {
-        return {
-            {QStringLiteral("GNOME"),
-             QStringLiteral("gnome-control-center"),
-             {QStringLiteral("keyboard")}},
-            {QStringLiteral("KDE"),
-             QStringLiteral("systemsettings"),
-             {QStringLiteral("kcm_keyboard")}},
-            {QStringLiteral("XFCE"), QStringLiteral("xfce4-keyboard-settings"), {}},
-            {QStringLiteral("MATE"), QStringLiteral("mate-keyboard-properties"), {}},
-            {QStringLiteral("X-Cinnamon"),
-             QStringLiteral("cinnamon-settings"),
-             {QStringLiteral("keyboard")}},
-            {QStringLiteral("LXQt"), QStringLiteral("lxqt-config-input"), {}},
-        };
-    }
-    return {
+const QList<Programa>& programasDeSonido() {
+    static const QList<Programa> programas{
         {QStringLiteral("GNOME"),
          QStringLiteral("gnome-control-center"),
          {QStringLiteral("sound")}},
@@ -46,14 +30,15 @@ QList<Programa> candidatos(PanelAjustes panel) {
         {QString(), QStringLiteral("pavucontrol"), {}},
         {QString(), QStringLiteral("pavucontrol-qt"), {}},
     };
+    return programas;
 }
 
 }  // namespace
 
-void abrirAjustesDelEscritorio(PanelAjustes panel) {
+void abrirAjustesDeSonido() {
     const QStringList actuales =
         qEnvironmentVariable("XDG_CURRENT_DESKTOP").split(QLatin1Char(':'), Qt::SkipEmptyParts);
-    QList<Programa> programas = candidatos(panel);
+    QList<Programa> programas = programasDeSonido();
     // The running desktop's own program first, then any other that is installed.
     std::stable_sort(programas.begin(), programas.end(), [&](const Programa& a, const Programa& b) {
         return actuales.contains(a.escritorio) && !actuales.contains(b.escritorio);

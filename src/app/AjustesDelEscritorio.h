@@ -1,11 +1,9 @@
 #pragma once
 
-#include "ui/AjustesEscritorio.h"
-
 namespace sonarel {
 
-// Opens the running desktop's own settings page for `panel` (GNOME, KDE, Xfce, MATE, Cinnamon,
-// LXQt, or a stand-alone mixer for sound). Does nothing when the desktop offers none.
-void abrirAjustesDelEscritorio(PanelAjustes panel);
+// Opens the running desktop's own sound settings, where the microphone is chosen and allowed
+// (GNOME, KDE, MATE, Cinnamon, or a stand-alone mixer). Does nothing when the desktop offers none.
+void abrirAjustesDeSonido();
 
 }  // namespace sonarel

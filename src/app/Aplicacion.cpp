@@ -1,10 +1,14 @@
 #include "app/Aplicacion.h"
 
 #include "app/AjustesDelEscritorio.h"
+#include "app/AtajoDeGnome.h"
+#include "modelos/Recomendacion.h"
 #include "ui/DialogoGuardar.h"
 
 #include <QApplication>
 #include <QDesktopServices>
+#include <QMenu>
+#include <QStandardPaths>
 #include <QUrl>
 
 namespace sonarel {
@@ -14,24 +18,79 @@ Aplicacion::Aplicacion(QtClock& clock, ServiciosDeVoz& voz, ServiciosDeEscritori
       escritorio_(std::move(escritorio)),
       historial_(clock_),
       motor_({*voz.speech, *voz.audio, *voz.microphone, clock_}),
+      archivador_(motor_, historial_),
       paster_(*escritorio_.desktop, clock_),
       hotKey_(*escritorio_.hotKeys),
       hud_(motor_, hudEstado_, clock_, *escritorio_.paneles),
       coordinador_(
-          {motor_, preferencias_, historial_, paster_, hud_, hotKey_, *escritorio_.desktop}),
+          {motor_, preferencias_, archivador_, paster_, hud_, hotKey_, *escritorio_.desktop}),
+      gestorModelos_({*voz.modelos, preferencias_, clock_, voz.carpetasDeModelos,
+                      catalogoPublicado(),
+                      QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) +
+                          QStringLiteral("/Sonarel/medicion-modelos.tsv"),
+                      memoriaDelEquipo()}),
+      carpetasDeModelos_(voz.carpetasDeModelos),
       ventana_(
           motor_,
-          {preferencias_, paster_, historial_, clock_, abrirAjustesDelEscritorio,
+          {preferencias_, paster_, archivador_, clock_,
+           [this](PanelAjustes panel) { abrirAjustes(panel); },
            [this](const QString& nombre) { return elegirArchivoDeTexto(&ventana_, nombre); }},
           [this] { abrirCarpetaDeDictados(); }, [] { QApplication::quit(); }),
       bandeja_(motor_, paster_,
                {[this] { coordinador_.alternarDesdeAtajo(); }, [this] { mostrarVentana(); },
-                [this] { abrirCarpetaDeDictados(); }, [] { QApplication::quit(); }}) {}
+                [this] { abrirCarpetaDeDictados(); }, [] { QApplication::quit(); }}) {
+    connect(&coordinador_, &Coordinador::pegadoFallido, &ventana_.contenido(),
+            &ContentView::avisarPegadoFallido);
+}
 
-void Aplicacion::iniciar() {
+void Aplicacion::iniciar(bool conVentana, bool ofrecerModelos) {
+    // What a desktop back end reports about a failed service reaches the user in the HUD.
+    connect(escritorio_.avisos.get(), &DesktopNotices::notice, this,
+            [this](const QString& aviso) { hud_.avisar(aviso, kSegundosAvisoDelEscritorio); });
     coordinador_.configurar();
+    if (const std::optional<QString> aviso = coordinador_.avisoDelAtajo()) {
+        ventana_.contenido().setAvisoAtajo(*aviso);
+        bandeja_.setAvisoAtajo(*aviso);
+    }
+    ofrecerAtajoDeGnome();
     bandeja_.mostrar();
-    mostrarVentana();
+    if (conVentana) {
+        mostrarVentana();
+    }
+    if (ofrecerModelos && modelosInstalados(carpetasDeModelos_).isEmpty()) {
+        gestorModelos_.mostrar();
+    }
+}
+
+void Aplicacion::abrirAjustes(PanelAjustes panel) {
+    if (panel == PanelAjustes::Modelos) {
+        gestorModelos_.mostrar();
+    } else {
+        abrirAjustesDeSonido();
+    }
+}
+
+void Aplicacion::alternar() {
+    if (escritorio_.alAlternarPorOrden) {
+        escritorio_.alAlternarPorOrden();
+    }
+    coordinador_.alternarDesdeAtajo();
+}
+
+void Aplicacion::ofrecerAtajoDeGnome() {
+    if (!atajo_de_gnome::disponible()) {
+        return;
+    }
+    QMenu* menu = ventana_.contenido().menuOpciones();
+    menu->addSeparator();
+    QAction* accion = menu->addAction(textoAtajoDeGnome());
+    connect(accion, &QAction::triggered, this, [this] {
+        const std::optional<QString> error =
+            atajo_de_gnome::anadir(atajo_de_gnome::ordenAlternar());
+        hud_.avisar(error.value_or(QStringLiteral(
+                        "Atajo añadido: Alt+Super+D dicta en cualquier aplicación.")),
+                    kSegundosAvisoDelEscritorio);
+    });
 }
 
 void Aplicacion::mostrarVentana() {

@@ -3,6 +3,7 @@
 #include "app/Bandeja.h"
 #include "app/Plataforma.h"
 #include "app/VentanaPrincipal.h"
+#include "control/Archivador.h"
 #include "control/Coordinador.h"
 #include "control/HotKey.h"
 #include "control/Preferences.h"
@@ -12,6 +13,7 @@
 #include "hud/HUD.h"
 #include "hud/HUDEstado.h"
 #include "platform/QtClock.h"
+#include "ui/GestorModelos.h"
 
 #include <QObject>
 
@@ -22,27 +24,46 @@ class Aplicacion : public QObject {
     Q_OBJECT
 
 public:
+    static constexpr double kSegundosAvisoDelEscritorio = 6;
+
     Aplicacion(QtClock& clock, ServiciosDeVoz& voz, ServiciosDeEscritorio escritorio);
 
-    // Finishes launching: configures the coordinator (the hot key among it), shows the tray
-    // item and brings the main window to the front.
-    void iniciar();
+    // Finishes launching: configures the coordinator (the hot key among it), offers in the options
+    // menu, on GNOME, to add the shortcut there, shows the tray item and, with `conVentana`,
+    // brings the main window to the front; with `ofrecerModelos` the model manager too when no
+    // model is installed yet. A shortcut that could not be reserved is told in the window's
+    // notice line and the tray item's tooltip.
+    void iniciar(bool conVentana, bool ofrecerModelos);
+    // Toggles the dictation exactly as the shortcut does.
+    void alternar();
     // Shows the main window again and brings the application to the front.
     void mostrarVentana();
 
+    VentanaPrincipal& ventana() { return ventana_; }
+    Bandeja& bandeja() { return bandeja_; }
+
+    static QString textoAtajoDeGnome() {
+        return QStringLiteral("Añadir Alt+Super+D a los atajos de GNOME");
+    }
+
 private:
     void abrirCarpetaDeDictados();
+    void abrirAjustes(PanelAjustes panel);
+    void ofrecerAtajoDeGnome();
 
     QtClock& clock_;
     ServiciosDeEscritorio escritorio_;
     Preferences preferencias_;
     Historial historial_;
     SpeechEngine motor_;
+    Archivador archivador_;
     Paster paster_;
     HotKey hotKey_;
     HUDEstado hudEstado_;
     HUD hud_;
     Coordinador coordinador_;
+    GestorModelos gestorModelos_;
+    const QStringList carpetasDeModelos_;
     VentanaPrincipal ventana_;
     Bandeja bandeja_;
 };

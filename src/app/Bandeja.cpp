@@ -37,6 +37,10 @@ Bandeja::Bandeja(SpeechEngine& motor, Paster& paster, Comandos comandos, QObject
     actualizar();
 }
 
+void Bandeja::setAvisoAtajo(const QString& aviso) {
+    icono_.setToolTip(QStringLiteral("Sonarel\n") + aviso);
+}
+
 void Bandeja::actualizar() {
     const bool escuchando = motor_.isListening();
     dictar_->setText(escuchando ? QStringLiteral("Detener dictado")

@@ -28,6 +28,8 @@ public:
     Bandeja(SpeechEngine& motor, Paster& paster, Comandos comandos, QObject* parent = nullptr);
 
     void mostrar() { icono_.show(); }
+    // A lasting notice, added to the item's tooltip.
+    void setAvisoAtajo(const QString& aviso);
 
     QMenu& menu() { return menu_; }
     QSystemTrayIcon& icono() { return icono_; }

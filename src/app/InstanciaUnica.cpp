@@ -9,6 +9,7 @@ namespace {
 
 constexpr int kEsperaMs = 1000;
 const QByteArray kMostrar = QByteArrayLiteral("mostrar\n");
+const QByteArray kAlternar = QByteArrayLiteral("alternar\n");
 
 }  // namespace
 
@@ -19,8 +20,11 @@ InstanciaUnica::InstanciaUnica(QString nombre, QObject* parent)
         while (QLocalSocket* conexion = servidor_.nextPendingConnection()) {
             connect(conexion, &QLocalSocket::disconnected, conexion, &QObject::deleteLater);
             connect(conexion, &QLocalSocket::readyRead, this, [this, conexion] {
-                if (conexion->readAll().contains(kMostrar)) {
+                const QByteArray peticion = conexion->readAll();
+                if (peticion.contains(kMostrar)) {
                     emit activada();
+                } else if (peticion.contains(kAlternar)) {
+                    emit alternar();
                 }
                 conexion->disconnectFromServer();
             });
@@ -63,7 +67,7 @@ bool InstanciaUnica::avisarALaQueCorre(Aviso aviso) {
     if (aviso == Aviso::Ninguno) {
         return true;
     }
-    socket.write(kMostrar);
+    socket.write(aviso == Aviso::Alternar ? kAlternar : kMostrar);
     socket.waitForBytesWritten(kEsperaMs);
     // The running copy closes the connection once it has read the request.
     if (socket.state() == QLocalSocket::ConnectedState) {

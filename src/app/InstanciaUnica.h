@@ -5,8 +5,9 @@
 
 namespace sonarel {
 
-// One running copy per user session: a later start asks the running one to show its window
-// instead of starting a second one (which could not take the hot key anyway).
+// One running copy per user session: a later start asks the running one to show its window, or
+// to toggle the dictation, instead of starting a second one (which could not take the hot key
+// anyway).
 class InstanciaUnica : public QObject {
     Q_OBJECT
 
@@ -17,15 +18,18 @@ public:
     // The default socket, in the user's runtime folder.
     static QString nombrePorDefecto();
 
-    enum class Aviso { Mostrar, Ninguno };
+    enum class Aviso { Mostrar, Alternar, Ninguno };
 
-    // False when another copy answered; with `Aviso::Mostrar` it has then been asked to show its
-    // window. True otherwise: this process is the running copy.
+    // False when another copy answered; it has then been asked to show its window
+    // (`Aviso::Mostrar`) or to toggle the dictation (`Aviso::Alternar`). True otherwise: this
+    // process is the running copy.
     bool reclamar(Aviso aviso);
 
 signals:
     // Another start asked this copy to show its window.
     void activada();
+    // Another start asked this copy to toggle the dictation, as the shortcut does.
+    void alternar();
 
 private:
     bool avisarALaQueCorre(Aviso aviso);

@@ -5,7 +5,7 @@
 
 namespace sonarel {
 
-MenuArchivo::MenuArchivo(QMenu& menu, SpeechEngine& motor, const Historial& historial,
+MenuArchivo::MenuArchivo(QMenu& menu, SpeechEngine& motor, Archivador& archivador,
                          std::function<void()> abrirCarpetaDeDictados)
     : QObject(&menu),
       motor_(motor),
@@ -13,10 +13,7 @@ MenuArchivo::MenuArchivo(QMenu& menu, SpeechEngine& motor, const Historial& hist
       borrar_(menu.addAction(QStringLiteral("Borrar texto"))),
       carpeta_(menu.addAction(QStringLiteral("Abrir carpeta de dictados"))) {
     connect(dictar_, &QAction::triggered, this, [this] { motor_.toggle(); });
-    connect(borrar_, &QAction::triggered, this, [this, &historial] {
-        historial.guardar(motor_.text());
-        motor_.clear();
-    });
+    connect(borrar_, &QAction::triggered, this, [&archivador] { archivador.guardarYBorrar(); });
     connect(carpeta_, &QAction::triggered, this, std::move(abrirCarpetaDeDictados));
     connect(&motor_, &SpeechEngine::statusChanged, this, &MenuArchivo::actualizar);
     connect(&motor_, &SpeechEngine::textChanged, this, &MenuArchivo::actualizar);

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "control/Archivador.h"
 #include "engine/SpeechEngine.h"
-#include "history/Historial.h"
 
 #include <QObject>
 
@@ -13,12 +13,13 @@ class QMenu;
 namespace sonarel {
 
 // The main window's File-menu commands: start or stop dictation, clear the text (into the
-// history first), open the history folder. Labels and enabled states follow the engine.
+// history first, unless it is there already), open the history folder. Labels and enabled states
+// follow the engine.
 class MenuArchivo : public QObject {
     Q_OBJECT
 
 public:
-    MenuArchivo(QMenu& menu, SpeechEngine& motor, const Historial& historial,
+    MenuArchivo(QMenu& menu, SpeechEngine& motor, Archivador& archivador,
                 std::function<void()> abrirCarpetaDeDictados);
 
     QAction* dictar() const { return dictar_; }

@@ -3,7 +3,9 @@
 #include "platform/AudioInput.h"
 #include "platform/Clock.h"
 #include "platform/Desktop.h"
+#include "platform/DesktopNotices.h"
 #include "platform/HotKeyService.h"
+#include "platform/SpeechModels.h"
 #include "platform/SpeechService.h"
 
 #include <functional>
@@ -23,19 +25,26 @@ struct ServiciosDeVoz {
     std::unique_ptr<MicrophoneConsent> microphone;
     std::unique_ptr<AudioInput> audio;
     std::unique_ptr<SpeechService> speech;
+    std::unique_ptr<SpeechModels> modelos;  // the recognizer's, so it goes before it
+    QStringList carpetasDeModelos;          // the user's own first
 };
 
 // The desktop: its applications, clipboard and keystrokes, the system-wide shortcut, and the
-// floating panel's window hints.
+// floating panel's window hints; and the notices by which the back ends say that a service failed.
 struct ServiciosDeEscritorio {
+    std::unique_ptr<DesktopNotices> avisos = std::make_unique<DesktopNotices>();
     std::unique_ptr<Desktop> desktop;
     std::unique_ptr<HotKeyService> hotKeys;
     std::unique_ptr<PanelWindowing> paneles;
+    // Told before the command `sonarel --alternar` toggles the dictation; may be empty.
+    std::function<void()> alAlternarPorOrden;
 };
 
-// The Linux back ends: whisper.cpp and PulseAudio; X11 for the desktop, which is none when the
-// application does not run on an X server.
-ServiciosDeVoz crearServiciosDeVoz();
+// The Linux back ends: whisper.cpp and PulseAudio; for the desktop, the Wayland back ends on a
+// Wayland session and X11 otherwise; none when the application runs on neither. The recognizer
+// starts loading `modelo` (the model chosen in the manager) while that file is there, and
+// otherwise the model folders' choice.
+ServiciosDeVoz crearServiciosDeVoz(const QString& modelo);
 std::optional<ServiciosDeEscritorio> crearServiciosDeEscritorio(Clock& clock);
 
 }  // namespace sonarel

@@ -1,32 +1,121 @@
 #include "app/Plataforma.h"
 
 #include "delivery/Terminales.h"
+#include "platform/MainThread.h"
+#include "platform/portal/PortalGlobalShortcuts.h"
+#include "platform/portal/PortalRemoteDesktop.h"
 #include "platform/pulse/PulseAudioInput.h"
 #include "platform/pulse/PulseConnection.h"
 #include "platform/pulse/PulseMicrophoneConsent.h"
+#include "platform/wayland/LayerShellPanels.h"
+#include "platform/wayland/NoHotKeyService.h"
+#include "platform/wayland/Session.h"
+#include "platform/wayland/UinputKeyboard.h"
+#include "platform/wayland/VirtualKeyboard.h"
+#include "platform/wayland/WaylandDesktop.h"
+#include "platform/whisper/WhisperSpeechModels.h"
 #include "platform/whisper/WhisperSpeechService.h"
 #include "platform/x11/X11Desktop.h"
 #include "platform/x11/X11HotKeyService.h"
 #include "platform/x11/X11PanelWindowing.h"
 
-namespace sonarel {
+#include <QDBusConnection>
+#include <QDir>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QPointer>
+#include <QSettings>
+#include <QStandardPaths>
 
-ServiciosDeVoz crearServiciosDeVoz() {
-    ServiciosDeVoz voz;
-    voz.sonido = std::make_shared<PulseConnection>();
-    auto speech = std::make_unique<whisper::WhisperSpeechService>();
-    // Loaded while the user has not pressed anything yet, so that the first dictation does not
-    // wait for it.
-    speech->preload();
-    voz.speech = std::move(speech);
-    voz.audio = std::make_unique<PulseAudioInput>(*voz.sonido);
-    voz.microphone = std::make_unique<PulseMicrophoneConsent>(*voz.sonido);
-    return voz;
+namespace sonarel {
+namespace {
+
+bool esTerminal(const QString& id) {
+    return terminales().contains(id);
 }
 
-std::optional<ServiciosDeEscritorio> crearServiciosDeEscritorio(Clock& clock) {
-    std::unique_ptr<x11::X11Desktop> desktop =
-        x11::X11Desktop::create(clock, [](const QString& id) { return terminales().contains(id); });
+// Sonarel's windows as the compositor lists them: by the desktop file's name natively, by the
+// window class through XWayland.
+QStringList idsPropios() {
+    return {QGuiApplication::desktopFileName(), QCoreApplication::applicationName()};
+}
+
+// What the desktop back ends keep between runs: the portal's restore token, and whether the
+// user was told how to bind the shortcut.
+QString archivoDelEscritorio() {
+    return QDir(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation))
+        .filePath(QStringLiteral("Sonarel/escritorio.conf"));
+}
+
+QString avisoSinAtajo() {
+    return QStringLiteral(
+        "Este escritorio no deja reservar Alt+Super+D: asígnale la orden «sonarel --alternar» en "
+        "sus ajustes de teclado.");
+}
+
+std::optional<ServiciosDeEscritorio> serviciosWayland(Clock& clock) {
+    ServiciosDeEscritorio escritorio;
+    DesktopNotices& avisos = *escritorio.avisos;
+    const QDBusConnection bus = QDBusConnection::sessionBus();
+    wayland::WaylandDesktop::Parts partes;
+    partes.connection = wayland::WaylandConnection::connect();
+    if (partes.connection) {
+        partes.toplevels = wayland::ForeignToplevels::create(*partes.connection);
+        partes.clipboard = wayland::DataControlClipboard::create(*partes.connection);
+        if (auto teclado = wayland::VirtualKeyboard::create(*partes.connection)) {
+            partes.routes.push_back(std::move(teclado));
+        }
+    }
+    // GNOME and KDE keep synthesised keys to the portal's remote desktop; where it is missing or
+    // refused, a keyboard device of our own, where the user may make one.
+    if (partes.routes.empty()) {
+        if (auto remoto =
+                portal::PortalRemoteDesktop::create(bus, clock, avisos, archivoDelEscritorio())) {
+            partes.routes.push_back(std::move(remoto));
+        }
+        if (auto dispositivo = wayland::UinputKeyboard::create()) {
+            partes.routes.push_back(std::move(dispositivo));
+        }
+    }
+    auto desktop = std::make_unique<wayland::WaylandDesktop>(std::move(partes), clock, &esTerminal,
+                                                             idsPropios(), avisos);
+    if (auto atajos = portal::PortalGlobalShortcuts::create(bus, clock, avisos,
+                                                            QGuiApplication::desktopFileName())) {
+        atajos->onHeld = [destino = QPointer(desktop.get())](bool held) {
+            if (destino) {
+                destino->setShortcutHeld(held);
+            }
+        };
+        escritorio.hotKeys = std::move(atajos);
+    } else {
+        escritorio.hotKeys = std::make_unique<wayland::NoHotKeyService>();
+        // Told once: a user who bound the command needs no reminder at every start.
+        QSettings estado(archivoDelEscritorio(), QSettings::IniFormat);
+        if (!estado.value(QStringLiteral("avisoAtajoMostrado")).toBool()) {
+            estado.setValue(QStringLiteral("avisoAtajoMostrado"), true);
+            postToMain([destino = QPointer(&avisos)] {
+                if (destino) {
+                    emit destino->notice(avisoSinAtajo());
+                }
+            });
+        }
+    }
+    escritorio.alAlternarPorOrden = [destino = QPointer(desktop.get())] {
+        if (destino) {
+            destino->commandRan();
+        }
+    };
+    escritorio.desktop = std::move(desktop);
+    if (auto capas = wayland::LayerShellPanels::create()) {
+        escritorio.paneles = std::move(capas);
+    } else {
+        escritorio.paneles = std::make_unique<x11::X11PanelWindowing>();
+    }
+    return escritorio;
+}
+
+std::optional<ServiciosDeEscritorio> serviciosX11(Clock& clock) {
+    std::unique_ptr<x11::X11Desktop> desktop = x11::X11Desktop::create(clock, &esTerminal);
     std::unique_ptr<x11::X11HotKeyService> hotKeys = x11::X11HotKeyService::create();
     if (!desktop || !hotKeys) {
         return std::nullopt;
@@ -36,6 +125,34 @@ std::optional<ServiciosDeEscritorio> crearServiciosDeEscritorio(Clock& clock) {
     escritorio.hotKeys = std::move(hotKeys);
     escritorio.paneles = std::make_unique<x11::X11PanelWindowing>();
     return escritorio;
+}
+
+}  // namespace
+
+ServiciosDeVoz crearServiciosDeVoz(const QString& modelo) {
+    ServiciosDeVoz voz;
+    voz.sonido = std::make_shared<PulseConnection>();
+    auto speech = std::make_unique<whisper::WhisperSpeechService>();
+    voz.modelos = std::make_unique<whisper::WhisperSpeechModels>(*speech);
+    voz.carpetasDeModelos = whisper::WhisperSpeechService::defaultModelFolders();
+    // Loaded while the user has not pressed anything yet, so that the first dictation does not
+    // wait for it.
+    if (!modelo.isEmpty() && QFileInfo(modelo).isFile()) {
+        speech->useModel(modelo);
+    } else {
+        speech->preload();
+    }
+    voz.speech = std::move(speech);
+    voz.audio = std::make_unique<PulseAudioInput>(*voz.sonido);
+    voz.microphone = std::make_unique<PulseMicrophoneConsent>(*voz.sonido);
+    return voz;
+}
+
+std::optional<ServiciosDeEscritorio> crearServiciosDeEscritorio(Clock& clock) {
+    if (wayland::isWaylandSession()) {
+        return serviciosWayland(clock);
+    }
+    return serviciosX11(clock);
 }
 
 }  // namespace sonarel

@@ -14,7 +14,7 @@ VentanaPrincipal::VentanaPrincipal(SpeechEngine& motor, ContentView::Servicios s
 
     QMenu* archivo = menuBar()->addMenu(QStringLiteral("&Archivo"));
     menuArchivo_ =
-        new MenuArchivo(*archivo, motor, servicios.historial, std::move(abrirCarpetaDeDictados));
+        new MenuArchivo(*archivo, motor, servicios.archivador, std::move(abrirCarpetaDeDictados));
     archivo->addSeparator();
     archivo->addAction(QStringLiteral("Cerrar ventana"), QKeySequence::Close, this,
                        &QWidget::close);

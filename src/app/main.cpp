@@ -2,7 +2,9 @@
 #include "app/Autoprueba.h"
 #include "app/InstanciaUnica.h"
 #include "app/Plataforma.h"
+#include "control/Preferences.h"
 #include "platform/MainThread.h"
+#include "platform/wayland/Session.h"
 
 #include <QApplication>
 #include <QIcon>
@@ -28,9 +30,18 @@ int main(int argc, char* argv[]) {
         argumentos << QString::fromLocal8Bit(argv[i]);
     }
     const std::optional<PeticionAutoprueba> autoprueba = leerAutoprueba(argumentos);
-    // Without a display (over SSH, in a script) the self-test still runs, with no windows.
-    if (autoprueba && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-        qputenv("QT_QPA_PLATFORM", "xcb;offscreen");
+    // `--alternar` toggles the dictation of the running copy, as the shortcut does; with none
+    // running, it starts one that begins a dictation at once.
+    const bool alternar = !autoprueba && argumentos.value(1) == QLatin1String("--alternar");
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        const QByteArray plataforma = wayland::qtPlatformForSession();
+        // Without a display (over SSH, in a script) the self-test still runs, with no windows.
+        if (autoprueba) {
+            qputenv("QT_QPA_PLATFORM",
+                    (plataforma.isEmpty() ? QByteArrayLiteral("xcb") : plataforma) + ";offscreen");
+        } else if (!plataforma.isEmpty()) {
+            qputenv("QT_QPA_PLATFORM", plataforma);
+        }
     }
 
     QApplication app(argc, argv);
@@ -43,8 +54,9 @@ int main(int argc, char* argv[]) {
     InstanciaUnica instancia(InstanciaUnica::nombrePorDefecto());
     bool primera = false;
     if (!autoprueba) {
-        if (!instancia.reclamar(InstanciaUnica::Aviso::Mostrar)) {
-            return 0;  // the running copy shows its window instead
+        if (!instancia.reclamar(alternar ? InstanciaUnica::Aviso::Alternar
+                                         : InstanciaUnica::Aviso::Mostrar)) {
+            return 0;  // the running copy shows its window, or toggles, instead
         }
         primera = true;
     } else {
@@ -54,7 +66,7 @@ int main(int argc, char* argv[]) {
     }
 
     QtClock clock;
-    ServiciosDeVoz voz = crearServiciosDeVoz();
+    ServiciosDeVoz voz = crearServiciosDeVoz(Preferences().modelo());
     std::unique_ptr<Aplicacion> aplicacion;
     if (primera) {
         std::optional<ServiciosDeEscritorio> escritorio = crearServiciosDeEscritorio(clock);
@@ -62,8 +74,10 @@ int main(int argc, char* argv[]) {
             aplicacion = std::make_unique<Aplicacion>(clock, voz, std::move(*escritorio));
             QObject::connect(&instancia, &InstanciaUnica::activada, aplicacion.get(),
                              &Aplicacion::mostrarVentana);
+            QObject::connect(&instancia, &InstanciaUnica::alternar, aplicacion.get(),
+                             &Aplicacion::alternar);
         } else if (!autoprueba) {
-            std::fputs("Sonarel necesita un escritorio X11.\n", stderr);
+            std::fputs("Sonarel necesita un escritorio X11 o Wayland.\n", stderr);
             return 1;
         }
     }
@@ -74,7 +88,12 @@ int main(int argc, char* argv[]) {
         });
     }
     if (aplicacion) {
-        aplicacion->iniciar();
+        // Started to dictate, it leaves the focus where the user pressed the shortcut. A self-test
+        // run beside the window is no first start: it leaves the models alone.
+        aplicacion->iniciar(!alternar, !autoprueba);
+        if (alternar) {
+            aplicacion->alternar();
+        }
     }
     return QApplication::exec();
 }

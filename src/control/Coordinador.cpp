@@ -4,7 +4,9 @@
 
 namespace sonarel {
 
-Coordinador::Coordinador(Servicios servicios, QObject* parent) : QObject(parent), s_(servicios) {}
+Coordinador::Coordinador(Servicios servicios, QObject* parent) : QObject(parent), s_(servicios) {
+    connect(&s_.motor, &SpeechEngine::sessionEnded, this, &Coordinador::alTerminarSesion);
+}
 
 void Coordinador::configurar() {
     s_.preferencias.registerDefaults(valoresPorDefecto());
@@ -20,6 +22,13 @@ void Coordinador::configurar() {
         }
     };
     s_.hotKey.registerHotKey();
+}
+
+std::optional<QString> Coordinador::avisoDelAtajo() const {
+    if (s_.hotKey.isRegistered()) {
+        return std::nullopt;
+    }
+    return avisoAtajoOcupado();
 }
 
 void Coordinador::sincronizarPreferencias() {
@@ -55,32 +64,55 @@ void Coordinador::alternarDesdeAtajo() {
         // The new dictation starts from empty text, so that only its own words are delivered;
         // what was there is kept in the history.
         if (!s_.motor.text().isEmpty()) {
-            s_.historial.guardar(s_.motor.text());
-            s_.motor.clear();
+            s_.archivador.guardarYBorrar();
         }
         if (!s_.paster.puedePegar()) {
             s_.paster.pedirPermisoAccesibilidad();
         }
+        // A notice left from the last session would hide the new one's listening bar.
+        s_.hud.quitarAviso();
         s_.hud.mostrar();
     }
     s_.motor.start();
 }
 
 void Coordinador::alParar(const QString& texto) {
-    s_.historial.guardar(texto);
+    s_.archivador.guardarDictado(texto);
     s_.hud.ocultar();
     const bool enterEnTerminal = s_.preferencias.enterEnTerminal();
     if (s_.motor.modoIntegrado) {
-        s_.motor.modoIntegrado = false;
+        // Stopped from this application's own window: a paste there would double the text in
+        // its own editor.
+        if (!otraAppDelante()) {
+            s_.paster.copiar(texto);
+            return;
+        }
         if (!s_.paster.pegarEnFoco(texto, enterEnTerminal)) {
             s_.hud.avisar(avisoSinAccesibilidad(), kSegundosAviso);
         }
         return;
     }
     if (s_.preferencias.pegarAlParar()) {
-        s_.paster.pegarEnAppAnterior(texto);
+        if (!s_.paster.pegarEnAppAnterior(texto)) {
+            emit pegadoFallido();
+        }
     } else if (s_.preferencias.copiarAlParar()) {
         s_.paster.copiar(texto);
+    }
+}
+
+// Whatever ended the session (a stop with or without text, a start that failed), the next
+// dictation follows its own mode, and the panel does not stay on the listening bar.
+void Coordinador::alTerminarSesion() {
+    const bool integrado = s_.motor.modoIntegrado;
+    s_.motor.modoIntegrado = false;
+    if (!integrado) {
+        return;
+    }
+    if (s_.motor.status().isFailed()) {
+        s_.hud.avisar(s_.motor.status().message(), kSegundosAviso);
+    } else {
+        s_.hud.ocultar();
     }
 }
 

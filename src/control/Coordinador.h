@@ -1,10 +1,10 @@
 #pragma once
 
+#include "control/Archivador.h"
 #include "control/HotKey.h"
 #include "control/Preferences.h"
 #include "delivery/Paster.h"
 #include "engine/SpeechEngine.h"
-#include "history/Historial.h"
 #include "hud/HUD.h"
 #include "platform/Desktop.h"
 
@@ -12,12 +12,15 @@
 #include <QString>
 #include <QVariantMap>
 
+#include <optional>
+
 namespace sonarel {
 
 // Ties the shortcut, the engine and the delivery of text together: the shortcut toggles a
 // dictation, shown in the HUD when another application is in front ("integrated mode"), and a
 // finished text goes to the history and then into the focused application, the previous one or
-// the clipboard, as the mode and the preferences say. Main thread only.
+// the clipboard, as the mode and the preferences say. Integrated mode lasts one session, whatever
+// its outcome; a session of it that fails says why in the HUD. Main thread only.
 class Coordinador : public QObject {
     Q_OBJECT
 
@@ -27,7 +30,7 @@ public:
     struct Servicios {
         SpeechEngine& motor;
         Preferences& preferencias;
-        const Historial& historial;
+        Archivador& archivador;
         Paster& paster;
         HUD& hud;
         HotKey& hotKey;
@@ -38,7 +41,12 @@ public:
 
     static const QVariantMap& valoresPorDefecto() { return Preferences::valoresPorDefecto(); }
     static QString avisoSinAccesibilidad() {
-        return QStringLiteral("Texto copiado. Falta darle Accesibilidad para escribirlo solo.");
+        return QStringLiteral("Texto copiado. El escritorio no deja que Sonarel lo escriba solo.");
+    }
+    static QString avisoAtajoOcupado() {
+        return QStringLiteral(
+            "El atajo ⌥⌘D (Alt+Super+D) no funciona: otro programa ya lo usa. Puedes dictar con "
+            "el botón Dictar o desde el icono de la bandeja.");
     }
 
     SpeechEngine& motor() const { return s_.motor; }
@@ -51,10 +59,18 @@ public:
     void alternarDesdeAtajo();
     // Copies the language, offline, punctuation and auto-stop preferences into the engine.
     void sincronizarPreferencias();
+    // What to tell the user while the shortcut could not be reserved; none while it works.
+    std::optional<QString> avisoDelAtajo() const;
+
+signals:
+    // A stop's paste into the previous application did not go (none is running, or no
+    // permission); the text is on the clipboard.
+    void pegadoFallido();
 
 private:
     bool otraAppDelante() const;
     void alParar(const QString& texto);
+    void alTerminarSesion();
 
     Servicios s_;
 };

@@ -8,7 +8,7 @@
 
 namespace sonarel {
 
-// The user's seven choices, typed, in the per-user store (~/.config/Sonarel/Sonarel.conf). Two
+// The user's choices, typed, in the per-user store (~/.config/Sonarel/Sonarel.conf). Two
 // layers: values written here persist; registered defaults live in memory and answer only for
 // keys without a written value. A written value of the wrong type (a hand-edited file) reads as
 // if it were absent. Main thread only.
@@ -22,6 +22,9 @@ public:
     static constexpr auto kPegarAlParar = "pegarAlParar";
     static constexpr auto kEnterEnTerminal = "enterEnTerminal";
     static constexpr auto kAutoStop = "autoStop";
+    // The speech model file chosen in the model manager; absent or empty: the model folders'
+    // own choice.
+    static constexpr auto kModelo = "modelo";
 
     // The defaults table: "es-MX", true, true, true, false, false, 0.0.
     static const QVariantMap& valoresPorDefecto();
@@ -40,7 +43,7 @@ public:
     double number(const QString& key) const;
     void set(const QString& key, const QVariant& value);
 
-    // Typed accessors of the seven keys. `idioma` falls back to "es-MX".
+    // Typed accessors of the keys. `idioma` falls back to "es-MX".
     QString idioma() const;
     bool sinConexion() const { return boolean(kSinConexion); }
     bool puntuacion() const { return boolean(kPuntuacion); }
@@ -48,6 +51,7 @@ public:
     bool pegarAlParar() const { return boolean(kPegarAlParar); }
     bool enterEnTerminal() const { return boolean(kEnterEnTerminal); }
     double autoStop() const { return number(kAutoStop); }
+    QString modelo() const { return string(kModelo).value_or(QString()); }
 
     // Writes what is still buffered to the file.
     void sync();

@@ -13,6 +13,11 @@ bool esTerminal(const Application& app) {
     return id && terminales().contains(*id);
 }
 
+// A terminal given a blank line, and then Return, would run whatever its prompt already held.
+bool nadaQueEscribir(const QString& texto) {
+    return lineaDeTerminal(texto).trimmed().isEmpty();
+}
+
 }  // namespace
 
 Paster::Paster(Desktop& desktop, Clock& clock, QObject* parent)
@@ -65,20 +70,32 @@ void Paster::after(double seconds, std::function<void()> job) {
     pending_.push_back({std::move(fired), std::move(timer)});
 }
 
+bool Paster::hayAppAnterior() const {
+    return appAnterior_ && !appAnterior_->isTerminated();
+}
+
+// A paste with no application to receive it would land in whatever has the focus, often this
+// application's own editor: then, and when the target quits before the keystroke, none goes.
 bool Paster::pegarEnAppAnterior(const QString& texto) {
     if (texto.isEmpty()) {
         return true;
     }
     copiar(texto);
+    if (!hayAppAnterior()) {
+        return false;
+    }
     if (!desktop_.isProcessTrusted()) {
         pedirPermisoAccesibilidad();
         return false;
     }
-    if (appAnterior_) {
-        appAnterior_->activate();
-    }
+    const Application target = appAnterior_;
+    target->activate();
     Desktop* desktop = &desktop_;
-    after(kPasteDelayAfterActivation, [desktop] { desktop->postKeystroke(kPasteKeystroke); });
+    after(kPasteDelayAfterActivation, [desktop, target] {
+        if (!target->isTerminated()) {
+            desktop->postKeystroke(kPasteKeystroke);
+        }
+    });
     return true;
 }
 
@@ -87,6 +104,9 @@ bool Paster::pegarEnFoco(const QString& texto, bool conRetorno) {
         return true;
     }
     const bool terminal = esTerminal(desktop_.frontmostApplication());
+    if (terminal && nadaQueEscribir(texto)) {
+        return true;
+    }
     copiar(terminal ? lineaDeTerminal(texto) : texto);
     if (!desktop_.isProcessTrusted()) {
         pedirPermisoAccesibilidad();
@@ -106,7 +126,7 @@ Application Paster::terminalDestino() const {
     if (ultimaTerminal_ && !ultimaTerminal_->isTerminated()) {
         return ultimaTerminal_;
     }
-    if (esTerminal(appAnterior_)) {
+    if (esTerminal(appAnterior_) && !appAnterior_->isTerminated()) {
         return appAnterior_;
     }
     for (const Application& app : desktop_.runningApplications()) {
@@ -127,7 +147,7 @@ QString Paster::nombreTerminal() const {
 }
 
 bool Paster::enviarATerminal(const QString& texto, bool conRetorno) {
-    if (texto.isEmpty()) {
+    if (nadaQueEscribir(texto)) {
         return true;
     }
     copiar(lineaDeTerminal(texto));
@@ -140,7 +160,10 @@ bool Paster::enviarATerminal(const QString& texto, bool conRetorno) {
         return false;
     }
     target->activate();
-    after(kTerminalPasteDelay, [this, conRetorno] {
+    after(kTerminalPasteDelay, [this, target, conRetorno] {
+        if (target->isTerminated()) {
+            return;
+        }
         if (desktop_.postKeystroke(kPasteKeystroke) && conRetorno) {
             Desktop* desktop = &desktop_;
             after(kReturnDelay, [desktop] { desktop->postKeystroke(kReturnKeystroke); });

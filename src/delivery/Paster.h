@@ -38,23 +38,28 @@ public:
 
     void copiar(const QString& texto);
 
-    // Each answers false when the keystrokes cannot be sent (no permission, or the paste
-    // keystroke cannot be posted); the text is on the clipboard either way. Empty text: true,
-    // nothing done.
-    // Activates `appAnterior` and pastes 0.28 s later.
+    // Whether `appAnterior` is there and still running.
+    bool hayAppAnterior() const;
+
+    // Each answers false when the keystrokes cannot be sent (no target, no permission, or the
+    // paste keystroke cannot be posted); the text is on the clipboard either way. Empty text:
+    // true, nothing done. Nothing is ever typed into a terminal for a text that is blank once
+    // made one line, and Return never goes without the paste before it.
+    // Activates `appAnterior` and pastes 0.28 s later, unless it has quit by then. False, and
+    // nothing sent, when there is no previous application or it has quit.
     bool pegarEnAppAnterior(const QString& texto);
     // Pastes into whatever has the focus now; into a terminal, as one line, with Return 0.15 s
     // later when `conRetorno`.
     bool pegarEnFoco(const QString& texto, bool conRetorno = false);
 
     // The terminal a send would target: the last terminal while it runs, else `appAnterior` when
-    // it is a terminal, else the first ordinary running terminal; none otherwise.
+    // it is a running terminal, else the first ordinary running terminal; none otherwise.
     Application terminalDestino() const;
     // "la terminal" when there is none or it has no name.
     QString nombreTerminal() const;
     // Flattens the text to one line, puts it on the clipboard, activates the target terminal and
-    // pastes 0.35 s later, with Return 0.15 s after that when `conRetorno`. False when there is
-    // no terminal or no permission.
+    // pastes 0.35 s later, with Return 0.15 s after that when `conRetorno`; nothing is sent if
+    // the terminal quits meanwhile. False when there is no terminal or no permission.
     bool enviarATerminal(const QString& texto, bool conRetorno = false);
 
 private:

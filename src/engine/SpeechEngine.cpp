@@ -12,15 +12,15 @@
 namespace sonarel {
 namespace {
 
-const QString kSpeechPermissionMessage = QStringLiteral(
-    "Falta el permiso de Reconocimiento de voz. Actívalo en Ajustes del Sistema › Privacidad y "
-    "seguridad › Reconocimiento de voz.");
+// Each says where to act on Linux: the model manager ("Modelos de voz") for recognition, the
+// desktop's sound settings for the microphone.
+const QString kSpeechPermissionMessage =
+    QStringLiteral("Falta el permiso de Reconocimiento de voz. Revísalo en Modelos de voz.");
 const QString kMicrophonePermissionMessage = QStringLiteral(
-    "Falta el permiso del Micrófono. Actívalo en Ajustes del Sistema › Privacidad y seguridad › "
-    "Micrófono.");
+    "Falta el permiso del Micrófono. Actívalo en los ajustes de sonido del escritorio.");
 const QString kNoInputMessage = QStringLiteral(
-    "El dispositivo de entrada no entrega audio. Revisa el micrófono en Ajustes del Sistema › "
-    "Sonido.");
+    "El dispositivo de entrada no entrega audio. Revisa el micrófono en los ajustes de sonido del "
+    "escritorio.");
 const QString kMicrophoneFailurePrefix = QStringLiteral("No se pudo abrir el micrófono: ");
 const QString kNetworkErrorDomain = QStringLiteral("NSURLErrorDomain");
 constexpr long kNotConnectedCode = -1009;
@@ -96,13 +96,14 @@ void SpeechEngine::start() {
 void SpeechEngine::begin() {
     std::unique_ptr<SpeechRecognizer> recognizer = services_.speech.recognizerFor(localeID);
     if (!recognizer) {
-        failStart(QStringLiteral("No hay reconocedor para ") + localeID + u'.');
+        failStart(QStringLiteral("No hay reconocedor para ") + localeID +
+                  QStringLiteral(". Instala un modelo de voz en Modelos de voz."));
         return;
     }
     if (!recognizer->isAvailable()) {
         failStart(QStringLiteral("El reconocedor de ") + localeID +
-                  QStringLiteral(" no está disponible ahora mismo. Revisa tu conexión o activa "
-                                 "el dictado sin conexión."));
+                  QStringLiteral(" no está disponible ahora mismo: el modelo de voz no carga. "
+                                 "Elige otro en Modelos de voz."));
         return;
     }
     recognizer_ = std::move(recognizer);
@@ -185,7 +186,7 @@ void SpeechEngine::openRequest() {
     setOnDevice(request_->requiresOnDeviceRecognition());
     if (preferOnDevice && !supportsOnDevice) {
         setNotice(QStringLiteral("Dictado sin conexión no disponible para ") + localeID +
-                  QStringLiteral(": el audio se procesa en los servidores de Apple."));
+                  QStringLiteral(": el audio se procesa fuera de este equipo."));
     }
     box_->set(request_);
 }
@@ -258,9 +259,13 @@ void SpeechEngine::handleFinishing(FinishingSegments::Segment& segment,
         return;
     }
     FinishingSegments::finish(segment);
-    settleFinished();
-    if (error && !isQuietCode(error->code) && !status_.isFailed()) {
+    // The failure is set before the text settles, which may end a stop under way.
+    const bool fails = error && !isQuietCode(error->code) && !status_.isFailed();
+    if (fails) {
         setStatus(Status::failed(failureMessage(*error)));
+    }
+    settleFinished();
+    if (fails) {
         stop();
     }
 }
@@ -268,7 +273,7 @@ void SpeechEngine::handleFinishing(FinishingSegments::Segment& segment,
 QString SpeechEngine::failureMessage(const RecognitionError& error) const {
     if (error.domain == kNetworkErrorDomain || error.code == kNotConnectedCode) {
         return QStringLiteral("Sin conexión y el dictado sin conexión no está instalado para ") +
-               localeID + QStringLiteral(". Actívalo en Ajustes del Sistema › Teclado › Dictado.");
+               localeID + QStringLiteral(". Descarga un modelo de voz en Modelos de voz.");
     }
     return QStringLiteral("Error de reconocimiento (") + QString::number(error.code) +
            QStringLiteral("): ") + error.description;
@@ -285,11 +290,15 @@ void SpeechEngine::commitLive() {
 }
 
 void SpeechEngine::endSegment(bool finishing) {
+    if (!finishing && task_) {
+        task_->cancel();
+        task_.reset();
+    }
     if (request_) {
         request_->endAudio();
         request_.reset();
     }
-    if (finishing && task_) {
+    if (task_) {
         FinishingSegments::Segment segment;
         segment.generation = generation_;
         segment.task = std::move(task_);
@@ -310,10 +319,6 @@ void SpeechEngine::endSegment(bool finishing) {
         });
         finishing_.add(std::move(segment));
     } else {
-        if (task_) {
-            task_->cancel();
-            task_.reset();
-        }
         commitLive();
     }
     ++generation_;

@@ -67,12 +67,14 @@ void Historial::guardar(const QString& texto) const {
     if (text.isEmpty()) {
         return;
     }
+    // One reading of the clock, so that an entry written as a month ends is stamped with the
+    // month of the file it lands in.
+    const QDateTime now = clock_.currentDateTime();
     const QString entry = QStringLiteral("\n\n===== ") +
-                          clock_.currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) +
+                          now.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) +
                           QStringLiteral(" =====\n") + text + QStringLiteral("\n");
     const QString file = carpeta() + QStringLiteral("/dictados-") +
-                         clock_.currentDateTime().toString(QStringLiteral("yyyy-MM")) +
-                         QStringLiteral(".txt");
+                         now.toString(QStringLiteral("yyyy-MM")) + QStringLiteral(".txt");
     append(file, entry.toUtf8());
 }
 

@@ -106,4 +106,11 @@ void HUD::avisar(const QString& mensaje, double segundos) {
     });
 }
 
+void HUD::quitarAviso() {
+    tareaMensaje_.reset();
+    if (estado_.mensaje().has_value()) {
+        estado_.setMensaje(std::nullopt);
+    }
+}
+
 }  // namespace sonarel

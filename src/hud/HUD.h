@@ -37,6 +37,8 @@ public:
     void ocultar();
     // Shows `mensaje` instead of the listening bar for `segundos`, then hides the panel.
     void avisar(const QString& mensaje, double segundos = 3);
+    // Ends the notice on show, if any, and leaves the panel as it is: the listening bar shows.
+    void quitarAviso();
 
     // The panel, once the first `mostrar()` has made it.
     HUDView* panel() const { return panel_.get(); }

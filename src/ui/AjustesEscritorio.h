@@ -2,10 +2,10 @@
 
 namespace sonarel {
 
-// The desktop settings pages the main window can open.
+// The settings the main window can open.
 enum class PanelAjustes {
-    Teclado,    // where offline dictation and keyboard input are set up
-    Microfono,  // sound input and its permissions
+    Modelos,    // the speech models, where offline dictation is set up
+    Microfono,  // the desktop's sound input and its permissions
 };
 
 }  // namespace sonarel

@@ -184,7 +184,7 @@ QMenu* ContentView::crearMenuOpciones() {
 
     QAction* teclado = menu->addAction(QStringLiteral("Activar dictado sin conexión…"));
     connect(teclado, &QAction::triggered, this,
-            [this] { servicios_.abrirAjustes(PanelAjustes::Teclado); });
+            [this] { servicios_.abrirAjustes(PanelAjustes::Modelos); });
     QAction* microfono = menu->addAction(QStringLiteral("Permisos de micrófono…"));
     connect(microfono, &QAction::triggered, this,
             [this] { servicios_.abrirAjustes(PanelAjustes::Microfono); });
@@ -247,14 +247,14 @@ QWidget* ContentView::crearPie() {
     textoAviso_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     ponerColorDeTexto(textoAviso_, secundario(palette()));
     aviso->addWidget(textoAviso_, 1);
-    enlaceAjustes_ = new QPushButton(QStringLiteral("Abrir Ajustes"), lineaAviso_);
+    enlaceAjustes_ = new QPushButton(QStringLiteral("Abrir Modelos de voz"), lineaAviso_);
     enlaceAjustes_->setFlat(true);
     enlaceAjustes_->setCursor(Qt::PointingHandCursor);
     enlaceAjustes_->setFont(fuente(font(), 11));
     enlaceAjustes_->setStyleSheet(
         QStringLiteral("QPushButton { border: none; padding: 0; color: palette(link); }"));
     connect(enlaceAjustes_, &QPushButton::clicked, this,
-            [this] { servicios_.abrirAjustes(PanelAjustes::Teclado); });
+            [this] { servicios_.abrirAjustes(PanelAjustes::Modelos); });
     aviso->addWidget(enlaceAjustes_);
     filas->addWidget(lineaAviso_);
 
@@ -313,8 +313,8 @@ QWidget* ContentView::crearPie() {
     borrar_ =
         new QPushButton(simbolo(QStringLiteral("trash"), rojo), QStringLiteral("Borrar"), pie);
     ponerColorDeTexto(borrar_, rojo);
-    borrar_->setToolTip(
-        QStringLiteral("Borra el texto (⌘⌫). Queda guardado en la carpeta de dictados."));
+    borrar_->setToolTip(QStringLiteral(
+        "Borra el texto (Ctrl+Retroceso). Queda guardado en la carpeta de dictados."));
     connect(borrar_, &QPushButton::clicked, this, &ContentView::borrar);
     acciones->addWidget(borrar_);
 
@@ -451,7 +451,10 @@ void ContentView::alCambiarTexto() {
 }
 
 void ContentView::mostrarAviso() {
-    const QString mensaje = mensajeDelPie(motor_.status(), aviso_, motor_.notice());
+    // The shortcut's lasting notice gives way to the engine's remarks on the dictation.
+    const QString mensaje = mensajeDelPie(
+        motor_.status(), aviso_,
+        motor_.notice().isEmpty() ? avisoAtajo_.value_or(QString()) : motor_.notice());
     lineaAviso_->setVisible(!mensaje.isEmpty());
     textoAviso_->setText(mensaje);
     enlaceAjustes_->setVisible(llevaEnlaceAjustes(mensaje));
@@ -483,7 +486,7 @@ void ContentView::mostrarPreferencias() {
 void ContentView::actualizarConsejos() {
     terminal_->setToolTip(QStringLiteral("Escribe el texto en el prompt de ") +
                           servicios_.paster.nombreTerminal() +
-                          QStringLiteral(", sin ejecutarlo (⌘T)"));
+                          QStringLiteral(", sin ejecutarlo (Ctrl+T)"));
     pegar_->setToolTip(QStringLiteral("Pega el texto en ") + servicios_.paster.nombreAppAnterior());
 }
 
@@ -505,14 +508,22 @@ void ContentView::pegarEnAppAnterior() {
     if (servicios_.paster.pegarEnAppAnterior(motor_.text())) {
         ponerAviso(std::nullopt);
     } else {
-        ponerAviso(kAvisoPegarSinPermiso);
+        avisarPegadoFallido();
     }
 }
 
+void ContentView::avisarPegadoFallido() {
+    ponerAviso(servicios_.paster.hayAppAnterior() ? kAvisoPegarSinPermiso : kAvisoSinAppAnterior);
+}
+
 void ContentView::borrar() {
-    servicios_.historial.guardar(motor_.text());
-    motor_.clear();
+    servicios_.archivador.guardarYBorrar();
     ponerAviso(std::nullopt);
+}
+
+void ContentView::setAvisoAtajo(std::optional<QString> aviso) {
+    avisoAtajo_ = std::move(aviso);
+    mostrarAviso();
 }
 
 void ContentView::ponerAviso(std::optional<QString> aviso) {

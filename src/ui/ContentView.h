@@ -1,9 +1,9 @@
 #pragma once
 
+#include "control/Archivador.h"
 #include "control/Preferences.h"
 #include "delivery/Paster.h"
 #include "engine/SpeechEngine.h"
-#include "history/Historial.h"
 #include "platform/Clock.h"
 #include "ui/AjustesEscritorio.h"
 
@@ -36,7 +36,7 @@ public:
     struct Servicios {
         Preferences& preferencias;
         Paster& paster;
-        const Historial& historial;
+        Archivador& archivador;
         const Clock& clock;
         std::function<void(PanelAjustes)> abrirAjustes;
         // Asks the user where to save, proposing a file name; empty when the user cancels.
@@ -51,6 +51,10 @@ public:
     void guardar();
 
     const std::optional<QString>& aviso() const { return aviso_; }
+    // A lasting notice about the shortcut, shown when there is nothing more pressing to say.
+    void setAvisoAtajo(std::optional<QString> aviso);
+    // Says why a paste into the previous application did not go.
+    void avisarPegadoFallido();
 
     // The parts, for the window's tests.
     QComboBox* selectorIdioma() const { return idioma_; }
@@ -99,6 +103,7 @@ private:
     SpeechEngine& motor_;
     Servicios servicios_;
     std::optional<QString> aviso_;
+    std::optional<QString> avisoAtajo_;
     bool sincronizado_ = false;
     bool mostrandoTextoDelMotor_ = false;
 

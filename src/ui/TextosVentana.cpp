@@ -25,7 +25,9 @@ QString mensajeDelPie(const Status& status, const std::optional<QString>& aviso,
 
 bool llevaEnlaceAjustes(const QString& mensaje) {
     return mensaje.contains(QStringLiteral("sin conexión")) ||
-           mensaje.contains(QStringLiteral("Dictado"));
+           mensaje.contains(QStringLiteral("Dictado")) ||
+           mensaje.contains(QStringLiteral("modelo de voz")) ||
+           mensaje.contains(QStringLiteral("Modelos de voz"));
 }
 
 QString fechaArchivo(const QDateTime& ahora) {

@@ -12,13 +12,16 @@ namespace sonarel {
 // Texts the main window derives from the engine's state and the clock.
 
 inline const QString kAvisoTerminalSinPermiso = QStringLiteral(
-    "Para escribir en la terminal, activa Sonarel en Ajustes del Sistema › Privacidad y "
-    "seguridad › Accesibilidad. El texto ya quedó en el portapapeles.");
+    "Para escribir en la terminal, el escritorio tiene que dejar que Sonarel simule el teclado. "
+    "El texto ya quedó en el portapapeles.");
 inline const QString kAvisoSinTerminal =
     QStringLiteral("No encontré ninguna terminal abierta. El texto quedó en el portapapeles.");
 inline const QString kAvisoPegarSinPermiso = QStringLiteral(
-    "Para pegar en otras apps, activa Sonarel en Ajustes del Sistema › Privacidad y seguridad › "
-    "Accesibilidad. El texto ya quedó en el portapapeles.");
+    "Para pegar en otras apps, el escritorio tiene que dejar que Sonarel simule el teclado. El "
+    "texto ya quedó en el portapapeles.");
+inline const QString kAvisoSinAppAnterior = QStringLiteral(
+    "No encontré la app anterior: no hay ninguna o ya se cerró. El texto quedó en el "
+    "portapapeles.");
 
 // "%02d:%02d" of the elapsed whole seconds while listening, otherwise "N palabras".
 QString textoContador(bool escuchando, double elapsed, int palabras);
@@ -28,7 +31,8 @@ QString textoContador(bool escuchando, double elapsed, int palabras);
 QString mensajeDelPie(const Status& status, const std::optional<QString>& aviso,
                       const QString& notice);
 
-// Whether a notice is about offline dictation, and so carries the link to the keyboard settings.
+// Whether a notice is about offline dictation or the speech model, and so carries the link to
+// the model manager.
 bool llevaEnlaceAjustes(const QString& mensaje);
 
 // "yyyy-MM-dd HH.mm" of the local time, and the file name proposed when saving.

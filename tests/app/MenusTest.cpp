@@ -15,7 +15,7 @@ namespace {
 class Menus : public ::testing::Test, public testing::EntornoVentana {
 protected:
     Menus()
-        : archivo(menuArchivo, motor, historial, [this] { ++carpetasAbiertas; }),
+        : archivo(menuArchivo, motor, archivador, [this] { ++carpetasAbiertas; }),
           bandeja(motor, paster,
                   {[this] { ++atajos; }, [this] { ++ventanasAbiertas; },
                    [this] { ++carpetasAbiertas; }, [this] { ++salidas; }}) {}

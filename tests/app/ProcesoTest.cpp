@@ -120,6 +120,19 @@ TEST_F(Proceso, WithoutAModelTheLocaleHasNoRecognizer) {
                                           "FALLO: No hay reconocedor para es-CL", ""}));
 }
 
+TEST_F(Proceso, AFirstStartWithoutAModelOpensTheModelManager) {
+    entorno.insert(QStringLiteral("XDG_DATA_HOME"), runtime.path());
+    entorno.insert(QStringLiteral("XDG_DATA_DIRS"), runtime.path());
+    entorno.insert(QStringLiteral("XDG_CACHE_HOME"), runtime.path());
+    lanzar({});
+    EXPECT_TRUE(sonarel::testing::waitUntil(
+        [] {
+            return !xdotool({"search", "--onlyvisible", "--name", "^Modelos de voz$"}).isEmpty();
+        },
+        10));
+    EXPECT_TRUE(esperarVentana(true));
+}
+
 TEST_F(Proceso, TheSwitchAsLastArgumentIsANormalStartThatPrintsNothing) {
     QProcess* proceso = lanzar({"--autoprueba"});
     ASSERT_TRUE(esperarVentana(true));

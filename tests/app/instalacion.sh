@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the build into a temporary prefix and checks that a desktop finds the program, its
-# entry and its icon, and that the installed program runs (its self-test, without a display).
+# entry and its icon, that udev finds the rule for the uinput keyboard, and that the installed
+# program runs (its self-test, without a display).
 #   instalacion.sh BUILD_DIR
 set -euo pipefail
 build=$1
@@ -9,7 +10,7 @@ trap 'rm -rf "$prefix"' EXIT
 
 cmake --install "$build" --prefix "$prefix" >/dev/null
 for file in bin/sonarel share/applications/sonarel.desktop \
-  share/icons/hicolor/scalable/apps/sonarel.svg; do
+  share/icons/hicolor/scalable/apps/sonarel.svg lib/udev/rules.d/70-sonarel-uinput.rules; do
   [ -f "$prefix/$file" ] || { echo "missing $file" >&2; exit 1; }
 done
 entry="$prefix/share/applications/sonarel.desktop"

@@ -100,12 +100,14 @@ protected:
 
     HogarTemporal hogar;
     doubles::FakeClock clock;
+    // The consent outlives the speech service, whose thread may still be answering it.
+    doubles::FakeMicrophoneConsent microfono;
     doubles::ScriptedSpeechService speech;
     doubles::PushAudioInput audio;
-    doubles::FakeMicrophoneConsent microfono;
     SpeechEngine motor{{speech, audio, microfono, clock}};
     Preferences preferencias{hogar.dir.filePath("Sonarel.conf")};
     Historial historial{clock};
+    Archivador archivador{motor, historial};
     HUDEstado estado;
     doubles::FakePanelWindowing ventanas;
     HUD hud{motor, estado, clock, ventanas};
@@ -113,7 +115,7 @@ protected:
     Paster paster{desktop, clock};
     doubles::FakeHotKeyService teclas;
     HotKey hotKey{teclas};
-    Coordinador coordinador{{motor, preferencias, historial, paster, hud, hotKey, desktop}};
+    Coordinador coordinador{{motor, preferencias, archivador, paster, hud, hotKey, desktop}};
 
     std::shared_ptr<FakeApplication> propia = desktop.launch(kPidPropio, "org.sonarel.Sonarel");
     std::shared_ptr<FakeApplication> editor =
@@ -274,6 +276,22 @@ TEST_F(CoordinadorTest, OwnWindowInFrontKeepsTextNoHUDAndDeliversByPreferences) 
             EXPECT_EQ(pegados(), 0);
         }
     }
+
+    // The previous application has quit: no paste lands in whatever has the focus, and the
+    // window is told.
+    int fallidos = 0;
+    QObject::connect(&coordinador, &Coordinador::pegadoFallido, [&] { ++fallidos; });
+    preferencias.set(Preferences::kPegarAlParar, true);
+    desktop.posted.clear();
+    editor->terminated = true;
+    pulsarAtajo();
+    esperarEscucha();
+    oir("perdido", "previo nuevo perdido");
+    pulsarAtajo();
+    clock.advance(1);
+    EXPECT_EQ(desktop.clipboard, "perdido");
+    EXPECT_EQ(pegados(), 0);
+    EXPECT_EQ(fallidos, 1);
 }
 
 TEST_F(CoordinadorTest, NoFrontmostApplicationCountsAsAnotherOne) {
@@ -293,23 +311,107 @@ TEST_F(CoordinadorTest, IntegratedFlagBelongsToTheDictationNotToHowItStops) {
     EXPECT_EQ(pegados(), 1);
     EXPECT_FALSE(motor.modoIntegrado);
     EXPECT_FALSE(hudVisible());
-}
 
-TEST_F(CoordinadorTest, BlankDictationLeavesTheFlagForTheNextOne) {
+    // Stopped in this application's own window, which has the focus now: copied, not pasted
+    // into its own editor a second time.
     pulsarAtajo();
     esperarEscucha();
-    pulsarAtajo();  // nothing said: no stop handler
-    EXPECT_TRUE(motor.modoIntegrado);
+    oir("otra vez");
+    propia->activate();
+    motor.stop();
+    esperarFinDeParada();
+    clock.advance(1);
+    EXPECT_EQ(desktop.clipboard, "otra vez");
+    EXPECT_EQ(pegados(), 1);
+}
+
+TEST_F(CoordinadorTest, IntegratedModeEndsWithItsSessionEvenWithoutText) {
+    pulsarAtajo();
+    esperarEscucha();
+    motor.stop();  // nothing said, stopped from the main window
+    esperarFinDeParada();
+    EXPECT_FALSE(motor.modoIntegrado);
     EXPECT_FALSE(hudVisible());
     EXPECT_TRUE(historia().isEmpty());
 
-    motor.toggle();  // from the main window
+    // The next dictation from the main window follows the preferences: copied, not pasted.
+    motor.toggle();
     esperarEscucha();
     oir("desde la ventana");
     motor.toggle();
     esperarFinDeParada();
-    EXPECT_EQ(pegados(), 1);
+    EXPECT_EQ(desktop.clipboard, "desde la ventana");
+    clock.advance(1);
+    EXPECT_EQ(pegados(), 0);
+}
+
+TEST_F(CoordinadorTest, AFailedStartSaysWhyInTheHUDAndTheNextPressTriesAgain) {
+    speech.localesWithoutRecognizer << "es-MX";
+    pulsarAtajo();
+    ASSERT_TRUE(waitUntil([&] { return motor.status().isFailed(); }));
     EXPECT_FALSE(motor.modoIntegrado);
+    EXPECT_EQ(estado.mensaje(), motor.status().message());
+    EXPECT_TRUE(hudVisible());
+    clock.advance(3.9);
+    EXPECT_TRUE(hudVisible());
+    clock.advance(0.1);
+    EXPECT_FALSE(hudVisible());
+
+    // Within the notice's seconds: the new dictation's listening bar replaces it, and stays.
+    pulsarAtajo();
+    ASSERT_TRUE(waitUntil([&] { return motor.status().isFailed(); }));
+    clock.advance(1);
+    speech.localesWithoutRecognizer.clear();
+    pulsarAtajo();
+    esperarEscucha();
+    EXPECT_TRUE(motor.modoIntegrado);
+    EXPECT_EQ(estado.mensaje(), std::nullopt);
+    clock.advance(4);
+    EXPECT_TRUE(hudVisible());
+}
+
+// What a stop archived is not archived again when the text is cleared, by a new shortcut
+// dictation or by "Borrar"; text changed by hand since is.
+TEST_F(CoordinadorTest, EachDictatedTextIsArchivedOnceAndHandWrittenTextIsKept) {
+    pulsarAtajo();
+    esperarEscucha();
+    oir("primero");
+    pulsarAtajo();
+    pulsarAtajo();
+    esperarEscucha();
+    EXPECT_EQ(motor.text(), "");
+    oir("segundo");
+    pulsarAtajo();
+    EXPECT_EQ(historia().count("primero"), 1);
+
+    motor.textBinding().set("segundo, corregido");
+    archivador.guardarYBorrar();
+    EXPECT_TRUE(historia().contains("\nsegundo, corregido\n"));
+
+    // A main-window dictation appended to an archived one.
+    pulsarAtajo();
+    esperarEscucha();
+    oir("tercero");
+    pulsarAtajo();
+    motor.toggle();
+    esperarEscucha();
+    oir("cuarto", "tercero cuarto");
+    motor.toggle();
+    esperarFinDeParada();
+    archivador.guardarYBorrar();
+    EXPECT_EQ(historia().count("tercero"), 1);
+    EXPECT_EQ(historia().count("cuarto"), 1);
+
+    // Typed text that a dictation is appended to still reaches the history.
+    motor.textBinding().set("mis notas");
+    motor.toggle();
+    esperarEscucha();
+    oir("quinto", "mis notas quinto");
+    motor.toggle();
+    esperarFinDeParada();
+    archivador.guardarYBorrar();
+    EXPECT_TRUE(historia().contains("mis notas"));
+    EXPECT_EQ(motor.text(), "");
 }
 
 TEST_F(CoordinadorTest, SecondPressWhilePreparingStopsAndHides) {
@@ -327,7 +429,7 @@ TEST_F(CoordinadorTest, SecondPressWhilePreparingStopsAndHides) {
 
 TEST_F(CoordinadorTest, WiringDoesNothingOnceTheCoordinatorIsGone) {
     auto otro = std::make_unique<Coordinador>(
-        Coordinador::Servicios{motor, preferencias, historial, paster, hud, hotKey, desktop});
+        Coordinador::Servicios{motor, preferencias, archivador, paster, hud, hotKey, desktop});
     otro->configurar();
     otro.reset();
     pulsarAtajo();

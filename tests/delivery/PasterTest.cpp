@@ -64,6 +64,27 @@ TEST_F(PasterTest, PasteIntoThePreviousAppActivatesItAndPastesLater) {
     EXPECT_EQ(desktop_.posted[0].frontmost, QStringLiteral("org.gnome.TextEditor"));
 }
 
+// Without a previous application still running, a paste would land in whatever has the focus.
+TEST_F(PasterTest, PasteForNoPreviousAppOrOneThatQuitSendsNothing) {
+    desktop_.bringToFront(self_);
+    EXPECT_FALSE(paster_.pegarEnAppAnterior(QStringLiteral("uno")));
+    EXPECT_EQ(desktop_.clipboard, QStringLiteral("uno"));
+    desktop_.bringToFront(editor_);
+    desktop_.bringToFront(self_);
+    editor_->terminated = true;
+    EXPECT_FALSE(paster_.pegarEnAppAnterior(QStringLiteral("dos")));
+    EXPECT_EQ(desktop_.clipboard, QStringLiteral("dos"));
+    EXPECT_EQ(editor_->activations, 0);
+
+    // Quitting between the activation and the paste.
+    editor_->terminated = false;
+    EXPECT_TRUE(paster_.pegarEnAppAnterior(QStringLiteral("tres")));
+    editor_->terminated = true;
+    clock_.advance(1);
+    EXPECT_TRUE(desktop_.posted.empty());
+    EXPECT_EQ(desktop_.trustPrompts, 0);
+}
+
 TEST_F(PasterTest, EmptyTextDoesNothingAtAll) {
     desktop_.clipboard = QStringLiteral("antes");
     EXPECT_TRUE(paster_.pegarEnAppAnterior(QString()));
@@ -137,10 +158,10 @@ TEST_F(PasterTest, TheTargetTerminalIsTheLastOneThenThePreviousAppThenAnyRunning
 
     desktop_.running.clear();
     desktop_.bringToFront(xterm_);
+    EXPECT_EQ(paster_.terminalDestino(), xterm_);
     xterm_->terminated = true;
-    EXPECT_EQ(paster_.terminalDestino(), xterm_) << "the previous app is not checked for running";
-    desktop_.bringToFront(editor_);
-    EXPECT_EQ(paster_.terminalDestino(), nullptr);
+    EXPECT_EQ(paster_.terminalDestino(), nullptr)
+        << "neither the last terminal nor the previous app";
     EXPECT_EQ(paster_.nombreTerminal(), QStringLiteral("la terminal"));
 }
 
@@ -157,12 +178,20 @@ TEST_F(PasterTest, SendToTerminalActivatesPastesAndReturns) {
     EXPECT_EQ(keys()[1].first, kVirtualKeyReturn);
     EXPECT_NEAR(keys()[1].second, 0.5, 1e-9);
 
-    // A blank text still goes, as an empty line.
+    // A blank line never goes: with Return it would run what the prompt held.
     desktop_.posted.clear();
-    EXPECT_TRUE(paster_.enviarATerminal(QStringLiteral("  \n "), false));
-    EXPECT_EQ(desktop_.clipboard, QString());
+    desktop_.bringToFront(editor_);
+    EXPECT_TRUE(paster_.enviarATerminal(QStringLiteral("  \n \r"), true));
+    desktop_.bringToFront(xterm_);
+    EXPECT_TRUE(paster_.pegarEnFoco(QStringLiteral("\r\n\t"), true));
+    EXPECT_EQ(desktop_.clipboard, QStringLiteral("git status"));
+    EXPECT_EQ(xterm_->activations, 1);
+
+    // A terminal that quits before the paste gets nothing.
+    EXPECT_TRUE(paster_.enviarATerminal(QStringLiteral("ls"), true));
+    xterm_->terminated = true;
     clock_.advance(1);
-    EXPECT_EQ(keys().size(), 1u);
+    EXPECT_TRUE(desktop_.posted.empty());
 }
 
 TEST_F(PasterTest, NoTerminalMeansFalseWithTheLineOnTheClipboard) {

@@ -14,7 +14,7 @@ Montaje::Montaje(SpeechService& speech, const QString& carpeta)
       preferencias(carpeta + "/Sonarel.conf"),
       paster(*desktop, clock),
       hotKey(*teclas),
-      coordinador({motor, preferencias, historial, paster, hud, hotKey, *desktop}) {}
+      coordinador({motor, preferencias, archivador, paster, hud, hotKey, *desktop}) {}
 
 QString historiaDelMes(const Historial& historial, const Clock& clock) {
     QFile archivo(historial.carpeta() + "/dictados-" + clock.currentDateTime().toString("yyyy-MM") +

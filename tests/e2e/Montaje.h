@@ -31,6 +31,7 @@ struct Montaje {
     SpeechEngine motor;
     Preferences preferencias;
     Historial historial{clock};
+    Archivador archivador{motor, historial};
     Paster paster;
     HUDEstado estado;
     x11::X11PanelWindowing ventanas;

@@ -36,8 +36,7 @@ TEST_F(EngineTest, WithoutOnDeviceSupportTheNoticeIsSetAtEveryTask) {
     engine.localeID = "es-CL";
     startListening();
     const QString notice = QStringLiteral(
-        "Dictado sin conexión no disponible para es-CL: el audio se procesa en los servidores de "
-        "Apple.");
+        "Dictado sin conexión no disponible para es-CL: el audio se procesa fuera de este equipo.");
     EXPECT_EQ(engine.notice(), notice);
     EXPECT_FALSE(engine.onDevice());
     int notices = 0;
@@ -172,8 +171,9 @@ TEST_F(EngineTest, OtherErrorsFailTheSessionAndDeliverTheText) {
 
 TEST_F(EngineTest, NetworkErrorsGiveTheOfflineMessage) {
     const QString offline = QStringLiteral(
-        "Sin conexión y el dictado sin conexión no está instalado para es-MX. Actívalo en Ajustes "
-        "del Sistema › Teclado › Dictado.");
+        "Sin conexión y el dictado sin conexión no está instalado para es-MX. Descarga un modelo "
+        "de "
+        "voz en Modelos de voz.");
     startListening();
     error(-1009, QStringLiteral("OtroDominio"));
     EXPECT_EQ(engine.status(), Status::failed(offline));

@@ -5,12 +5,10 @@ using sonarel::testing::EngineTest;
 
 namespace {
 
-const QString kSpeechMessage = QStringLiteral(
-    "Falta el permiso de Reconocimiento de voz. Actívalo en Ajustes del Sistema › Privacidad y "
-    "seguridad › Reconocimiento de voz.");
+const QString kSpeechMessage =
+    QStringLiteral("Falta el permiso de Reconocimiento de voz. Revísalo en Modelos de voz.");
 const QString kMicMessage = QStringLiteral(
-    "Falta el permiso del Micrófono. Actívalo en Ajustes del Sistema › Privacidad y seguridad › "
-    "Micrófono.");
+    "Falta el permiso del Micrófono. Actívalo en los ajustes de sonido del escritorio.");
 
 }  // namespace
 
@@ -110,6 +108,22 @@ TEST_F(EngineTest, AStopWhoseRecognizerNeverFinishesEndsAtTheBoundWithTheLastPar
     EXPECT_EQ(delivered.size(), 1);
 }
 
+TEST_F(EngineTest, AnErrorInsteadOfTheFinalResultFailsTheStopAndKeepsThePartial) {
+    speech.finishWhenAudioEnds = false;
+    Status atDelivery = Status::idle();
+    engine.onStopped = [&](const QString& text) {
+        delivered.append(text);
+        atDelivery = engine.status();
+    };
+    startListening();
+    partial(QStringLiteral("casi todo"));
+    stop();
+    error(42, QStringLiteral("d"), QStringLiteral("se rompió"));
+    EXPECT_EQ(engine.status(), Status::failed("Error de reconocimiento (42): se rompió"));
+    EXPECT_EQ(atDelivery, engine.status()) << "the failure is known when the text is delivered";
+    EXPECT_EQ(delivered, QStringList{"casi todo"});
+}
+
 TEST_F(EngineTest, ARecognizerThatHeardNothingEndsTheStopAtOnce) {
     startListening();
     stop();  // the task answers 1110, no speech
@@ -187,15 +201,16 @@ TEST_F(EngineTest, BeginFailuresEachGiveTheirMessageAndOpenNothing) {
     engine.localeID = "es-XX";
     engine.start();
     settle();
-    EXPECT_EQ(engine.status(), Status::failed("No hay reconocedor para es-XX."));
+    EXPECT_EQ(engine.status(), Status::failed("No hay reconocedor para es-XX. Instala un modelo de "
+                                              "voz en Modelos de voz."));
 
     engine.localeID = "es-ES";
     speech.available = false;
     engine.start();
     settle();
     EXPECT_EQ(engine.status(),
-              Status::failed("El reconocedor de es-ES no está disponible ahora mismo. Revisa tu "
-                             "conexión o activa el dictado sin conexión."));
+              Status::failed("El reconocedor de es-ES no está disponible ahora mismo: el modelo de "
+                             "voz no carga. Elige otro en Modelos de voz."));
     EXPECT_EQ(audio.starts(), 0);
 
     speech.available = true;
@@ -204,7 +219,8 @@ TEST_F(EngineTest, BeginFailuresEachGiveTheirMessageAndOpenNothing) {
     settle();
     EXPECT_EQ(engine.status(),
               Status::failed("No se pudo abrir el micrófono: El dispositivo de entrada no entrega "
-                             "audio. Revisa el micrófono en Ajustes del Sistema › Sonido."));
+                             "audio. Revisa el micrófono en los ajustes de sonido del "
+                             "escritorio."));
 
     audio.format = {48000, 2};
     audio.startError = QStringLiteral("no hay servidor de sonido");

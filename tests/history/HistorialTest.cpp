@@ -99,5 +99,24 @@ TEST_F(HistorialTest, TwoWritersAtOnceLoseNothing) {
     EXPECT_EQ(fromA, kPerWriter);
 }
 
+// A clock that has moved on by the next time it is read.
+class ClockAtTheMonthsEnd : public doubles::FakeClock {
+public:
+    QDateTime currentDateTime() const override {
+        return reads_++ == 0 ? QDateTime(QDate(2026, 3, 31), QTime(23, 59, 59, 999))
+                             : QDateTime(QDate(2026, 4, 1), QTime(0, 0, 0, 1));
+    }
+
+private:
+    mutable int reads_ = 0;
+};
+
+TEST_F(HistorialTest, AnEntryWrittenAsTheMonthEndsLandsInTheMonthItIsStampedWith) {
+    ClockAtTheMonthsEnd clock;
+    Historial(clock).guardar(QStringLiteral("última"));
+    EXPECT_EQ(read("2026-03"), "\n\n===== 2026-03-31 23:59:59 =====\núltima\n");
+    EXPECT_EQ(read("2026-04"), "<missing>");
+}
+
 }  // namespace
 }  // namespace sonarel

@@ -28,7 +28,7 @@ using testing::waitUntil;
 using testing::xdotool;
 
 const QString kAviso =
-    QStringLiteral("Texto copiado. Falta darle Accesibilidad para escribirlo solo.");
+    QStringLiteral("Texto copiado. El escritorio no deja que Sonarel lo escriba solo.");
 
 // The usable area the window manager announces: the screen less the tray's strut.
 QRect areaUtil() {
@@ -76,9 +76,10 @@ protected:
     }
 
     doubles::FakeClock clock;
+    // The consent outlives the speech service, whose thread may still be answering it.
+    doubles::FakeMicrophoneConsent microfono;
     doubles::ScriptedSpeechService speech;
     doubles::PushAudioInput audio;
-    doubles::FakeMicrophoneConsent microfono;
     SpeechEngine motor{{speech, audio, microfono, clock}};
     HUDEstado estado;
     x11::X11PanelWindowing ventanas;

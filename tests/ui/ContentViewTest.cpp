@@ -166,6 +166,10 @@ TEST_F(Ventana, DeliveryFailuresSayWhatHappenedAndSuccessClearsTheNotice) {
     QTest::mouseClick(v.botonTerminal(), Qt::LeftButton);
     EXPECT_EQ(v.textoAviso()->text(), kAvisoSinTerminal);
     EXPECT_FALSE(v.enlaceAjustes()->isVisibleTo(&v));
+    QTest::mouseClick(v.botonPegar(), Qt::LeftButton);
+    EXPECT_EQ(v.aviso(), kAvisoSinAppAnterior);
+    clock.advance(1);
+    EXPECT_TRUE(desktop.posted.empty());
 
     auto xterm = desktop.launch(200, QStringLiteral("XTerm"), QStringLiteral("XTerm"));
     desktop.bringToFront(xterm);
@@ -174,7 +178,7 @@ TEST_F(Ventana, DeliveryFailuresSayWhatHappenedAndSuccessClearsTheNotice) {
     QCoreApplication::sendEvent(v.botonPegar(), &consejo);
     EXPECT_EQ(v.botonPegar()->toolTip(), "Pega el texto en XTerm");
     EXPECT_EQ(v.botonTerminal()->toolTip(),
-              "Escribe el texto en el prompt de XTerm, sin ejecutarlo (⌘T)");
+              "Escribe el texto en el prompt de XTerm, sin ejecutarlo (Ctrl+T)");
     desktop.trusted = false;
     QTest::mouseClick(v.botonTerminal(), Qt::LeftButton);
     EXPECT_EQ(v.aviso(), kAvisoTerminalSinPermiso);
@@ -209,6 +213,8 @@ TEST_F(Ventana, NoticeLineFollowsFailureWindowNoticeAndEngineNotice) {
     motor.start();
     ASSERT_TRUE(testing::waitUntil([&] { return motor.status().isFailed(); }));
     EXPECT_EQ(v.textoAviso()->text(), motor.status().message());
+    // A missing model points to where one is installed.
+    EXPECT_TRUE(v.enlaceAjustes()->isVisibleTo(&v));
 
     // Once the failure is over, the window's own notice shows again.
     speech.localesWithoutRecognizer.clear();
@@ -220,18 +226,20 @@ TEST_F(Ventana, NoticeLineFollowsFailureWindowNoticeAndEngineNotice) {
     EXPECT_EQ(v.lineaAviso()->isVisibleTo(&v), !motor.notice().isEmpty());
 }
 
-TEST_F(Ventana, OfflineNoticesCarryTheSettingsLinkWhichOpensTheKeyboardSettings) {
+TEST_F(Ventana, OfflineNoticesCarryTheLinkWhichOpensTheModelManager) {
     ContentView& v = abrir();
+    v.setAvisoAtajo(QStringLiteral("El atajo no funciona."));  // lasting, it gives way
     speech.onDeviceSupported = false;
     ASSERT_TRUE(escuchar());
     // With no on-device recognition the engine says so in its notice.
     if (!llevaEnlaceAjustes(motor.notice())) {
         GTEST_SKIP() << "the engine gave no offline notice: " << motor.notice().toStdString();
     }
+    EXPECT_EQ(v.textoAviso()->text(), motor.notice());
     EXPECT_TRUE(v.lineaAviso()->isVisibleTo(&v));
     ASSERT_TRUE(v.enlaceAjustes()->isVisibleTo(&v));
     QTest::mouseClick(v.enlaceAjustes(), Qt::LeftButton);
-    EXPECT_EQ(panelesAbiertos, std::vector<PanelAjustes>{PanelAjustes::Teclado});
+    EXPECT_EQ(panelesAbiertos, std::vector<PanelAjustes>{PanelAjustes::Modelos});
 }
 
 TEST_F(Ventana, ClearSavesToTheHistoryFirstEvenWhileListening) {
@@ -328,7 +336,7 @@ TEST_F(Ventana, OptionsMenuItemsWriteThePreferenceAndOnlyEngineSettingsResynchro
     opcion(QStringLiteral("Activar dictado sin conexión…"))->trigger();
     opcion(QStringLiteral("Permisos de micrófono…"))->trigger();
     EXPECT_EQ(panelesAbiertos,
-              (std::vector<PanelAjustes>{PanelAjustes::Teclado, PanelAjustes::Microfono}));
+              (std::vector<PanelAjustes>{PanelAjustes::Modelos, PanelAjustes::Microfono}));
 
     ASSERT_TRUE(escuchar());  // no item is disabled while dictating
     motor.localeID = QStringLiteral("centinela");

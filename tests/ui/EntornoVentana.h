@@ -32,7 +32,7 @@ struct EntornoVentana {
     ContentView::Servicios servicios() {
         return {preferencias,
                 paster,
-                historial,
+                archivador,
                 clock,
                 [this](PanelAjustes panel) { panelesAbiertos.push_back(panel); },
                 [this](const QString& propuesto) {
@@ -66,6 +66,7 @@ struct EntornoVentana {
     doubles::FakeDesktop desktop{clock};
     Paster paster{desktop, clock};
     Historial historial{clock};
+    Archivador archivador{motor, historial};
 
     std::vector<PanelAjustes> panelesAbiertos;
     QStringList nombresPropuestos;

@@ -68,11 +68,15 @@ void ScriptedSpeechService::requestAuthorization(std::function<void(SpeechAuthor
 }
 
 void ScriptedSpeechService::answerAuthorizations() {
-    std::lock_guard lock(mutex_);
-    for (auto& pending : pendingAuthorizations_) {
-        worker_.run([pending = std::move(pending), state = authorization] { pending(state); });
+    {
+        std::lock_guard lock(mutex_);
+        for (auto& pending : pendingAuthorizations_) {
+            worker_.run([pending = std::move(pending), state = authorization] { pending(state); });
+        }
+        pendingAuthorizations_.clear();
     }
-    pendingAuthorizations_.clear();
+    // The answers reach the microphone consent, which a test may destroy right after.
+    worker_.waitIdle();
 }
 
 std::unique_ptr<SpeechRecognizer> ScriptedSpeechService::recognizerFor(const QString& localeId) {

@@ -63,7 +63,8 @@ public:
     QSet<QString> localesWithoutRecognizer;
     bool available = true;
     bool onDeviceSupported = true;
-    // When set, authorization answers wait until `answerAuthorizations()`.
+    // When set, authorization answers wait until `answerAuthorizations()`, which returns once
+    // they have been given.
     bool holdAuthorization = false;
     // Like a real recognizer, a task whose audio ends delivers its final result (its last text),
     // or the no-speech code 1110 when it heard nothing. When off, the test delivers it.

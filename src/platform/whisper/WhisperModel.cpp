@@ -1,5 +1,6 @@
 #include "platform/whisper/WhisperModel.h"
 
+#include "platform/whisper/DecodingParams.h"
 #include "platform/whisper/ModelFile.h"
 #include "platform/whisper/Resampler.h"
 
@@ -19,12 +20,6 @@ constexpr int kFullContext = 1500;
 // whisper.cpp refuses less than a second of audio; shorter pieces are padded with silence.
 constexpr size_t kMinimumSamples = 17600;
 
-void silenceLibrary() {
-    static std::once_flag once;
-    std::call_once(once,
-                   [] { whisper_log_set([](ggml_log_level, const char*, void*) {}, nullptr); });
-}
-
 bool isCancelled(void* flag) {
     return flag && static_cast<const std::atomic<bool>*>(flag)->load();
 }
@@ -36,6 +31,12 @@ double processCpuSeconds() {
 }
 
 }  // namespace
+
+void silenceLibrary() {
+    static std::once_flag once;
+    std::call_once(once,
+                   [] { whisper_log_set([](ggml_log_level, const char*, void*) {}, nullptr); });
+}
 
 int audioContextFor(double seconds) {
     const int frames = int(std::ceil(seconds * kFramesPerSecond)) + 64;
@@ -95,23 +96,8 @@ WhisperModel::Decoded WhisperModel::decode(const Decoding& decoding) {
         count = padded.size();
     }
 
-    whisper_full_params params = whisper_full_default_params(WHISPER_SAMPLING_GREEDY);
-    params.n_threads = decoding.threads > 0 ? decoding.threads : threads_;
-    params.language = decoding.language;
-    params.translate = false;
-    params.no_context = true;
-    params.no_timestamps = true;
-    params.single_segment = true;
-    params.print_progress = false;
-    params.print_realtime = false;
-    params.print_special = false;
-    params.print_timestamps = false;
-    params.suppress_nst = true;
-    // No fallback to higher temperatures: each piece costs one pass, so that the cost of a
-    // partial result stays bounded.
-    params.temperature_inc = 0.0f;
-    params.audio_ctx = decoding.audioContext;
-    params.max_tokens = decoding.maxTokens;
+    whisper_full_params params =
+        decodingParams(decoding, decoding.threads > 0 ? decoding.threads : threads_);
     if (const double pace = tokensPerSecond_; pace > 0) {
         const int spoken =
             std::max(1, int(std::lround(pace * double(decoding.count) / kModelRate)));
@@ -122,12 +108,6 @@ WhisperModel::Decoded WhisperModel::decode(const Decoding& decoding) {
         params.initial_prompt = prompt.constData();
     }
     void* flag = const_cast<std::atomic<bool>*>(decoding.cancelled);
-    params.abort_callback = [](void* data) { return isCancelled(data); };
-    params.abort_callback_user_data = flag;
-    params.encoder_begin_callback = [](whisper_context*, whisper_state*, void* data) {
-        return !isCancelled(data);
-    };
-    params.encoder_begin_callback_user_data = flag;
 
     std::lock_guard guard(lock_);
     if (isCancelled(flag)) {

@@ -29,7 +29,10 @@ public:
 
     // A model still loading can take requests: their audio waits for it.
     bool isAvailable() const override { return model_->state() != ModelLoad::State::failed; }
-    bool supportsOnDeviceRecognition() const override { return true; }
+    // Everything runs here, but only on a model that loads.
+    bool supportsOnDeviceRecognition() const override {
+        return model_->state() != ModelLoad::State::failed;
+    }
 
     std::shared_ptr<AudioBufferRecognitionRequest> makeAudioBufferRequest(
         const RequestSettings& settings) override {

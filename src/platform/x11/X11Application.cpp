@@ -111,14 +111,18 @@ bool X11Application::isTerminated() const {
     return !session_.windowExists(identity_.window);
 }
 
+// The window manager lists a window until it has handled its destruction, a moment after the
+// server destroyed it: a listed window counts only while it still exists.
 xcb_window_t X11Application::currentWindow() const {
     const std::vector<xcb_window_t> clients = session_.windows(session_.root(), "_NET_CLIENT_LIST");
-    if (std::find(clients.begin(), clients.end(), identity_.window) != clients.end()) {
+    const auto usable = [&](xcb_window_t window) { return session_.windowExists(window); };
+    if (std::find(clients.begin(), clients.end(), identity_.window) != clients.end() &&
+        usable(identity_.window)) {
         return identity_.window;
     }
     if (identity_.pid > 0) {
         for (auto it = clients.rbegin(); it != clients.rend(); ++it) {
-            if (session_.cardinal(*it, "_NET_WM_PID") == identity_.pid) {
+            if (session_.cardinal(*it, "_NET_WM_PID") == identity_.pid && usable(*it)) {
                 return *it;
             }
         }
@@ -127,7 +131,11 @@ xcb_window_t X11Application::currentWindow() const {
 }
 
 void X11Application::activate() {
-    // An application without a window left cannot come to the front: nothing to wait for.
+    // An application that has quit, or has no window left, cannot come to the front: nothing to
+    // wait for.
+    if (isTerminated()) {
+        return;
+    }
     const xcb_window_t window = currentWindow();
     if (window == XCB_WINDOW_NONE) {
         return;

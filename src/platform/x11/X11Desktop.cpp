@@ -113,7 +113,9 @@ bool X11Desktop::nativeEventFilter(const QByteArray& eventType, void* message, q
     }
     const auto* event = static_cast<const xcb_generic_event_t*>(message);
     if ((event->response_type & 0x7f) == XCB_SELECTION_REQUEST) {
-        keyboard_.selectionRequested();  // Qt answers it once this filter returns
+        // Qt answers it once this filter returns.
+        const auto* request = static_cast<const xcb_selection_request_event_t*>(message);
+        keyboard_.selectionRequested(request->requestor, request->target);
     }
     if ((event->response_type & 0x7f) == XCB_PROPERTY_NOTIFY) {
         const auto* notify = static_cast<const xcb_property_notify_event_t*>(message);

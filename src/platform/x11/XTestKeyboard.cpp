@@ -28,6 +28,10 @@ bool isPaste(Keystroke k) {
     return k.virtualKey == kPasteKeystroke.virtualKey && k.flags == kPasteKeystroke.flags;
 }
 
+bool isReturn(Keystroke k) {
+    return k.virtualKey == kReturnKeystroke.virtualKey;
+}
+
 // The keycodes of `keysyms` in the current keymap; empty when one is missing.
 std::vector<xcb_keycode_t> keycodes(xcb_connection_t* connection,
                                     const std::vector<xcb_keysym_t>& keysyms) {
@@ -51,7 +55,9 @@ XTestKeyboard::XTestKeyboard(X11Session session, Clock& clock,
                              std::function<bool(xcb_window_t)> pastesLikeTerminal)
     : session_(std::move(session)),
       clock_(clock),
-      pastesLikeTerminal_(std::move(pastesLikeTerminal)) {}
+      pastesLikeTerminal_(std::move(pastesLikeTerminal)),
+      targetsAtom_(session_.atom("TARGETS")),
+      timestampAtom_(session_.atom("TIMESTAMP")) {}
 
 XTestKeyboard::~XTestKeyboard() = default;
 
@@ -106,9 +112,15 @@ void XTestKeyboard::expectActivation(xcb_window_t window) {
     awaitedSince_ = clock_.now();
 }
 
-void XTestKeyboard::selectionRequested() {
-    if (lastPasteAt_ > kDistantPast) {
-        pasteReadAt_ = clock_.now();
+// The part of a resource id that names the client which created it.
+std::uint32_t XTestKeyboard::clientOf(xcb_window_t window) const {
+    return window & ~xcb_get_setup(session_.connection())->resource_id_mask;
+}
+
+void XTestKeyboard::selectionRequested(xcb_window_t requestor, xcb_atom_t target) {
+    if (paste_ && target != targetsAtom_ && target != timestampAtom_ &&
+        clientOf(requestor) == paste_->client) {
+        paste_->readAt = clock_.now();
     }
 }
 
@@ -119,28 +131,32 @@ bool XTestKeyboard::anyKeyDown() const {
                                 [](std::uint8_t bits) { return bits != 0; });
 }
 
+bool XTestKeyboard::orphanReturn(const Queued& queued) const {
+    return isReturn(queued.keystroke) &&
+           (!paste_ || (!paste_->readAt && clock_.now() - paste_->sentAt >= kPasteReadWait));
+}
+
 bool XTestKeyboard::ready(const Queued& queued) {
     const double now = clock_.now();
     if (awaitedWindow_ != XCB_WINDOW_NONE) {
-        if (session_.activeWindow() != awaitedWindow_ && now - awaitedSince_ < kActivationWait) {
+        // A window destroyed meanwhile will never be activated.
+        if (session_.activeWindow() != awaitedWindow_ && now - awaitedSince_ < kActivationWait &&
+            session_.windowExists(awaitedWindow_)) {
             return false;
         }
         awaitedWindow_ = XCB_WINDOW_NONE;
     }
-    if (queued.keystroke.virtualKey == kReturnKeystroke.virtualKey) {
-        const bool read = pasteReadAt_ >= lastPasteAt_;
-        if (now - lastPasteAt_ < kReturnAfterPaste ||
-            (read && now - pasteReadAt_ < kReturnAfterRead) ||
-            (!read && now - lastPasteAt_ < kPasteReadWait)) {
-            return false;
-        }
+    if (isReturn(queued.keystroke) &&
+        (!paste_->readAt || now - *paste_->readAt < kReturnAfterRead)) {
+        return false;
     }
     return now - queued.queuedAt >= kReleaseWait || !anyKeyDown();
 }
 
 bool XTestKeyboard::send(Keystroke keystroke) {
     xcb_connection_t* connection = session_.connection();
-    const bool terminal = pastesLikeTerminal_ && pastesLikeTerminal_(session_.activeWindow());
+    const xcb_window_t active = session_.activeWindow();
+    const bool terminal = pastesLikeTerminal_ && pastesLikeTerminal_(active);
     const std::vector<xcb_keycode_t> codes = keycodes(connection, chord(keystroke, terminal));
     if (codes.empty()) {
         return false;
@@ -155,16 +171,27 @@ bool XTestKeyboard::send(Keystroke keystroke) {
     }
     xcb_flush(connection);
     if (isPaste(keystroke)) {
-        lastPasteAt_ = clock_.now();
+        paste_ = Paste{clock_.now(), clientOf(active), std::nullopt};
+    } else if (isReturn(keystroke)) {
+        paste_.reset();
     }
     return true;
 }
 
 void XTestKeyboard::pump() {
-    while (!queue_.empty() && ready(queue_.front())) {
+    while (!queue_.empty()) {
+        if (orphanReturn(queue_.front())) {
+            queue_.pop_front();
+            continue;
+        }
+        if (!ready(queue_.front())) {
+            break;
+        }
         const Keystroke keystroke = queue_.front().keystroke;
         queue_.pop_front();
-        send(keystroke);
+        if (!send(keystroke) && isPaste(keystroke)) {
+            paste_.reset();
+        }
     }
     if (queue_.empty() && poll_) {
         // Not from inside the poll timer's own callback.

@@ -9,20 +9,25 @@
 #include <deque>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace sonarel::x11 {
 
 // Synthesised keystrokes through XTest, by keysym through the current keymap. A keystroke waits
 // (on the clock's timers, never blocking) until it can land where it is meant to:
-// - an application being activated is named by _NET_ACTIVE_WINDOW (at most kActivationWait);
+// - an application being activated is named by _NET_ACTIVE_WINDOW (at most kActivationWait, and
+//   not once its window is destroyed);
 // - no key is held any more, so that Alt and Super still held from the hot key do not mix into
 //   the chord and the hot key's own grab has ended (at most kReleaseWait);
 // - Return goes after the pasted text has been read: terminals take a paste asynchronously, by
 //   asking this process for the selection, and a Return arriving first would run the line
-//   without it. So Return waits until kReturnAfterPaste has passed since the paste and
-//   kReturnAfterRead since the last selection request that followed it (the terminal still has
-//   to insert what it read); without such a request, kPasteReadWait at most.
+//   without it, however late this process answers. So Return waits until the client the paste
+//   went to has asked for the text (a request for its list of targets, or from another client
+//   such as a clipboard manager, is no sign of that), then kReturnAfterRead since its last such
+//   request (the terminal still has to insert what it read). A Return that follows no paste
+//   that went, or whose paste was not read within kPasteReadWait, is dropped: alone it would run
+//   whatever the line already held.
 // Command+V becomes Ctrl+V, or Shift+Insert where `pastesLikeTerminal` holds for the active
 // window when the keystroke goes: that chord pastes in terminals (from PRIMARY) and in editors.
 class XTestKeyboard : public QObject {
@@ -31,9 +36,8 @@ class XTestKeyboard : public QObject {
 public:
     static constexpr double kActivationWait = 1.0;
     static constexpr double kReleaseWait = 1.0;
-    static constexpr double kReturnAfterPaste = 0.05;
     static constexpr double kReturnAfterRead = 0.1;
-    static constexpr double kPasteReadWait = 1.0;
+    static constexpr double kPasteReadWait = 3.0;
     static constexpr double kPollInterval = 0.005;
 
     XTestKeyboard(X11Session session, Clock& clock,
@@ -45,8 +49,8 @@ public:
     bool post(Keystroke keystroke);
     // The next keystrokes wait until `window` is active.
     void expectActivation(xcb_window_t window);
-    // Another client asked for a selection this process holds.
-    void selectionRequested();
+    // `requestor` asked for a selection this process holds, converted to `target`.
+    void selectionRequested(xcb_window_t requestor, xcb_atom_t target);
 
 private:
     struct Queued {
@@ -54,7 +58,17 @@ private:
         double queuedAt;
     };
 
+    // The paste a Return may follow: when it went, to which client, and when that client last
+    // asked for the text since.
+    struct Paste {
+        double sentAt;
+        std::uint32_t client;
+        std::optional<double> readAt;
+    };
+
     std::vector<xcb_keysym_t> chord(Keystroke keystroke, bool terminal) const;
+    std::uint32_t clientOf(xcb_window_t window) const;
+    bool orphanReturn(const Queued& queued) const;
     bool ready(const Queued& queued);
     bool anyKeyDown() const;
     bool send(Keystroke keystroke);
@@ -67,8 +81,9 @@ private:
     std::unique_ptr<Timer> poll_;
     xcb_window_t awaitedWindow_ = XCB_WINDOW_NONE;
     double awaitedSince_ = 0;
-    double lastPasteAt_ = kDistantPast;
-    double pasteReadAt_ = kDistantPast;  // last selection request since the last paste
+    xcb_atom_t targetsAtom_;
+    xcb_atom_t timestampAtom_;
+    std::optional<Paste> paste_;  // the last paste that went, until a Return follows it
 };
 
 }  // namespace sonarel::x11

@@ -282,6 +282,7 @@ TEST(WhisperModelFiles, NoModelMeansNoRecognizerAndBrokenModelsAreUnavailable) {
         auto recognizer = service.recognizerFor("es-MX");
         ASSERT_TRUE(recognizer) << i;
         EXPECT_FALSE(recognizer->isAvailable()) << i;
+        EXPECT_FALSE(recognizer->supportsOnDeviceRecognition()) << i;
     }
     // Mended while running: the next request finds the whole model.
     WhisperSpeechService service({{folder}, 1});

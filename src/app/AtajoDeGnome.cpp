@@ -1,0 +1,113 @@
+#include "app/AtajoDeGnome.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QStringList>
+
+#include <utility>
+
+namespace sonarel::atajo_de_gnome {
+namespace {
+
+constexpr int kEsperaMs = 5000;
+
+struct Salida {
+    bool bien = false;
+    QString texto;
+};
+
+Salida gsettings(const QStringList& argumentos) {
+    QProcess proceso;
+    proceso.start(QStringLiteral("gsettings"), argumentos);
+    if (!proceso.waitForFinished(kEsperaMs) || proceso.exitStatus() != QProcess::NormalExit) {
+        proceso.kill();
+        proceso.waitForFinished();
+        return {};
+    }
+    return {proceso.exitCode() == 0,
+            QString::fromUtf8(proceso.readAllStandardOutput() + proceso.readAllStandardError())
+                .trimmed()};
+}
+
+// A string as GVariant text: quoted, with its quotes and backslashes escaped.
+QString comoTexto(QString valor) {
+    valor.replace(QLatin1Char('\\'), QStringLiteral("\\\\"));
+    valor.replace(QLatin1Char('\''), QStringLiteral("\\'"));
+    return QLatin1Char('\'') + valor + QLatin1Char('\'');
+}
+
+QString esquemaDelAtajo() {
+    return QString::fromLatin1(kEsquema) + QStringLiteral(".custom-keybinding:") +
+           QString::fromLatin1(kRuta);
+}
+
+}  // namespace
+
+bool disponible() {
+    const QStringList escritorios =
+        qEnvironmentVariable("XDG_CURRENT_DESKTOP").split(QLatin1Char(':'), Qt::SkipEmptyParts);
+    if (!escritorios.contains(QStringLiteral("GNOME"), Qt::CaseInsensitive)) {
+        return false;
+    }
+    const Salida escribible = gsettings({QStringLiteral("writable"), QString::fromLatin1(kEsquema),
+                                         QStringLiteral("custom-keybindings")});
+    return escribible.bien && escribible.texto == QLatin1String("true");
+}
+
+std::optional<QString> anadir(const QString& orden) {
+    const QString esquema = QString::fromLatin1(kEsquema);
+    const Salida lista =
+        gsettings({QStringLiteral("get"), esquema, QStringLiteral("custom-keybindings")});
+    if (!lista.bien) {
+        return QStringLiteral(
+            "No se pudo añadir el atajo: GNOME no dejó leer sus atajos "
+            "personalizados.");
+    }
+    // The paths are plain folder names in quotes: '/org/…/custom0/'.
+    QStringList rutas;
+    for (const auto& encontrada :
+         QRegularExpression(QStringLiteral("'([^'\\\\]*)'")).globalMatch(lista.texto)) {
+        rutas << encontrada.captured(1);
+    }
+    const QString propia = QString::fromLatin1(kRuta);
+    // The shortcut's own settings first: the daemon takes up a path once it is listed.
+    for (const auto& [clave, valor] :
+         {std::pair{QStringLiteral("name"), QStringLiteral("Sonarel: dictar")},
+          std::pair{QStringLiteral("command"), orden},
+          std::pair{QStringLiteral("binding"), QString::fromLatin1(kTeclas)}}) {
+        if (!gsettings({QStringLiteral("set"), esquemaDelAtajo(), clave, comoTexto(valor)}).bien) {
+            return QStringLiteral("No se pudo añadir el atajo: GNOME no aceptó el cambio.");
+        }
+    }
+    if (!rutas.contains(propia)) {
+        rutas << propia;
+        QStringList valores;
+        for (const QString& ruta : rutas) {
+            valores << comoTexto(ruta);
+        }
+        const QString nueva =
+            QLatin1Char('[') + valores.join(QStringLiteral(", ")) + QLatin1Char(']');
+        if (!gsettings(
+                 {QStringLiteral("set"), esquema, QStringLiteral("custom-keybindings"), nueva})
+                 .bien) {
+            return QStringLiteral("No se pudo añadir el atajo: GNOME no aceptó el cambio.");
+        }
+    }
+    return std::nullopt;
+}
+
+QString ordenAlternar() {
+    const QString propio = QFileInfo(QCoreApplication::applicationFilePath()).canonicalFilePath();
+    const QString enElPath = QStandardPaths::findExecutable(QStringLiteral("sonarel"));
+    // Installed, by its name; run from elsewhere (a build folder), by its full path.
+    const QString programa =
+        !enElPath.isEmpty() && QFileInfo(enElPath).canonicalFilePath() == propio
+            ? QStringLiteral("sonarel")
+            : QLatin1Char('"') + propio + QLatin1Char('"');
+    return programa + QStringLiteral(" --alternar");
+}
+
+}  // namespace sonarel::atajo_de_gnome

@@ -1,0 +1,79 @@
+#pragma once
+
+#include "platform/Clock.h"
+#include "platform/DesktopNotices.h"
+#include "platform/HotKeyService.h"
+
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusObjectPath>
+#include <QDBusServiceWatcher>
+#include <QObject>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+namespace sonarel::portal {
+
+// The system-wide shortcut through the desktop portal's GlobalShortcuts interface (KDE Plasma,
+// GNOME 48 and later, Hyprland). The application first registers its id with the portal's host
+// registry (which must match its installed desktop file), opens a session, and asks for the
+// binding only when the session does not list it already: the desktop keeps it, so the user is
+// asked once. Presses come as the portal's Activated signal, releases as Deactivated. A refusal,
+// a portal that does not answer in time, or one that goes away mid-session ends in a notice that
+// names the fallback, the command `sonarel --alternar`.
+class PortalGlobalShortcuts : public QObject, public HotKeyService {
+    Q_OBJECT
+
+public:
+    static constexpr double kTimeout = 60;  // the user may be reading the desktop's dialog
+    static constexpr auto kShortcutId = "alternar-dictado";
+
+    // None unless the portal offers GlobalShortcuts on `bus`.
+    static std::unique_ptr<PortalGlobalShortcuts> create(QDBusConnection bus, Clock& clock,
+                                                         DesktopNotices& notices, QString appId);
+
+    void installHandler(PressHandler handler) override { handler_ = std::move(handler); }
+    std::unique_ptr<HotKeyRegistration> registerHotKey(std::uint32_t keyCode,
+                                                       std::uint32_t modifiers,
+                                                       HotKeyID id) override;
+
+    // Whether the shortcut's keys are down: from Activated to Deactivated.
+    std::function<void(bool held)> onHeld;
+
+    static QString avisoRechazado();
+    static QString avisoSinRespuesta();
+    static QString avisoDesaparecido();
+
+private:
+    PortalGlobalShortcuts(QDBusConnection bus, Clock& clock, DesktopNotices& notices,
+                          QString appId);
+    friend class PortalRegistration;
+    void openSession();
+    void listShortcuts();
+    void bind();
+    void fail(const QString& notice);
+    // A signal about this session's shortcut.
+    bool ours(const QDBusMessage& signal) const;
+
+private slots:
+    void activated(const QDBusMessage& signal);
+    void deactivated(const QDBusMessage& signal);
+
+private:
+    QDBusConnection bus_;
+    Clock& clock_;
+    DesktopNotices& notices_;
+    QString appId_;
+    QDBusServiceWatcher watcher_;
+    PressHandler handler_;
+    std::optional<HotKeyID> registered_;
+    std::uint32_t modifiers_ = 0;
+    std::uint32_t keyCode_ = 0;
+    QString session_;
+    bool started_ = false;
+    bool failed_ = false;
+};
+
+}  // namespace sonarel::portal

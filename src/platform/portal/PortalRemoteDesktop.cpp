@@ -1,0 +1,154 @@
+#include "platform/portal/PortalRemoteDesktop.h"
+
+#include "platform/portal/PortalRequest.h"
+
+#include <QDBusMessage>
+#include <QDBusObjectPath>
+#include <QSettings>
+
+namespace sonarel::portal {
+namespace {
+
+constexpr auto kInterface = "org.freedesktop.portal.RemoteDesktop";
+constexpr uint kKeyboard = 1;
+constexpr uint kPersistUntilRevoked = 2;
+const QString kTokenKey = QStringLiteral("escritorioRemoto/restoreToken");
+
+}  // namespace
+
+QString PortalRemoteDesktop::avisoRechazado() {
+    return QStringLiteral(
+        "El escritorio no dio permiso a Sonarel para escribir: los dictados quedarán en el "
+        "portapapeles.");
+}
+
+QString PortalRemoteDesktop::avisoTerminado() {
+    return QStringLiteral(
+        "El escritorio retiró el permiso de Sonarel para escribir: los dictados quedarán en el "
+        "portapapeles.");
+}
+
+std::unique_ptr<PortalRemoteDesktop> PortalRemoteDesktop::create(QDBusConnection bus, Clock& clock,
+                                                                 DesktopNotices& notices,
+                                                                 QString tokenFile) {
+    if (!offers(bus, QString::fromLatin1(kInterface))) {
+        return nullptr;
+    }
+    std::unique_ptr<PortalRemoteDesktop> route(
+        new PortalRemoteDesktop(bus, clock, notices, std::move(tokenFile)));
+    if (!route->keptToken().isEmpty()) {
+        route->requestAccess();
+    }
+    return route;
+}
+
+PortalRemoteDesktop::PortalRemoteDesktop(QDBusConnection bus, Clock& clock, DesktopNotices& notices,
+                                         QString tokenFile)
+    : bus_(bus),
+      clock_(clock),
+      notices_(notices),
+      tokenFile_(std::move(tokenFile)),
+      watcher_(QString::fromLatin1(kService), bus, QDBusServiceWatcher::WatchForUnregistration) {
+    connect(&watcher_, &QDBusServiceWatcher::serviceUnregistered, this, [this] {
+        if (started_) {
+            end(avisoTerminado());
+        }
+    });
+}
+
+QString PortalRemoteDesktop::keptToken() const {
+    return QSettings(tokenFile_, QSettings::IniFormat).value(kTokenKey).toString();
+}
+
+void PortalRemoteDesktop::requestAccess() {
+    if (asked_) {
+        return;
+    }
+    asked_ = true;
+    request(bus_, clock_, kTimeout, this, QString::fromLatin1(kInterface),
+            QStringLiteral("CreateSession"),
+            {QVariantMap{{QStringLiteral("session_handle_token"), QStringLiteral("sonarel")}}},
+            [this](Outcome outcome, const QVariantMap& results) {
+                if (outcome != Outcome::Granted) {
+                    end(avisoRechazado());
+                    return;
+                }
+                session_ = results.value(QStringLiteral("session_handle")).toString();
+                bus_.connect(QString::fromLatin1(kService), session_,
+                             QStringLiteral("org.freedesktop.portal.Session"),
+                             QStringLiteral("Closed"), this, SLOT(closed()));
+                selectDevices();
+            });
+}
+
+void PortalRemoteDesktop::selectDevices() {
+    QVariantMap options{{QStringLiteral("types"), kKeyboard},
+                        {QStringLiteral("persist_mode"), kPersistUntilRevoked}};
+    if (const QString token = keptToken(); !token.isEmpty()) {
+        options.insert(QStringLiteral("restore_token"), token);
+    }
+    request(bus_, clock_, kTimeout, this, QString::fromLatin1(kInterface),
+            QStringLiteral("SelectDevices"), {QDBusObjectPath(session_), options},
+            [this](Outcome outcome, const QVariantMap&) {
+                if (outcome != Outcome::Granted) {
+                    end(avisoRechazado());
+                    return;
+                }
+                start();
+            });
+}
+
+void PortalRemoteDesktop::start() {
+    request(bus_, clock_, kTimeout, this, QString::fromLatin1(kInterface), QStringLiteral("Start"),
+            {QDBusObjectPath(session_), QString(), QVariantMap()},
+            [this](Outcome outcome, const QVariantMap& results) {
+                const uint devices = results.value(QStringLiteral("devices")).toUInt();
+                if (outcome != Outcome::Granted || !(devices & kKeyboard)) {
+                    end(avisoRechazado());
+                    return;
+                }
+                if (const QString token = results.value(QStringLiteral("restore_token")).toString();
+                    !token.isEmpty()) {
+                    QSettings(tokenFile_, QSettings::IniFormat).setValue(kTokenKey, token);
+                }
+                started_ = true;
+            });
+}
+
+bool PortalRemoteDesktop::send(const std::vector<std::uint32_t>& keysyms) {
+    if (!started_) {
+        return false;
+    }
+    const auto key = [this](std::uint32_t keysym, uint state) {
+        QDBusMessage call = QDBusMessage::createMethodCall(
+            QString::fromLatin1(kService), QString::fromLatin1(kPath),
+            QString::fromLatin1(kInterface), QStringLiteral("NotifyKeyboardKeysym"));
+        call.setArguments({QVariant::fromValue(QDBusObjectPath(session_)), QVariantMap(),
+                           static_cast<int>(keysym), state});
+        return bus_.send(call);
+    };
+    bool sent = true;
+    for (std::uint32_t keysym : keysyms) {
+        sent = key(keysym, 1) && sent;
+    }
+    for (auto it = keysyms.rbegin(); it != keysyms.rend(); ++it) {
+        sent = key(*it, 0) && sent;
+    }
+    return sent;
+}
+
+void PortalRemoteDesktop::closed() {
+    end(avisoTerminado());
+}
+
+void PortalRemoteDesktop::end(const QString& notice) {
+    const bool wasStarted = started_;
+    started_ = false;
+    // A restore token the desktop no longer honours would fail every later start.
+    if (!wasStarted) {
+        QSettings(tokenFile_, QSettings::IniFormat).remove(kTokenKey);
+    }
+    emit notices_.notice(notice);
+}
+
+}  // namespace sonarel::portal

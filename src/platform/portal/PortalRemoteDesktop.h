@@ -1,0 +1,62 @@
+#pragma once
+
+#include "platform/Clock.h"
+#include "platform/DesktopNotices.h"
+#include "platform/wayland/KeyboardRoute.h"
+
+#include <QDBusConnection>
+#include <QDBusServiceWatcher>
+#include <QObject>
+
+#include <memory>
+
+namespace sonarel::portal {
+
+// Keystrokes through the desktop portal's RemoteDesktop interface (GNOME, KDE Plasma): a session
+// with the keyboard, started once the user allows it in the desktop's dialog. The portal's
+// restore token is kept in `tokenFile`, so that later sessions start without the dialog. Keys go
+// as keysyms, which the desktop maps onto its current layout. A refusal, no answer in time, or a
+// session closed or a portal gone mid-session make the route unusable, with a notice.
+class PortalRemoteDesktop : public QObject, public wayland::KeyboardRoute {
+    Q_OBJECT
+
+public:
+    static constexpr double kTimeout = 60;  // the user may be reading the desktop's dialog
+
+    // None unless the portal offers RemoteDesktop on `bus`. With a kept token the session is
+    // restored at once.
+    static std::unique_ptr<PortalRemoteDesktop> create(QDBusConnection bus, Clock& clock,
+                                                       DesktopNotices& notices, QString tokenFile);
+
+    bool usable() const override { return started_; }
+    bool send(const std::vector<std::uint32_t>& keysyms) override;
+    // Opens the session and shows the desktop's dialog, once.
+    void requestAccess() override;
+    bool sharesHeldKeys() const override { return true; }
+
+    static QString avisoRechazado();
+    static QString avisoTerminado();
+
+private:
+    PortalRemoteDesktop(QDBusConnection bus, Clock& clock, DesktopNotices& notices,
+                        QString tokenFile);
+    void selectDevices();
+    void start();
+    void end(const QString& notice);
+    QString keptToken() const;
+
+private slots:
+    void closed();
+
+private:
+    QDBusConnection bus_;
+    Clock& clock_;
+    DesktopNotices& notices_;
+    QString tokenFile_;
+    QDBusServiceWatcher watcher_;
+    QString session_;
+    bool asked_ = false;
+    bool started_ = false;
+};
+
+}  // namespace sonarel::portal

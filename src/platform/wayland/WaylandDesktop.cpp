@@ -1,0 +1,282 @@
+#include "platform/wayland/WaylandDesktop.h"
+
+#include "platform/MainThread.h"
+
+#include <QClipboard>
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QPointer>
+
+namespace sonarel::wayland {
+namespace {
+
+bool isPaste(Keystroke k) {
+    return k.virtualKey == kPasteKeystroke.virtualKey && k.flags == kPasteKeystroke.flags;
+}
+
+bool isReturn(Keystroke k) {
+    return k.virtualKey == kReturnKeystroke.virtualKey && k.flags == 0;
+}
+
+// An application reached through one of its windows.
+class WaylandApplication : public RunningApplication {
+public:
+    WaylandApplication(std::shared_ptr<const Toplevel> toplevel, qint64 pid,
+                       std::optional<QString> name, QPointer<WaylandDesktop> desktop,
+                       std::function<std::shared_ptr<const Toplevel>(const QString&)> sibling)
+        : toplevel_(std::move(toplevel)),
+          pid_(pid),
+          name_(std::move(name)),
+          desktop_(std::move(desktop)),
+          sibling_(std::move(sibling)) {}
+
+    qint64 processIdentifier() const override { return pid_; }
+    std::optional<QString> bundleIdentifier() const override {
+        return toplevel_->appId.isEmpty() ? std::nullopt : std::optional<QString>(toplevel_->appId);
+    }
+    std::optional<QString> localizedName() const override { return name_; }
+    // Ended once none of the application's windows is open.
+    bool isTerminated() const override { return current() == nullptr; }
+    int activationPolicy() const override { return kRegularActivationPolicy; }
+    void activate() override {
+        if (const auto target = current(); target && desktop_) {
+            desktop_->expectActivation(target);
+            desktop_->activate(*target);
+        }
+    }
+
+private:
+    std::shared_ptr<const Toplevel> current() const {
+        if (!toplevel_->closed) {
+            return toplevel_;
+        }
+        return toplevel_->appId.isEmpty() || !desktop_ ? nullptr : sibling_(toplevel_->appId);
+    }
+
+    std::shared_ptr<const Toplevel> toplevel_;
+    qint64 pid_;
+    std::optional<QString> name_;
+    QPointer<WaylandDesktop> desktop_;
+    std::function<std::shared_ptr<const Toplevel>(const QString&)> sibling_;
+};
+
+}  // namespace
+
+QString avisoSinTeclado() {
+    return QStringLiteral(
+        "No se pudo escribir en la aplicación: el escritorio ya no acepta teclas de Sonarel. El "
+        "texto quedó en el portapapeles.");
+}
+
+WaylandDesktop::WaylandDesktop(Parts parts, Clock& clock, TerminalTest isTerminal,
+                               QStringList ownIds, DesktopNotices& notices)
+    : parts_(std::move(parts)),
+      clock_(clock),
+      isTerminal_(std::move(isTerminal)),
+      ownIds_(std::move(ownIds)),
+      notices_(notices) {
+    if (parts_.toplevels) {
+        connect(parts_.toplevels.get(), &ForeignToplevels::activated, this,
+                [this](const std::shared_ptr<const Toplevel>& toplevel) {
+                    emit applicationActivated(applicationOf(toplevel));
+                });
+    }
+    if (parts_.clipboard) {
+        connect(parts_.clipboard.get(), &DataControlClipboard::read, this, [this] {
+            if (lastPasteAt_ > kDistantPast) {
+                pasteReadAt_ = clock_.now();
+            }
+        });
+    }
+}
+
+WaylandDesktop::~WaylandDesktop() = default;
+
+Application WaylandDesktop::applicationOf(const std::shared_ptr<const Toplevel>& toplevel) {
+    if (!toplevel) {
+        return nullptr;
+    }
+    // The compositor names no process: this one's windows are known by their id.
+    const bool own = ownIds_.contains(toplevel->appId, Qt::CaseInsensitive);
+    std::optional<QString> name;
+    if (const auto entry = entries_.byId(toplevel->appId)) {
+        name = entry->name;
+    } else if (const auto byClass = entries_.byWindowClass(toplevel->appId)) {
+        name = byClass->name;
+    } else if (!toplevel->appId.isEmpty()) {
+        name = toplevel->appId;
+    }
+    QPointer<WaylandDesktop> self(this);
+    return std::make_shared<WaylandApplication>(
+        toplevel, own ? processIdentifier() : 0, name, self,
+        [self](const QString& appId) -> std::shared_ptr<const Toplevel> {
+            if (!self || !self->parts_.toplevels) {
+                return nullptr;
+            }
+            for (const auto& other : self->parts_.toplevels->open()) {
+                if (other->appId == appId) {
+                    return other;
+                }
+            }
+            return nullptr;
+        });
+}
+
+Application WaylandDesktop::frontmostApplication() {
+    return parts_.toplevels ? applicationOf(parts_.toplevels->focused()) : nullptr;
+}
+
+std::vector<Application> WaylandDesktop::runningApplications() {
+    std::vector<Application> apps;
+    if (!parts_.toplevels) {
+        return apps;
+    }
+    QStringList seen;
+    for (const auto& toplevel : parts_.toplevels->open()) {
+        if (!toplevel->appId.isEmpty() && seen.contains(toplevel->appId)) {
+            continue;
+        }
+        seen << toplevel->appId;
+        apps.push_back(applicationOf(toplevel));
+    }
+    return apps;
+}
+
+qint64 WaylandDesktop::processIdentifier() const {
+    return QCoreApplication::applicationPid();
+}
+
+std::optional<QString> WaylandDesktop::bundleIdentifier() const {
+    return ownIds_.value(0);
+}
+
+void WaylandDesktop::setClipboardText(const QString& text) {
+    if (parts_.clipboard && parts_.connection && !parts_.connection->broken()) {
+        parts_.clipboard->setText(text);
+        return;
+    }
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    clipboard->setText(text, QClipboard::Clipboard);
+    if (clipboard->supportsSelection()) {
+        clipboard->setText(text, QClipboard::Selection);
+    }
+}
+
+KeyboardRoute* WaylandDesktop::route() const {
+    for (const auto& route : parts_.routes) {
+        if (route->usable()) {
+            return route.get();
+        }
+    }
+    return nullptr;
+}
+
+bool WaylandDesktop::isProcessTrusted() {
+    return route() != nullptr;
+}
+
+void WaylandDesktop::promptForTrust() {
+    for (const auto& route : parts_.routes) {
+        route->requestAccess();
+    }
+}
+
+std::vector<std::uint32_t> WaylandDesktop::chord(Keystroke keystroke) const {
+    if (isPaste(keystroke)) {
+        // Where the compositor does not say what is in front (GNOME), Shift+Insert, which
+        // pastes in terminals and ordinary text fields alike, both selections holding the text.
+        const auto front = parts_.toplevels ? parts_.toplevels->focused() : nullptr;
+        const bool terminal = !front || (isTerminal_ && isTerminal_(front->appId));
+        return terminal ? std::vector<std::uint32_t>{kKeysymShiftL, kKeysymInsert}
+                        : std::vector<std::uint32_t>{kKeysymControlL, kKeysymV};
+    }
+    if (isReturn(keystroke)) {
+        return {kKeysymReturn};
+    }
+    return {};
+}
+
+bool WaylandDesktop::postKeystroke(Keystroke keystroke) {
+    if (!route() || chord(keystroke).empty()) {
+        return false;
+    }
+    queue_.push_back({keystroke, clock_.now()});
+    pump();
+    if (!queue_.empty() && !poll_) {
+        poll_ = clock_.every(kPollInterval, [this] { pump(); });
+    }
+    return true;
+}
+
+void WaylandDesktop::setShortcutHeld(bool held) {
+    shortcutHeld_ = held;
+}
+
+void WaylandDesktop::commandRan() {
+    commandAt_ = clock_.now();
+}
+
+void WaylandDesktop::expectActivation(std::shared_ptr<const Toplevel> toplevel) {
+    awaited_ = std::move(toplevel);
+    awaitedSince_ = clock_.now();
+}
+
+void WaylandDesktop::activate(const Toplevel& toplevel) {
+    if (parts_.toplevels) {
+        parts_.toplevels->activate(toplevel);
+    }
+}
+
+bool WaylandDesktop::ready(const Queued& queued) const {
+    const double now = clock_.now();
+    if (awaited_ && !awaited_->activated && !awaited_->closed &&
+        now - awaitedSince_ < kActivationWait) {
+        return false;
+    }
+    if (isReturn(queued.keystroke)) {
+        const bool read = pasteReadAt_ >= lastPasteAt_;
+        if (now - lastPasteAt_ < kReturnAfterPaste ||
+            (read && now - pasteReadAt_ < kReturnAfterRead) ||
+            (!read && parts_.clipboard && now - lastPasteAt_ < kPasteReadWait)) {
+            return false;
+        }
+    }
+    if (const KeyboardRoute* next = route();
+        next && next->sharesHeldKeys() && now - commandAt_ < kCommandKeysUp) {
+        return false;
+    }
+    return !shortcutHeld_ || now - queued.queuedAt >= kReleaseWait;
+}
+
+void WaylandDesktop::send(Keystroke keystroke) {
+    const std::vector<std::uint32_t> keys = chord(keystroke);
+    // A route that fails (its permission withdrawn, its service gone) gives way to the next.
+    for (const auto& route : parts_.routes) {
+        if (route->usable() && route->send(keys)) {
+            if (isPaste(keystroke)) {
+                lastPasteAt_ = clock_.now();
+            }
+            return;
+        }
+    }
+    emit notices_.notice(avisoSinTeclado());
+}
+
+void WaylandDesktop::pump() {
+    while (!queue_.empty() && ready(queue_.front())) {
+        awaited_.reset();
+        const Keystroke keystroke = queue_.front().keystroke;
+        queue_.pop_front();
+        send(keystroke);
+    }
+    if (queue_.empty() && poll_) {
+        // Not from inside the poll timer's own callback.
+        postToMain([self = QPointer(this)] {
+            if (self && self->queue_.empty()) {
+                self->poll_.reset();
+            }
+        });
+    }
+}
+
+}  // namespace sonarel::wayland

@@ -1,0 +1,107 @@
+#pragma once
+
+#include "platform/Clock.h"
+#include "platform/Desktop.h"
+#include "platform/DesktopNotices.h"
+#include "platform/wayland/DataControlClipboard.h"
+#include "platform/wayland/ForeignToplevels.h"
+#include "platform/wayland/KeyboardRoute.h"
+#include "platform/x11/DesktopEntries.h"
+
+#include <QStringList>
+
+#include <deque>
+#include <functional>
+#include <memory>
+#include <vector>
+
+namespace sonarel::wayland {
+
+// The desktop services on a Wayland session, each from the best source the compositor offers:
+// - the windows and the focused one from foreign-toplevel; without it (GNOME) none is known, so
+//   every dictation started from the shortcut counts as made for another application;
+// - the clipboard and primary selection through data-control, which works unfocused; without it
+//   through Qt, whose X11 selection XWayland hands to the compositor;
+// - keystrokes through the first usable route of `routes`, trying the next when one fails.
+// A keystroke waits, on the clock's timers, until it can land where it is meant to:
+// - an application being activated has the focus (at most kActivationWait);
+// - the shortcut's keys are up, where the hot-key service says so (at most kReleaseWait);
+// - Return goes after the pasted text has been read, as on X11.
+// Command+V becomes Shift+Insert into a terminal (which pastes the primary selection, set to the
+// same text) or where the application in front is unknown, and Ctrl+V elsewhere.
+class WaylandDesktop : public Desktop {
+    Q_OBJECT
+
+public:
+    static constexpr double kActivationWait = 1.0;
+    static constexpr double kReleaseWait = 1.0;
+    static constexpr double kCommandKeysUp = 0.4;
+    static constexpr double kReturnAfterPaste = 0.05;
+    static constexpr double kReturnAfterRead = 0.1;
+    static constexpr double kPasteReadWait = 1.0;
+    static constexpr double kPollInterval = 0.005;
+
+    using TerminalTest = std::function<bool(const QString& applicationId)>;
+
+    struct Parts {
+        std::unique_ptr<WaylandConnection> connection;  // none where there is no compositor
+        std::unique_ptr<ForeignToplevels> toplevels;
+        std::unique_ptr<DataControlClipboard> clipboard;
+        std::vector<std::unique_ptr<KeyboardRoute>> routes;
+    };
+
+    // `ownIds` are the application ids under which this process's windows are listed.
+    WaylandDesktop(Parts parts, Clock& clock, TerminalTest isTerminal, QStringList ownIds,
+                   DesktopNotices& notices);
+    ~WaylandDesktop() override;
+
+    Application frontmostApplication() override;
+    std::vector<Application> runningApplications() override;
+    qint64 processIdentifier() const override;
+    std::optional<QString> bundleIdentifier() const override;
+    void setClipboardText(const QString& text) override;
+    bool isProcessTrusted() override;
+    void promptForTrust() override;
+    bool postKeystroke(Keystroke keystroke) override;
+
+    // The hot-key service's word on the shortcut's keys: held from its press to its release.
+    void setShortcutHeld(bool held);
+    // The desktop's own binding ran `sonarel --alternar`: its keys may still be down.
+    void commandRan();
+    // The next keystrokes wait until this window has the focus.
+    void expectActivation(std::shared_ptr<const Toplevel> toplevel);
+    void activate(const Toplevel& toplevel);
+
+private:
+    struct Queued {
+        Keystroke keystroke;
+        double queuedAt;
+    };
+
+    Application applicationOf(const std::shared_ptr<const Toplevel>& toplevel);
+    KeyboardRoute* route() const;
+    std::vector<std::uint32_t> chord(Keystroke keystroke) const;
+    bool ready(const Queued& queued) const;
+    void send(Keystroke keystroke);
+    void pump();
+
+    Parts parts_;
+    Clock& clock_;
+    TerminalTest isTerminal_;
+    QStringList ownIds_;
+    DesktopNotices& notices_;
+    x11::DesktopEntries entries_;
+    std::deque<Queued> queue_;
+    std::unique_ptr<Timer> poll_;
+    std::shared_ptr<const Toplevel> awaited_;
+    double awaitedSince_ = 0;
+    bool shortcutHeld_ = false;
+    double commandAt_ = kDistantPast;
+    double lastPasteAt_ = kDistantPast;
+    double pasteReadAt_ = kDistantPast;
+};
+
+// The notice shown when no route could send a keystroke.
+QString avisoSinTeclado();
+
+}  // namespace sonarel::wayland

@@ -1,0 +1,78 @@
+#include "platform/whisper/WhisperSpeechModels.h"
+
+#include "platform/whisper/EncoderPass.h"
+#include "platform/whisper/LiveTask.h"
+#include "platform/whisper/WhisperSpeechService.h"
+
+namespace sonarel::whisper {
+
+WhisperSpeechModels::WhisperSpeechModels(WhisperSpeechService& service)
+    : service_(service), observer_(std::make_shared<Observer>()) {
+    // A load under way holds the observer it started with, which may outlive this object.
+    service_.setModelObserver([observer = observer_] {
+        std::function<void()> call;
+        {
+            std::lock_guard guard(observer->lock);
+            call = observer->call;
+        }
+        if (call) {
+            call();
+        }
+    });
+}
+
+SpeechModels::InUse WhisperSpeechModels::inUse() {
+    const WhisperSpeechService::ModelState model = service_.modelState();
+    if (model.path.isEmpty()) {
+        return {};
+    }
+    switch (model.state) {
+        case ModelLoad::State::loading:
+            return {model.path, State::loading};
+        case ModelLoad::State::ready:
+            return {model.path, State::ready};
+        case ModelLoad::State::failed:
+            break;
+    }
+    return {model.path, State::failed};
+}
+
+void WhisperSpeechModels::use(const QString& path) {
+    service_.useModel(path);
+}
+
+void WhisperSpeechModels::setObserver(std::function<void()> observer) {
+    std::lock_guard guard(observer_->lock);
+    observer_->call = std::move(observer);
+}
+
+double WhisperSpeechModels::liveWindow() const {
+    return LiveJob::Tuning{}.longestUtterance;
+}
+
+std::optional<double> WhisperSpeechModels::encoderCost(const QString& size) const {
+    // Matrix products dominate the encoder over a short window: its layers times the square of
+    // their width.
+    const std::optional<ModelShape> shape = ModelShape::named(size);
+    if (!shape) {
+        return std::nullopt;
+    }
+    return double(shape->audioLayers) * shape->state * shape->state;
+}
+
+std::optional<double> WhisperSpeechModels::timeEncoderPass(const QString& size, const QString& path,
+                                                           int threads,
+                                                           const std::atomic<bool>& cancelled) {
+    if (!path.isEmpty()) {
+        return whisper::timeEncoderPass(path, liveWindow(), threads, &cancelled);
+    }
+    std::optional<ModelShape> shape = ModelShape::named(size);
+    if (!shape) {
+        return std::nullopt;
+    }
+    // Only the encoder is timed: one decoder layer spares the memory of the others.
+    shape->textLayers = 1;
+    return whisper::timeEncoderPass(*shape, liveWindow(), threads, &cancelled);
+}
+
+}  // namespace sonarel::whisper

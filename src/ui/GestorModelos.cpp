@@ -1,0 +1,469 @@
+#include "ui/GestorModelos.h"
+
+#include "modelos/Recomendacion.h"
+#include "platform/MainThread.h"
+
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLocale>
+#include <QPointer>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QThread>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+namespace sonarel {
+
+namespace {
+
+enum Columna { kModelo, kDisco, kMemoria, kVelocidad, kEstado };
+
+QString segundos(double valor) {
+    return QLocale(QLocale::Spanish).toString(valor, 'f', valor < 10 ? 2 : 1) +
+           QStringLiteral(" s");
+}
+
+QString duracion(double valor) {
+    const int s = int(valor + 0.5);
+    if (s < 60) {
+        return QStringLiteral("%1 s").arg(s);
+    }
+    if (s < 3600) {
+        return QStringLiteral("%1 min %2 s").arg(s / 60).arg(s % 60);
+    }
+    return QStringLiteral("%1 h %2 min").arg(s / 3600).arg(s % 3600 / 60);
+}
+
+}  // namespace
+
+GestorModelos::GestorModelos(Servicios servicios, QWidget* parent)
+    : QWidget(parent, Qt::Window),
+      s_(std::move(servicios)),
+      descarga_(s_.carpetas.value(0), s_.clock),
+      equipo_(s_.modelos, s_.archivoMedicion) {
+    setWindowTitle(QStringLiteral("Modelos de voz"));
+    setObjectName(QStringLiteral("modelos"));
+    auto* capas = new QVBoxLayout(this);
+    capas->setContentsMargins(16, 14, 16, 14);
+    capas->setSpacing(10);
+
+    auto* intro = new QLabel(
+        QStringLiteral("Sonarel reconoce la voz en este equipo, sin conexión, con un modelo de "
+                       "whisper. Los más grandes aciertan más, pero piden más memoria y más "
+                       "cálculo; las formas cuantizadas (q5, q8) ocupan menos y aciertan algo "
+                       "menos."),
+        this);
+    intro->setWordWrap(true);
+    capas->addWidget(intro);
+
+    auto* filaMedicion = new QHBoxLayout;
+    auto* textos = new QVBoxLayout;
+    medicion_ = new QLabel(this);
+    medicion_->setWordWrap(true);
+    recomendacion_ = new QLabel(this);
+    recomendacion_->setWordWrap(true);
+    textos->addWidget(medicion_);
+    textos->addWidget(recomendacion_);
+    filaMedicion->addLayout(textos, 1);
+    medir_ = new QPushButton(QStringLiteral("Medir de nuevo"), this);
+    connect(medir_, &QPushButton::clicked, this, &GestorModelos::medir);
+    filaMedicion->addWidget(medir_, 0, Qt::AlignTop);
+    capas->addLayout(filaMedicion);
+
+    lista_ = new QTreeWidget(this);
+    lista_->setRootIsDecorated(false);
+    lista_->setUniformRowHeights(true);
+    lista_->setHeaderLabels({QStringLiteral("Modelo"), QStringLiteral("En disco"),
+                             QStringLiteral("Memoria"), QStringLiteral("En este equipo"),
+                             QStringLiteral("Estado")});
+    lista_->header()->setStretchLastSection(true);
+    lista_->setColumnWidth(kModelo, 210);
+    lista_->setColumnWidth(kDisco, 80);
+    lista_->setColumnWidth(kMemoria, 80);
+    lista_->setColumnWidth(kVelocidad, 150);
+    connect(lista_, &QTreeWidget::itemSelectionChanged, this, &GestorModelos::actualizarBotones);
+    capas->addWidget(lista_, 1);
+
+    filaProgreso_ = new QWidget(this);
+    auto* progreso = new QHBoxLayout(filaProgreso_);
+    progreso->setContentsMargins(0, 0, 0, 0);
+    barra_ = new QProgressBar(filaProgreso_);
+    barra_->setTextVisible(false);
+    progreso->addWidget(barra_, 1);
+    progreso_ = new QLabel(filaProgreso_);
+    progreso->addWidget(progreso_);
+    cancelar_ = new QPushButton(QStringLiteral("Cancelar"), filaProgreso_);
+    connect(cancelar_, &QPushButton::clicked, this, [this] {
+        const QString nombre = descarga_.modelo() ? descarga_.modelo()->nombre : QString();
+        descarga_.cancelar();
+        mensaje_->setText(QStringLiteral("Se canceló la descarga de %1.").arg(nombre));
+        actualizar();
+    });
+    progreso->addWidget(cancelar_);
+    capas->addWidget(filaProgreso_);
+
+    mensaje_ = new QLabel(this);
+    mensaje_->setWordWrap(true);
+    mensaje_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    capas->addWidget(mensaje_);
+
+    auto* botones = new QHBoxLayout;
+    descargar_ = new QPushButton(QStringLiteral("Descargar"), this);
+    connect(descargar_, &QPushButton::clicked, this, &GestorModelos::descargarSeleccionado);
+    usar_ = new QPushButton(QStringLiteral("Usar"), this);
+    connect(usar_, &QPushButton::clicked, this, [this] {
+        if (const std::optional<Modelo> modelo = seleccionado()) {
+            usar(modelo->ruta);
+        }
+    });
+    borrar_ = new QPushButton(QStringLiteral("Borrar"), this);
+    connect(borrar_, &QPushButton::clicked, this, &GestorModelos::borrarSeleccionado);
+    auto* cerrar = new QPushButton(QStringLiteral("Cerrar"), this);
+    connect(cerrar, &QPushButton::clicked, this, &QWidget::close);
+    botones->addWidget(descargar_);
+    botones->addWidget(usar_);
+    botones->addWidget(borrar_);
+    botones->addStretch(1);
+    botones->addWidget(cerrar);
+    capas->addLayout(botones);
+    resize(780, 560);
+
+    connect(&descarga_, &DescargaModelo::progreso, this, &GestorModelos::mostrarProgreso);
+    connect(&descarga_, &DescargaModelo::comprobando, this, &GestorModelos::actualizar);
+    connect(&descarga_, &DescargaModelo::instalado, this, &GestorModelos::alInstalar);
+    connect(&descarga_, &DescargaModelo::fallida, this, [this](const QString& mensaje) {
+        mensaje_->setText(mensaje);
+        actualizar();
+    });
+    connect(&equipo_, &MedicionDelEquipo::cambio, this, &GestorModelos::actualizar);
+    QPointer<GestorModelos> self(this);
+    s_.modelos.setObserver([self] {
+        postToMain([self] {
+            if (self) {
+                self->actualizar();
+            }
+        });
+    });
+    // The time left moves on between the packets too.
+    reloj_ = s_.clock.every(1, [this] {
+        if (descarga_.fase() == DescargaModelo::Fase::descargando) {
+            mostrarProgreso();
+        }
+    });
+    actualizar();
+    const SpeechModels::InUse enUso = s_.modelos.inUse();
+    for (const Modelo& modelo : modelos()) {
+        if (!enUso.path.isEmpty() && modelo.ruta == enUso.path) {
+            seleccionar(modelo.nombre);
+        }
+    }
+}
+
+void GestorModelos::mostrar() {
+    if (!equipo_.resultado() && !equipo_.enCurso()) {
+        medir();
+    }
+    actualizar();
+    show();
+    raise();
+    activateWindow();
+}
+
+void GestorModelos::medir() {
+    equipo_.medir(s_.catalogo, modelosInstalados(s_.carpetas), s_.memoria);
+}
+
+QList<GestorModelos::Modelo> GestorModelos::modelos() const {
+    const QList<ModeloInstalado> instalados = modelosInstalados(s_.carpetas);
+    QList<Modelo> lista;
+    QStringList vistos;
+    for (const ModeloPublicado& publicado : s_.catalogo) {
+        Modelo modelo{publicado.nombre, publicado, {}, false};
+        for (const ModeloInstalado& instalado : instalados) {
+            if (modelo.ruta.isEmpty() &&
+                QFileInfo(instalado.ruta).fileName() == publicado.archivo) {
+                modelo.ruta = instalado.ruta;
+                modelo.delUsuario = instalado.delUsuario;
+                vistos << instalado.ruta;
+            }
+        }
+        lista.append(modelo);
+    }
+    for (const ModeloInstalado& instalado : instalados) {
+        if (!vistos.contains(instalado.ruta)) {
+            lista.append({QFileInfo(instalado.ruta).fileName(), std::nullopt, instalado.ruta,
+                          instalado.delUsuario});
+        }
+    }
+    return lista;
+}
+
+int GestorModelos::fila(const QString& nombre) const {
+    for (int i = 0; i < lista_->topLevelItemCount(); ++i) {
+        if (lista_->topLevelItem(i)->data(kModelo, Qt::UserRole).toString() == nombre) {
+            return i;
+        }
+    }
+    return -1;
+}
+
+void GestorModelos::seleccionar(const QString& nombre) {
+    const int i = fila(nombre);
+    if (i >= 0) {
+        lista_->setCurrentItem(lista_->topLevelItem(i));
+    }
+}
+
+std::optional<GestorModelos::Modelo> GestorModelos::seleccionado() const {
+    const QTreeWidgetItem* item = lista_->currentItem();
+    if (!item || !item->isSelected()) {
+        return std::nullopt;
+    }
+    const QString nombre = item->data(kModelo, Qt::UserRole).toString();
+    for (const Modelo& modelo : modelos()) {
+        if (modelo.nombre == nombre) {
+            return modelo;
+        }
+    }
+    return std::nullopt;
+}
+
+void GestorModelos::actualizar() {
+    const std::optional<Modelo> antes = seleccionado();
+    const SpeechModels::InUse enUso = s_.modelos.inUse();
+    std::optional<ModeloPublicado> recomendado;
+    if (equipo_.resultado()) {
+        recomendado = recomendar(s_.catalogo, *equipo_.resultado(), s_.memoria);
+    }
+    lista_->clear();
+    for (const Modelo& modelo : modelos()) {
+        auto* item = new QTreeWidgetItem(lista_);
+        const bool esRecomendado =
+            recomendado && modelo.publicado && modelo.publicado->nombre == recomendado->nombre;
+        item->setText(kModelo, esRecomendado ? modelo.nombre + QStringLiteral("  ★ recomendado")
+                                             : modelo.nombre);
+        item->setData(kModelo, Qt::UserRole, modelo.nombre);
+        const qint64 bytes =
+            modelo.ruta.isEmpty() ? modelo.publicado->bytes : QFileInfo(modelo.ruta).size();
+        item->setText(kDisco, textoBytes(bytes));
+        item->setText(kMemoria, modelo.publicado ? textoBytes(modelo.publicado->memoria)
+                                                 : QStringLiteral("—"));
+        item->setText(kVelocidad, velocidad(modelo));
+        item->setText(kEstado, estado(modelo, enUso));
+        for (int c : {kDisco, kMemoria}) {
+            item->setTextAlignment(c, Qt::AlignRight | Qt::AlignVCenter);
+        }
+        if (esRecomendado || (!enUso.path.isEmpty() && modelo.ruta == enUso.path)) {
+            QFont negrita = item->font(kModelo);
+            negrita.setBold(true);
+            item->setFont(kModelo, negrita);
+        }
+    }
+    // The recommended model is the one a first start is most likely to want.
+    if (antes) {
+        seleccionar(antes->nombre);
+    } else if (recomendado) {
+        seleccionar(recomendado->nombre);
+    }
+    mostrarMedicion();
+    mostrarProgreso();
+    actualizarBotones();
+}
+
+QString GestorModelos::velocidad(const Modelo& modelo) const {
+    if (!modelo.publicado) {
+        return QStringLiteral("—");
+    }
+    if (!cabeEnMemoria(*modelo.publicado, s_.memoria)) {
+        return QStringLiteral("poca memoria");
+    }
+    const std::optional<Medicion>& medicion = equipo_.resultado();
+    const PasoDelCodificador* paso = medicion ? medicion->paso(modelo.publicado->tamano) : nullptr;
+    if (!paso) {
+        return equipo_.enCurso() ? QStringLiteral("midiendo…") : QStringLiteral("—");
+    }
+    // Quantized forms take their size's figure, measured on its 16-bit form.
+    const QString cifra =
+        (paso->estimado || modelo.publicado->cuantizado() ? QStringLiteral("≈") : QString()) +
+        segundos(paso->segundos);
+    if (!vaAlDia(paso->segundos, medicion->ventana)) {
+        return cifra + QStringLiteral(" · no da abasto");
+    }
+    return cifra + (paso->segundos <= kParteDeLaVentana * medicion->ventana / 2
+                        ? QStringLiteral(" · sobrado")
+                        : QStringLiteral(" · justo"));
+}
+
+QString GestorModelos::estado(const Modelo& modelo, const SpeechModels::InUse& enUso) const {
+    if (descarga_.fase() != DescargaModelo::Fase::inactiva && modelo.publicado &&
+        descarga_.modelo() && descarga_.modelo()->nombre == modelo.nombre) {
+        if (descarga_.fase() == DescargaModelo::Fase::comprobando) {
+            return QStringLiteral("Comprobando…");
+        }
+        return descarga_.total() > 0 ? QStringLiteral("Descargando %1 %")
+                                           .arg(descarga_.recibidos() * 100 / descarga_.total())
+                                     : QStringLiteral("Descargando…");
+    }
+    if (modelo.ruta.isEmpty()) {
+        return {};
+    }
+    if (modelo.ruta == enUso.path) {
+        switch (enUso.state) {
+            case SpeechModels::State::loading:
+                return QStringLiteral("En uso · cargando…");
+            case SpeechModels::State::ready:
+                return QStringLiteral("En uso");
+            case SpeechModels::State::failed:
+            case SpeechModels::State::none:
+                return QStringLiteral("No carga: archivo dañado");
+        }
+    }
+    return modelo.delUsuario ? QStringLiteral("Instalado")
+                             : QStringLiteral("Instalado en el sistema");
+}
+
+void GestorModelos::mostrarMedicion() {
+    const std::optional<Medicion>& medicion = equipo_.resultado();
+    if (equipo_.enCurso()) {
+        medicion_->setText(
+            QStringLiteral("Midiendo la velocidad de este equipo con %1…").arg(equipo_.midiendo()));
+    } else if (medicion) {
+        QStringList cifras;
+        for (const PasoDelCodificador& paso : medicion->pasos) {
+            cifras << paso.tamano + QLatin1Char(' ') +
+                          (paso.estimado ? QStringLiteral("≈") : QString()) +
+                          segundos(paso.segundos);
+        }
+        medicion_->setText(
+            QStringLiteral("En este equipo, con %1 de %2 núcleos, un paso del codificador sobre "
+                           "%3 s de voz tarda: %4. El dictado en vivo da abasto hasta %5 por "
+                           "paso (≈: estimado a partir del tamaño anterior).")
+                .arg(medicion->hilos)
+                .arg(QThread::idealThreadCount())
+                .arg(medicion->ventana)
+                .arg(cifras.join(QStringLiteral(" · ")),
+                     segundos(kParteDeLaVentana * medicion->ventana)));
+    } else {
+        medicion_->setText(QStringLiteral("Aún no se midió la velocidad de este equipo."));
+    }
+    std::optional<ModeloPublicado> recomendado;
+    if (medicion) {
+        recomendado = recomendar(s_.catalogo, *medicion, s_.memoria);
+    }
+    if (!recomendado) {
+        recomendacion_->clear();
+    } else if (const PasoDelCodificador* paso = medicion->paso(recomendado->tamano);
+               vaAlDia(paso->segundos, medicion->ventana)) {
+        recomendacion_->setText(
+            QStringLiteral("Recomendado: <b>%1</b>, el más preciso que sigue el dictado en vivo "
+                           "en este equipo.")
+                .arg(recomendado->nombre));
+    } else {
+        recomendacion_->setText(
+            QStringLiteral("Recomendado: <b>%1</b>. Ningún modelo sigue el dictado en vivo en "
+                           "este equipo; este es el más rápido.")
+                .arg(recomendado->nombre));
+    }
+    medir_->setEnabled(!equipo_.enCurso());
+}
+
+void GestorModelos::mostrarProgreso() {
+    const DescargaModelo::Fase fase = descarga_.fase();
+    filaProgreso_->setVisible(fase != DescargaModelo::Fase::inactiva);
+    if (fase == DescargaModelo::Fase::inactiva) {
+        return;
+    }
+    const qint64 total = descarga_.total();
+    if (fase == DescargaModelo::Fase::comprobando) {
+        barra_->setRange(0, 0);
+        progreso_->setText(
+            QStringLiteral("Comprobando la suma SHA-1 de %1…").arg(descarga_.modelo()->nombre));
+        return;
+    }
+    if (total <= 0) {
+        barra_->setRange(0, 0);
+        progreso_->setText(textoBytes(descarga_.recibidos()));
+        return;
+    }
+    barra_->setRange(0, 1000);
+    barra_->setValue(int(descarga_.recibidos() * 1000 / total));
+    QString texto =
+        QStringLiteral("%1 de %2").arg(textoBytes(descarga_.recibidos()), textoBytes(total));
+    if (const std::optional<double> restantes = descarga_.segundosRestantes()) {
+        texto += QStringLiteral(" · quedan %1").arg(duracion(*restantes));
+    }
+    progreso_->setText(texto);
+    if (QTreeWidgetItem* item = lista_->topLevelItem(fila(descarga_.modelo()->nombre))) {
+        item->setText(kEstado,
+                      QStringLiteral("Descargando %1 %").arg(descarga_.recibidos() * 100 / total));
+    }
+}
+
+void GestorModelos::actualizarBotones() {
+    const std::optional<Modelo> modelo = seleccionado();
+    const bool libre = descarga_.fase() == DescargaModelo::Fase::inactiva;
+    const SpeechModels::InUse enUso = s_.modelos.inUse();
+    descargar_->setEnabled(libre && modelo && modelo->publicado && modelo->ruta.isEmpty());
+    usar_->setEnabled(modelo && !modelo->ruta.isEmpty() &&
+                      (modelo->ruta != enUso.path || enUso.state == SpeechModels::State::failed));
+    borrar_->setEnabled(modelo && modelo->delUsuario);
+}
+
+void GestorModelos::descargarSeleccionado() {
+    const std::optional<Modelo> modelo = seleccionado();
+    if (!modelo || !modelo->publicado) {
+        return;
+    }
+    mensaje_->clear();
+    descarga_.descargar(*modelo->publicado);
+    actualizar();
+}
+
+void GestorModelos::alInstalar(const QString& ruta) {
+    const QString nombre = descarga_.modelo()->nombre;
+    const SpeechModels::InUse enUso = s_.modelos.inUse();
+    // With no model at work yet, the first one to arrive is the one to dictate with (the
+    // recognizer may have found it in the folder already; the choice is kept all the same).
+    if (enUso.path.isEmpty() || enUso.path == ruta || enUso.state == SpeechModels::State::failed) {
+        usar(ruta);
+        mensaje_->setText(QStringLiteral("%1 está instalado y el dictado ya lo usa.").arg(nombre));
+    } else {
+        mensaje_->setText(
+            QStringLiteral("%1 está instalado. Pulsa Usar para dictar con él.").arg(nombre));
+    }
+    actualizar();
+}
+
+void GestorModelos::usar(const QString& ruta) {
+    s_.preferencias.set(QString::fromLatin1(Preferences::kModelo), ruta);
+    s_.preferencias.sync();
+    s_.modelos.use(ruta);
+    mensaje_->setText(
+        ruta.isEmpty()
+            ? QString()
+            : QStringLiteral("El dictado usa ahora %1.").arg(QFileInfo(ruta).fileName()));
+    actualizar();
+}
+
+void GestorModelos::borrarSeleccionado() {
+    const std::optional<Modelo> modelo = seleccionado();
+    if (!modelo || !modelo->delUsuario) {
+        return;
+    }
+    const bool enUso = s_.modelos.inUse().path == modelo->ruta;
+    if (!QFile::remove(modelo->ruta)) {
+        mensaje_->setText(QStringLiteral("No se pudo borrar %1.").arg(modelo->ruta));
+        return;
+    }
+    // The recognizer already loaded keeps working; the next one comes from what is left.
+    if (enUso || s_.preferencias.modelo() == modelo->ruta) {
+        usar(QString());
+    }
+    mensaje_->setText(QStringLiteral("Se borró %1.").arg(modelo->nombre));
+    actualizar();
+}
+
+}  // namespace sonarel

@@ -1,0 +1,175 @@
+// The shortcut workflow as a user meets it on a Wayland desktop: the real binary on the sway test
+// desktop, the shortcut bound in the compositor to `sonarel --alternar` (which starts Sonarel when
+// none runs), speech into the virtual microphone, the text into a native Wayland application in
+// front, the HUD above it on the compositor's overlay layer.
+#include "delivery/Terminales.h"
+#include "support/EventLoop.h"
+#include "support/Sway.h"
+
+#include <gtest/gtest.h>
+
+#include <QDate>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <csignal>
+#include <optional>
+
+namespace sonarel {
+namespace {
+
+using testing::ejecutar;
+using testing::enfocadaEnSway;
+using testing::Programa;
+using testing::waitUntil;
+
+QString leer(const QString& ruta) {
+    QFile archivo(ruta);
+    return archivo.open(QIODevice::ReadOnly) ? QString::fromUtf8(archivo.readAll()) : QString();
+}
+
+int grabaciones() {
+    return ejecutar("pactl", {"list", "short", "source-outputs"})
+        .split('\n', Qt::SkipEmptyParts)
+        .size();
+}
+
+// Alt+Super+D as the user presses it.
+void pulsarAtajo() {
+    testing::teclasEnSway({"-M", "alt", "-M", "logo", "d", "-m", "logo", "-m", "alt"});
+}
+
+// Whether the HUD shows where it goes on the 1280x800 output (centred, 96 pixels above the
+// bottom) over an application in full screen, whose background is plain there: the place
+// differs from the line just above it.
+bool hudEnPantalla() {
+    const QRect hud(360, 800 - 96 - 54, 560, 54);
+    const QImage captura = testing::capturaEnSway(hud.adjusted(0, -4, 0, 0));
+    for (int y = 4; y < captura.height(); ++y) {
+        for (int x = 0; x < captura.width(); ++x) {
+            if (captura.pixel(x, y) != captura.pixel(x, 0)) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+struct Destino {
+    const char* nombre;
+    const char* appId;
+    bool terminal;
+    bool sonarelYaCorre;  // otherwise the first press starts it
+};
+
+class DictadoEnWayland : public ::testing::TestWithParam<Destino> {
+protected:
+    DictadoEnWayland() {
+        entorno.insert("XDG_DATA_HOME", dir.filePath("datos"));
+        entorno.insert("XDG_CONFIG_HOME", dir.filePath("config"));
+        const QString modelos = dir.filePath("datos/Sonarel/modelos");
+        QDir().mkpath(modelos);
+        QFile::link(SONAREL_TEST_MODEL, modelos + "/ggml-tiny-test.bin");
+        QDir().mkpath(dir.filePath("config/Sonarel"));
+        QFile conf(dir.filePath("config/Sonarel/Sonarel.conf"));
+        conf.open(QIODevice::WriteOnly);
+        conf.write("[General]\nenterEnTerminal=true\n");
+        conf.close();
+        // The start-up reminder to bind the command, already seen.
+        QFile escritorio(dir.filePath("config/Sonarel/escritorio.conf"));
+        escritorio.open(QIODevice::WriteOnly);
+        escritorio.write("[General]\navisoAtajoMostrado=true\n");
+        escritorio.close();
+        // The command as the user binds it, in this test's folders; each run notes its process
+        // number, so that the one that became Sonarel can be stopped.
+        QFile orden(dir.filePath("alternar.sh"));
+        orden.open(QIODevice::WriteOnly);
+        orden.write(QStringLiteral("echo $$ >> %1\nexec env XDG_DATA_HOME=%2 XDG_CONFIG_HOME=%3 %4 "
+                                   "--alternar\n")
+                        .arg(dir.filePath("ordenes"), dir.filePath("datos"), dir.filePath("config"),
+                             SONAREL_BINARY)
+                        .toUtf8());
+        orden.close();
+        ejecutar("swaymsg", {"bindsym", "Mod1+Mod4+d", "exec", "sh", orden.fileName()});
+    }
+
+    // The Sonarel that the command started, if it is still running.
+    ~DictadoEnWayland() override {
+        QFile ordenes(dir.filePath("ordenes"));
+        if (!ordenes.open(QIODevice::ReadOnly)) {
+            return;
+        }
+        const QByteArray primera = ordenes.readLine().trimmed();
+        if (QFile::symLinkTarget("/proc/" + primera + "/exe") == SONAREL_BINARY) {
+            ::kill(primera.toInt(), SIGTERM);
+            waitUntil([&] { return !QFile::exists("/proc/" + primera); });
+        }
+    }
+
+    QTemporaryDir dir;
+    QProcessEnvironment entorno = QProcessEnvironment::systemEnvironment();
+};
+
+TEST_P(DictadoEnWayland, TheShortcutPastesTheDictationIntoTheApplicationInFront) {
+    const Destino destino = GetParam();
+    std::optional<Programa> sonarel;
+    if (destino.sonarelYaCorre) {
+        sonarel.emplace(SONAREL_BINARY, QStringList{}, entorno);
+        ASSERT_TRUE(waitUntil([] { return enfocadaEnSway() == "Sonarel"; }, 20))
+            << enfocadaEnSway().toStdString();
+    }
+
+    const QString salida = dir.filePath("salida.txt");
+    QProcessEnvironment nativo = QProcessEnvironment::systemEnvironment();
+    nativo.insert("QT_QPA_PLATFORM", "wayland");
+    Programa app(
+        destino.terminal ? QStringLiteral("foot") : QStringLiteral(SONAREL_TEXTFIELD),
+        destino.terminal
+            ? QStringList{"sh", "-c", "IFS= read -r l; printf '%s' \"$l\" > \"$0\"", salida}
+            : QStringList{salida},
+        nativo);
+    ASSERT_TRUE(waitUntil([&] { return enfocadaEnSway() == destino.appId; }, 20))
+        << enfocadaEnSway().toStdString();
+    // Full screen, so that only the application and the HUD above it show where the HUD goes.
+    ejecutar("swaymsg", {"fullscreen", "enable"});
+
+    const int antes = grabaciones();
+    pulsarAtajo();
+    ASSERT_TRUE(waitUntil([&] { return grabaciones() > antes; }, 20));
+    EXPECT_TRUE(waitUntil(hudEnPantalla, 10)) << "no HUD";
+    EXPECT_EQ(enfocadaEnSway().toStdString(), destino.appId);
+
+    const QString voz = dir.filePath("voz.wav");
+    QProcess::execute("espeak-ng", {"-v", "es", "-w", voz, "Hola, esto llega por el atajo"});
+    QProcess::execute("paplay", {"--device=vsink", voz});
+    // The HUD never takes the focus while the dictation runs.
+    EXPECT_EQ(enfocadaEnSway().toStdString(), destino.appId);
+
+    pulsarAtajo();
+    ASSERT_TRUE(waitUntil([&] { return grabaciones() == antes; }, 20));
+    // The recognizer's last words are in once the history has the entry.
+    const QString rutaHistorial =
+        dir.filePath("datos/Sonarel/dictados-" + QDate::currentDate().toString("yyyy-MM") + ".txt");
+    QString texto;
+    ASSERT_TRUE(waitUntil(
+        [&] { return !(texto = leer(rutaHistorial).section("=====\n", -1).trimmed()).isEmpty(); },
+        20));
+    const QString esperado = destino.terminal ? lineaDeTerminal(texto) : texto;
+    EXPECT_TRUE(waitUntil([&] { return leer(salida) == esperado; }, 10))
+        << leer(salida).toStdString() << " / " << esperado.toStdString();
+    EXPECT_EQ(testing::leerPortapapeles().toStdString(), esperado.toStdString());
+    if (!destino.terminal) {  // the terminal's shell ends with the line it read, and foot with it
+        EXPECT_EQ(enfocadaEnSway().toStdString(), destino.appId);
+    }
+    EXPECT_TRUE(waitUntil([] { return !hudEnPantalla(); }, 10)) << "HUD still shown";
+}
+
+INSTANTIATE_TEST_SUITE_P(Destinos, DictadoEnWayland,
+                         ::testing::Values(Destino{"Foot", "foot", true, false},
+                                           Destino{"CampoQt", "sonarel_test_textfield", false,
+                                                   true}),
+                         [](const auto& info) { return std::string(info.param.nombre); });
+
+}  // namespace
+}  // namespace sonarel

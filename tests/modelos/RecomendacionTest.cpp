@@ -1,0 +1,140 @@
+// Which model the manager recommends for which timings, on made-up figures.
+#include "modelos/Recomendacion.h"
+
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+namespace sonarel {
+namespace {
+
+constexpr double kVentana = 4;
+constexpr qint64 kMucha = 64LL * 1000 * 1000 * 1000;
+
+// Layers times width squared of each size's encoder.
+std::optional<double> coste(const QString& tamano) {
+    static const std::map<QString, double> costes{{"tiny", 4 * 384 * 384.0},
+                                                  {"base", 6 * 512 * 512.0},
+                                                  {"small", 12 * 768 * 768.0},
+                                                  {"medium", 24 * 1024 * 1024.0},
+                                                  {"large-v3-turbo", 32 * 1280 * 1280.0}};
+    const auto c = costes.find(tamano);
+    return c == costes.end() ? std::nullopt : std::optional<double>(c->second);
+}
+
+struct Equipo {
+    std::map<QString, double> segundos;
+    QStringList medidos = {};
+
+    Medicion medir(
+        const std::function<bool(const QString&)>& cabe = [](const QString&) { return true; },
+        const QStringList& instalados = {}) {
+        Medicion medicion{1, kVentana, {}};
+        medicion.pasos = medirTamanos(
+            tamanosDe(catalogoPublicado()), kVentana,
+            [this](const QString& tamano) -> std::optional<double> {
+                medidos << tamano;
+                const auto s = segundos.find(tamano);
+                return s == segundos.end() ? std::nullopt : std::optional<double>(s->second);
+            },
+            coste, cabe, instalados);
+        return medicion;
+    }
+};
+
+QString recomendado(const Medicion& medicion, qint64 memoria = kMucha) {
+    const std::optional<ModeloPublicado> modelo =
+        recomendar(catalogoPublicado(), medicion, memoria);
+    return modelo ? modelo->nombre : QStringLiteral("ninguno");
+}
+
+TEST(Catalogo, TheBuiltInListHasEveryPublishedFormFromTheLightestUp) {
+    const QList<ModeloPublicado>& catalogo = catalogoPublicado();
+    ASSERT_EQ(catalogo.size(), 15);
+    EXPECT_EQ(tamanosDe(catalogo),
+              QStringList({"tiny", "base", "small", "medium", "large-v3-turbo"}));
+    EXPECT_EQ(catalogo[2].nombre, QStringLiteral("tiny"));
+    EXPECT_EQ(
+        catalogo[2].direccion.toString(),
+        QStringLiteral("https://huggingface.co/ggerganov/whisper.cpp/resolve/main/ggml-tiny.bin"));
+    EXPECT_EQ(catalogo[2].sha1, QByteArray("bd577a113a864445d4c299885e0cb97d4ba92b5f"));
+    EXPECT_TRUE(catalogo[0].cuantizado());
+    EXPECT_FALSE(catalogo[14].cuantizado());
+    EXPECT_TRUE(
+        leerCatalogo("direccion\thttps://x\ntiny\tggml-tiny.bin\ttiny\t75\t273\n").isEmpty());
+}
+
+// This machine's figures with one thread: small keeps up, and medium, over three times its
+// cost, would not, so it is not worth a minute of measuring.
+TEST(Recomendacion, AMiddlingMachineGetsSmallAndTheHeavierSizesAreOnlyEstimated) {
+    Equipo equipo{{{"tiny", 0.17}, {"base", 0.42}, {"small", 1.6}, {"medium", 5.2}}};
+    const Medicion medicion = equipo.medir();
+    EXPECT_EQ(equipo.medidos, QStringList({"tiny", "base", "small"}));
+    ASSERT_EQ(medicion.pasos.size(), 5);
+    EXPECT_FALSE(medicion.paso("small")->estimado);
+    EXPECT_TRUE(medicion.paso("medium")->estimado);
+    EXPECT_NEAR(medicion.paso("medium")->segundos, 1.6 * *coste("medium") / *coste("small"), 1e-9);
+    EXPECT_TRUE(medicion.paso("large-v3-turbo")->estimado);
+    EXPECT_EQ(recomendado(medicion), QStringLiteral("small"));
+    // With 1.4 GB of memory, half of it is too little for small's 852 MB: its 8-bit form fits.
+    EXPECT_EQ(recomendado(medicion, 1400LL * 1000 * 1000), QStringLiteral("small-q8_0"));
+
+    // An installed size is measured all the same, and the next one is scaled from it.
+    Equipo conMedium{equipo.segundos};
+    const Medicion real = conMedium.medir([](const QString&) { return true; }, {"medium"});
+    EXPECT_EQ(conMedium.medidos, QStringList({"tiny", "base", "small", "medium"}));
+    EXPECT_FALSE(real.paso("medium")->estimado);
+    EXPECT_DOUBLE_EQ(real.paso("medium")->segundos, 5.2);
+    EXPECT_EQ(recomendado(real), QStringLiteral("small"));
+}
+
+TEST(Recomendacion, AFastMachineMeasuresEverySizeAndGetsTheTurboModelThatFitsItsMemory) {
+    Equipo equipo{
+        {{"tiny", 0.03}, {"base", 0.07}, {"small", 0.3}, {"medium", 1.0}, {"large-v3-turbo", 1.9}}};
+    const Medicion medicion = equipo.medir();
+    EXPECT_EQ(equipo.medidos, tamanosDe(catalogoPublicado()));
+    EXPECT_EQ(recomendado(medicion), QStringLiteral("large-v3-turbo"));
+    EXPECT_EQ(recomendado(medicion, 3LL * 1000 * 1000 * 1000),
+              QStringLiteral("large-v3-turbo-q8_0"));
+
+    // A size whose model would not fit is estimated, not loaded.
+    Equipo justo{equipo.segundos};
+    const Medicion sinTurbo =
+        justo.medir([](const QString& tamano) { return tamano != "large-v3-turbo"; });
+    EXPECT_FALSE(justo.medidos.contains("large-v3-turbo"));
+    EXPECT_TRUE(sinTurbo.paso("large-v3-turbo")->estimado);
+}
+
+TEST(Recomendacion, WhenNothingKeepsUpTheFastestSizeIsRecommended) {
+    Equipo lento{{{"tiny", 2.6}}};
+    const Medicion medicion = lento.medir();
+    EXPECT_EQ(lento.medidos, QStringList{"tiny"});
+    EXPECT_FALSE(vaAlDia(medicion.paso("tiny")->segundos, kVentana));
+    EXPECT_EQ(recomendado(medicion), QStringLiteral("tiny"));
+
+    // A measurement that fails leaves its size estimated, or out when nothing lighter ran.
+    Equipo roto{{{"base", 0.4}}};
+    const Medicion sinTiny = roto.medir();
+    EXPECT_FALSE(sinTiny.paso("tiny"));
+    EXPECT_FALSE(sinTiny.paso("base")->estimado);
+    EXPECT_EQ(recomendado(Medicion{1, kVentana, {}}), QStringLiteral("ninguno"));
+}
+
+TEST(Recomendacion, TheFiguresAreKeptBetweenRuns) {
+    QTemporaryDir carpeta;
+    const QString ruta = carpeta.filePath(QStringLiteral("cache/medicion.tsv"));
+    Equipo equipo{{{"tiny", 0.17}, {"base", 0.42}, {"small", 1.6}}};
+    const Medicion medicion = equipo.medir();
+    ASSERT_TRUE(guardarMedicion(ruta, medicion));
+    const std::optional<Medicion> leida = leerMedicion(ruta);
+    ASSERT_TRUE(leida);
+    EXPECT_EQ(leida->pasos.size(), medicion.pasos.size());
+    EXPECT_TRUE(leida->paso("medium")->estimado);
+    EXPECT_DOUBLE_EQ(leida->paso("small")->segundos, 1.6);
+    EXPECT_FALSE(leerMedicion(carpeta.filePath(QStringLiteral("no-existe"))));
+}
+
+}  // namespace
+}  // namespace sonarel

@@ -1,0 +1,185 @@
+// The portal clients against a test portal on a private session bus.
+#include "platform/doubles/FakeClock.h"
+#include "platform/portal/PortalGlobalShortcuts.h"
+#include "platform/portal/PortalRemoteDesktop.h"
+#include "platform/wayland/KeyboardRoute.h"
+#include "support/EventLoop.h"
+
+#include <gtest/gtest.h>
+
+#include <QDBusConnectionInterface>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+
+namespace sonarel::portal {
+namespace {
+
+using testing::waitUntil;
+
+// A session bus of the test's own, with the test portal on it.
+struct BusDePrueba : ::testing::Test {
+    BusDePrueba() {
+        QFile conf(dir.filePath("bus.conf"));
+        conf.open(QIODevice::WriteOnly);
+        conf.write(
+            "<busconfig><type>session</type><listen>unix:tmpdir=/tmp</listen>"
+            "<policy context=\"default\"><allow send_destination=\"*\"/>"
+            "<allow eavesdrop=\"true\"/><allow own=\"*\"/></policy></busconfig>");
+        conf.close();
+        daemon.start("dbus-daemon", {"--nofork", "--print-address=1",
+                                     "--config-file=" + dir.filePath("bus.conf")});
+        waitUntil([&] { return daemon.canReadLine(); }, 10);
+        direccion = QString::fromUtf8(daemon.readLine()).trimmed();
+        bus = std::make_unique<QDBusConnection>(
+            QDBusConnection::connectToBus(direccion, "prueba-" + dir.path()));
+        QObject::connect(&avisos, &DesktopNotices::notice,
+                         [this](const QString& aviso) { recibidos << aviso; });
+    }
+    ~BusDePrueba() override {
+        portal.kill();
+        portal.waitForFinished(3000);
+        QDBusConnection::disconnectFromBus("prueba-" + dir.path());
+        daemon.kill();
+        daemon.waitForFinished(3000);
+    }
+
+    void arrancarPortal(const QStringList& extra = {}) {
+        QProcessEnvironment entorno = QProcessEnvironment::systemEnvironment();
+        entorno.insert("DBUS_SESSION_BUS_ADDRESS", direccion);
+        portal.setProcessEnvironment(entorno);
+        portal.start(SONAREL_PORTAL_DOUBLE, QStringList{registro()} + extra);
+        ASSERT_TRUE(waitUntil(
+            [&] { return bus->interface()->isServiceRegistered("org.freedesktop.portal.Desktop"); },
+            10));
+    }
+    void control(const QString& orden) {
+        bus->call(QDBusMessage::createMethodCall("org.freedesktop.portal.Desktop",
+                                                 "/org/freedesktop/portal/desktop",
+                                                 "org.sonarel.PruebaPortal", orden));
+    }
+    QString registro() const { return dir.filePath("llamadas.txt"); }
+    QStringList llamadas() const {
+        QFile file(registro());
+        if (!file.open(QIODevice::ReadOnly)) {
+            return {};
+        }
+        return QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts);
+    }
+
+    QTemporaryDir dir;
+    QProcess daemon;
+    QProcess portal;
+    QString direccion;
+    std::unique_ptr<QDBusConnection> bus;
+    doubles::FakeClock clock;
+    DesktopNotices avisos;
+    QStringList recibidos;
+};
+
+const HotKeyID kId{0x44494354, 1};
+
+TEST_F(BusDePrueba, TheShortcutIsBoundOnceAndItsPressAndReleaseArrive) {
+    arrancarPortal();
+    for (int vez = 0; vez < 2; ++vez) {
+        auto atajos = PortalGlobalShortcuts::create(*bus, clock, avisos, "sonarel");
+        ASSERT_NE(atajos, nullptr);
+        std::vector<HotKeyID> pulsados;
+        std::vector<bool> sostenido;
+        atajos->installHandler([&](HotKeyID id) { pulsados.push_back(id); });
+        atajos->onHeld = [&](bool held) { sostenido.push_back(held); };
+        auto reserva = atajos->registerHotKey(2, 0x0900, kId);
+        ASSERT_NE(reserva, nullptr);
+        ASSERT_TRUE(waitUntil([&] { return llamadas().count("ListShortcuts") == vez + 1; }));
+
+        control("Activar");
+        ASSERT_TRUE(waitUntil([&] { return !pulsados.empty(); }));
+        EXPECT_EQ(pulsados[0].signature, kId.signature);
+        control("Desactivar");
+        ASSERT_TRUE(waitUntil([&] { return sostenido.size() == 2; }));
+        EXPECT_EQ(sostenido, (std::vector<bool>{true, false}));
+    }
+    // The second start found the binding kept: the user was asked once.
+    EXPECT_EQ(llamadas(),
+              (QStringList{"Register sonarel", "GlobalShortcuts.CreateSession", "ListShortcuts",
+                           "BindShortcuts alternar-dictado ALT+LOGO+d", "Register sonarel",
+                           "GlobalShortcuts.CreateSession", "ListShortcuts"}));
+    EXPECT_TRUE(recibidos.isEmpty());
+}
+
+TEST_F(BusDePrueba, ARefusalNoAnswerOrAVanishedPortalEachEndInTheirNotice) {
+    struct Caso {
+        QStringList opciones;
+        QString aviso;
+    };
+    for (const Caso& caso : {Caso{{"--respuesta", "1"}, PortalGlobalShortcuts::avisoRechazado()},
+                             Caso{{"--mudo"}, PortalGlobalShortcuts::avisoSinRespuesta()},
+                             Caso{{}, PortalGlobalShortcuts::avisoDesaparecido()}}) {
+        SCOPED_TRACE(caso.opciones.join(' ').toStdString());
+        recibidos.clear();
+        arrancarPortal(caso.opciones);
+        auto atajos = PortalGlobalShortcuts::create(*bus, clock, avisos, "sonarel");
+        ASSERT_NE(atajos, nullptr);
+        int pulsados = 0;
+        atajos->installHandler([&](HotKeyID) { ++pulsados; });
+        auto reserva = atajos->registerHotKey(2, 0x0900, kId);
+        ASSERT_TRUE(
+            waitUntil([&] { return llamadas().contains("GlobalShortcuts.CreateSession"); }));
+        if (caso.opciones.contains("--mudo")) {
+            clock.advance(PortalGlobalShortcuts::kTimeout + 1);
+        } else if (caso.opciones.isEmpty()) {
+            ASSERT_TRUE(waitUntil([&] { return llamadas().contains("ListShortcuts"); }));
+            portal.kill();
+            portal.waitForFinished(3000);
+        }
+        EXPECT_TRUE(waitUntil([&] { return recibidos == QStringList{caso.aviso}; }))
+            << recibidos.join('|').toStdString();
+        EXPECT_EQ(pulsados, 0);
+        portal.kill();
+        portal.waitForFinished(3000);
+        QFile::remove(registro());
+        waitUntil([&] {
+            return !bus->interface()->isServiceRegistered("org.freedesktop.portal.Desktop");
+        });
+    }
+    EXPECT_EQ(PortalGlobalShortcuts::create(*bus, clock, avisos, "sonarel"), nullptr);
+}
+
+TEST_F(BusDePrueba, RemoteDesktopAsksOnceKeepsItsTokenAndSendsKeysyms) {
+    arrancarPortal();
+    const QString fichas = dir.filePath("escritorio.conf");
+    {
+        auto ruta = PortalRemoteDesktop::create(*bus, clock, avisos, fichas);
+        ASSERT_NE(ruta, nullptr);
+        EXPECT_FALSE(ruta->usable());  // nothing asked before the permission is needed
+        ruta->requestAccess();
+        ASSERT_TRUE(waitUntil([&] { return ruta->usable(); }));
+        EXPECT_TRUE(ruta->send({wayland::kKeysymControlL, wayland::kKeysymV}));
+        ASSERT_TRUE(waitUntil([&] { return llamadas().size() == 7; }));
+        EXPECT_EQ(llamadas().mid(3),
+                  (QStringList{"Keysym ffe3 1", "Keysym 76 1", "Keysym 76 0", "Keysym ffe3 0"}));
+    }
+    // A later start restores the session with the kept token, without the dialog's question.
+    auto ruta = PortalRemoteDesktop::create(*bus, clock, avisos, fichas);
+    ASSERT_TRUE(waitUntil([&] { return ruta->usable(); }));
+    EXPECT_TRUE(llamadas().contains("SelectDevices types=1 persist=2 token=ficha-1"));
+    EXPECT_EQ(llamadas().first(), "RemoteDesktop.CreateSession");
+    EXPECT_EQ(llamadas().at(1), "SelectDevices types=1 persist=2 token=");
+
+    control("CerrarSesion");
+    EXPECT_TRUE(waitUntil([&] { return !ruta->usable(); }));
+    EXPECT_EQ(recibidos, QStringList{PortalRemoteDesktop::avisoTerminado()});
+}
+
+TEST_F(BusDePrueba, RemoteDesktopRefusedLeavesTheRouteUnusableWithANotice) {
+    arrancarPortal({"--respuesta", "1"});
+    auto ruta = PortalRemoteDesktop::create(*bus, clock, avisos, dir.filePath("escritorio.conf"));
+    ruta->requestAccess();
+    EXPECT_TRUE(waitUntil([&] { return !recibidos.isEmpty(); }));
+    EXPECT_EQ(recibidos, QStringList{PortalRemoteDesktop::avisoRechazado()});
+    EXPECT_FALSE(ruta->usable());
+    EXPECT_FALSE(ruta->send({wayland::kKeysymReturn}));
+}
+
+}  // namespace
+}  // namespace sonarel::portal

@@ -1,0 +1,114 @@
+// The Wayland desktop services against a real compositor: the sway test desktop.
+#include "delivery/Terminales.h"
+#include "platform/QtClock.h"
+#include "platform/wayland/VirtualKeyboard.h"
+#include "platform/wayland/WaylandDesktop.h"
+#include "support/EventLoop.h"
+#include "support/Sway.h"
+
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QTemporaryDir>
+
+namespace sonarel::wayland {
+namespace {
+
+using testing::waitUntil;
+
+QString leer(const QString& ruta) {
+    QFile archivo(ruta);
+    return archivo.open(QIODevice::ReadOnly) ? QString::fromUtf8(archivo.readAll()) : QString();
+}
+
+struct EnSway : ::testing::Test {
+    EnSway() {
+        WaylandDesktop::Parts partes;
+        partes.connection = WaylandConnection::connect();
+        if (partes.connection) {
+            partes.toplevels = ForeignToplevels::create(*partes.connection);
+            partes.clipboard = DataControlClipboard::create(*partes.connection);
+            if (auto teclado = VirtualKeyboard::create(*partes.connection)) {
+                partes.routes.push_back(std::move(teclado));
+            }
+        }
+        completo = partes.toplevels && partes.clipboard && !partes.routes.empty();
+        desktop = std::make_unique<WaylandDesktop>(
+            std::move(partes), clock, [](const QString& id) { return terminales().contains(id); },
+            QStringList{"sonarel"}, avisos);
+        QObject::connect(desktop.get(), &Desktop::applicationActivated,
+                         [this](const Application& app) { activadas << *app->bundleIdentifier(); });
+    }
+
+    bool delante(const QString& id) {
+        return waitUntil([&] {
+            const Application app = desktop->frontmostApplication();
+            return app && app->bundleIdentifier() == id;
+        });
+    }
+
+    QtClock clock;
+    DesktopNotices avisos;
+    std::unique_ptr<WaylandDesktop> desktop;
+    bool completo = false;
+    QStringList activadas;
+    QTemporaryDir dir;
+};
+
+TEST_F(EnSway, ANativeQtFieldGetsTheTextIntactWithItsLineBreaks) {
+    ASSERT_TRUE(completo);
+    const QString salida = dir.filePath("campo.txt");
+    QProcessEnvironment nativo = QProcessEnvironment::systemEnvironment();
+    nativo.insert("QT_QPA_PLATFORM", "wayland");
+    testing::Programa campo(SONAREL_TEXTFIELD, {salida}, nativo);
+    ASSERT_TRUE(delante("sonarel_test_textfield"));
+    EXPECT_TRUE(activadas.contains("sonarel_test_textfield"));
+    EXPECT_TRUE(desktop->isProcessTrusted());
+
+    const QString texto = QStringLiteral("Año: ñandú, acción y pingüino\nSegunda línea");
+    desktop->setClipboardText(texto);
+    // On the clipboard while another application has the focus.
+    EXPECT_EQ(testing::leerPortapapeles().toStdString(), texto.toStdString());
+    EXPECT_EQ(testing::leerPortapapeles(true).toStdString(), texto.toStdString());
+    ASSERT_TRUE(desktop->postKeystroke(kPasteKeystroke));
+    EXPECT_TRUE(waitUntil([&] { return leer(salida) == texto; })) << leer(salida).toStdString();
+}
+
+TEST_F(EnSway, FootPastesTheLineAndReturnRunsItOnlyAfterTheTextWasRead) {
+    ASSERT_TRUE(completo);
+    const QString salida = dir.filePath("linea.txt");
+    testing::Programa foot("foot",
+                           {"sh", "-c", "IFS= read -r l; printf '%s' \"$l\" > \"$0\"", salida});
+    ASSERT_TRUE(delante("foot"));
+    const Application terminal = desktop->frontmostApplication();
+    EXPECT_EQ(terminal->localizedName(), "Foot");
+    EXPECT_EQ(desktop->runningApplications().size(), 1u);
+
+    desktop->setClipboardText(QStringLiteral("echo señal"));
+    ASSERT_TRUE(desktop->postKeystroke(kPasteKeystroke));
+    ASSERT_TRUE(desktop->postKeystroke(kReturnKeystroke));
+    EXPECT_TRUE(waitUntil([&] { return leer(salida) == "echo señal"; }))
+        << leer(salida).toStdString();
+    EXPECT_TRUE(waitUntil([&] { return terminal->isTerminated(); }));
+}
+
+TEST_F(EnSway, ActivatingAnotherWindowBringsItToTheFrontBeforeTheKeystroke) {
+    ASSERT_TRUE(completo);
+    const QString salida = dir.filePath("campo.txt");
+    QProcessEnvironment nativo = QProcessEnvironment::systemEnvironment();
+    nativo.insert("QT_QPA_PLATFORM", "wayland");
+    testing::Programa campo(SONAREL_TEXTFIELD, {salida}, nativo);
+    ASSERT_TRUE(delante("sonarel_test_textfield"));
+    const Application anterior = desktop->frontmostApplication();
+    testing::Programa foot("foot", {"sh", "-c", "sleep 60"});
+    ASSERT_TRUE(delante("foot"));
+
+    desktop->setClipboardText(QStringLiteral("de vuelta"));
+    anterior->activate();
+    ASSERT_TRUE(desktop->postKeystroke(kPasteKeystroke));
+    EXPECT_TRUE(waitUntil([&] { return leer(salida) == "de vuelta"; }));
+    EXPECT_EQ(testing::enfocadaEnSway(), "sonarel_test_textfield");
+}
+
+}  // namespace
+}  // namespace sonarel::wayland

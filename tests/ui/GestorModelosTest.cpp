@@ -1,0 +1,184 @@
+// The model manager on the test desktop: a first start with no model, through the measurement
+// and a download from a server on 127.0.0.1, to a recognizer that transcribes. The pictures land
+// in the build folder for a person to look at.
+#include "ServidorDePrueba.h"
+#include "WhisperTestSupport.h"
+#include "engine/Permissions.h"
+#include "platform/QtClock.h"
+#include "platform/whisper/WhisperSpeechModels.h"
+#include "platform/whisper/WhisperSpeechService.h"
+#include "support/EventLoop.h"
+#include "ui/GestorModelos.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTreeWidget>
+
+#include <gtest/gtest.h>
+
+namespace sonarel {
+namespace {
+
+QByteArray modeloDePrueba() {
+    QFile archivo(QStringLiteral(SONAREL_TEST_MODEL));
+    return archivo.open(QIODevice::ReadOnly) ? archivo.readAll() : QByteArray();
+}
+
+class Gestor : public ::testing::Test {
+protected:
+    Gestor() { qputenv("no_proxy", "127.0.0.1,localhost"); }
+
+    // The test model as the published tiny, and a base that is only listed.
+    QList<ModeloPublicado> catalogoDePrueba() const {
+        ModeloPublicado tiny{QStringLiteral("tiny"),
+                             QStringLiteral("ggml-tiny.bin"),
+                             QStringLiteral("tiny"),
+                             contenido.size(),
+                             273LL * 1000 * 1000,
+                             QCryptographicHash::hash(contenido, QCryptographicHash::Sha1).toHex(),
+                             servidor.direccion()};
+        ModeloPublicado base = tiny;
+        base.nombre = base.tamano = QStringLiteral("base");
+        base.archivo = QStringLiteral("ggml-base.bin");
+        base.bytes = 142LL << 20;
+        base.memoria = 388LL * 1000 * 1000;
+        return {tiny, base};
+    }
+
+    QImage fotografiar(const QString& nombre) {
+        testing::waitUntil([] { return false; }, 0.3);  // let the frame settle
+        const QRect marco = gestor.frameGeometry();
+        QImage foto = gestor.screen()
+                          ->grabWindow(0, marco.x(), marco.y(), marco.width(), marco.height())
+                          .toImage();
+        QDir().mkpath(QStringLiteral(SONAREL_CAPTURAS));
+        foto.save(QDir(QStringLiteral(SONAREL_CAPTURAS)).filePath(nombre + ".png"));
+        return foto;
+    }
+
+    QString estado(const QString& nombre) const {
+        return gestor.lista()->topLevelItem(gestor.fila(nombre))->text(4);
+    }
+
+    QByteArray contenido = modeloDePrueba();
+    testing::ServidorDePrueba servidor{QStringLiteral("ggml-tiny.bin"), contenido};
+    QTemporaryDir home;
+    const QString carpeta = home.filePath(QStringLiteral("datos/Sonarel/modelos"));
+    whisper::WhisperSpeechService servicio{{{carpeta}, 2}};
+    whisper::WhisperSpeechModels modelos{servicio};
+    Preferences preferencias{home.filePath(QStringLiteral("Sonarel.conf"))};
+    QtClock clock;
+    GestorModelos gestor{{modelos,
+                          preferencias,
+                          clock,
+                          {carpeta},
+                          catalogoDePrueba(),
+                          home.filePath(QStringLiteral("cache/medicion.tsv")),
+                          8LL * 1000 * 1000 * 1000}};
+};
+
+TEST_F(Gestor, AFirstStartGoesFromNoModelToAWorkingRecognizer) {
+    ASSERT_FALSE(servicio.recognizerFor(QStringLiteral("es-MX")));
+    EXPECT_FALSE(onDeviceAvailable(servicio, QStringLiteral("es-MX")));
+    gestor.mostrar();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&gestor));
+    EXPECT_TRUE(gestor.textoMedicion()->text().startsWith(QStringLiteral("Midiendo")));
+    EXPECT_FALSE(gestor.botonMedir()->isEnabled());
+
+    // Both sizes are measured on random weights: the figures and a recommendation appear.
+    ASSERT_TRUE(testing::waitUntil([&] { return gestor.botonMedir()->isEnabled(); }, 120));
+    EXPECT_TRUE(gestor.textoMedicion()->text().contains(QStringLiteral("tiny ")))
+        << gestor.textoMedicion()->text().toStdString();
+    EXPECT_TRUE(gestor.textoRecomendacion()->text().startsWith(QStringLiteral("Recomendado: ")));
+    EXPECT_TRUE(QFile::exists(home.filePath(QStringLiteral("cache/medicion.tsv"))));
+    ASSERT_EQ(gestor.lista()->topLevelItemCount(), 2);
+    EXPECT_NE(gestor.lista()->topLevelItem(0)->text(3), QStringLiteral("—"));
+    EXPECT_FALSE(fotografiar(QStringLiteral("modelos-medidos")).isNull());
+
+    servidor.pausarEn(contenido.size() / 2);
+    gestor.seleccionar(QStringLiteral("tiny"));
+    ASSERT_TRUE(gestor.botonDescargar()->isEnabled());
+    QTest::mouseClick(gestor.botonDescargar(), Qt::LeftButton);
+    ASSERT_TRUE(testing::waitUntil([&] { return gestor.barra()->value() == 499; }, 30));
+    EXPECT_EQ(estado(QStringLiteral("tiny")), QStringLiteral("Descargando 49 %"));
+    EXPECT_TRUE(gestor.barra()->isVisible());
+    // The time left appears once the download has a pace, and moves on while the bytes wait.
+    EXPECT_TRUE(testing::waitUntil(
+        [&] { return gestor.textoProgreso()->text().contains(QStringLiteral(" · quedan ")); }, 10))
+        << gestor.textoProgreso()->text().toStdString();
+    EXPECT_TRUE(gestor.textoProgreso()->text().contains(QStringLiteral(" de ")));
+    EXPECT_FALSE(gestor.botonDescargar()->isEnabled()) << "one download at a time";
+    EXPECT_FALSE(fotografiar(QStringLiteral("modelos-descargando")).isNull());
+
+    // Cancelled from the window, it leaves nothing behind; downloaded again, it comes whole.
+    QTest::mouseClick(gestor.botonCancelar(), Qt::LeftButton);
+    EXPECT_EQ(gestor.textoMensaje()->text(), QStringLiteral("Se canceló la descarga de tiny."));
+    EXPECT_FALSE(gestor.barra()->isVisible());
+    EXPECT_TRUE(QDir(carpeta).entryList(QDir::Files).isEmpty());
+    servidor.seguir();
+    QTest::mouseClick(gestor.botonDescargar(), Qt::LeftButton);
+
+    // The first model to arrive is put to work at once, and the choice is kept.
+    ASSERT_TRUE(testing::waitUntil(
+        [&] { return estado(QStringLiteral("tiny")) == QStringLiteral("En uso"); }, 60));
+    const QString ruta = carpeta + QStringLiteral("/ggml-tiny.bin");
+    EXPECT_EQ(preferencias.modelo(), ruta);
+    EXPECT_EQ(modelos.inUse().path, ruta);
+    EXPECT_FALSE(gestor.barra()->isVisible());
+    EXPECT_FALSE(gestor.botonUsar()->isEnabled());
+    EXPECT_TRUE(gestor.botonBorrar()->isEnabled());
+    EXPECT_FALSE(fotografiar(QStringLiteral("modelos-en-uso")).isNull());
+
+    auto reconocedor = servicio.recognizerFor(QStringLiteral("es-MX"));
+    ASSERT_TRUE(reconocedor);
+    ASSERT_TRUE(reconocedor->isAvailable());
+    const QString voz = testing::speechWav(home.path(), QStringLiteral("voz.wav"),
+                                           QStringLiteral("hola, esto es una prueba"));
+    testing::Collector resultado;
+    auto tarea = reconocedor->startTask(reconocedor->makeFileRequest(voz, {}), resultado.handler());
+    ASSERT_TRUE(resultado.waitEnded(120));
+    const auto ultima = resultado.deliveries().back();
+    ASSERT_TRUE(ultima.result);
+    EXPECT_FALSE(ultima.result->text.isEmpty());
+
+    EXPECT_TRUE(onDeviceAvailable(servicio, QStringLiteral("es-MX")));
+
+    // Another model put in the folder by hand: "Usar" switches the recognizer to it at once,
+    // loading in the background, and the choice is kept.
+    const QString otra = carpeta + QStringLiteral("/ggml-base.bin");
+    ASSERT_TRUE(QFile::copy(QStringLiteral(SONAREL_TEST_MODEL), otra));
+    gestor.mostrar();
+    gestor.seleccionar(QStringLiteral("base"));
+    EXPECT_EQ(estado(QStringLiteral("base")), QStringLiteral("Instalado"));
+    ASSERT_TRUE(gestor.botonUsar()->isEnabled());
+    QTest::mouseClick(gestor.botonUsar(), Qt::LeftButton);
+    EXPECT_EQ(preferencias.modelo(), otra);
+    EXPECT_EQ(servicio.modelState().path, otra);
+    ASSERT_TRUE(testing::waitUntil(
+        [&] { return estado(QStringLiteral("base")) == QStringLiteral("En uso"); }, 60));
+    EXPECT_EQ(estado(QStringLiteral("tiny")), QStringLiteral("Instalado"));
+    EXPECT_EQ(servicio.modelState().state, whisper::ModelLoad::State::ready);
+    EXPECT_TRUE(onDeviceAvailable(servicio, QStringLiteral("es-MX")));
+
+    // Deleting the model in use goes back to the folders' own choice: the other one, then none.
+    QTest::mouseClick(gestor.botonBorrar(), Qt::LeftButton);
+    EXPECT_FALSE(QFile::exists(otra));
+    EXPECT_EQ(preferencias.modelo(), QString());
+    EXPECT_EQ(servicio.modelState().path, ruta);
+    gestor.seleccionar(QStringLiteral("tiny"));
+    QTest::mouseClick(gestor.botonBorrar(), Qt::LeftButton);
+    EXPECT_FALSE(QFile::exists(ruta));
+    EXPECT_EQ(estado(QStringLiteral("tiny")), QString());
+    EXPECT_FALSE(servicio.recognizerFor(QStringLiteral("es-MX")));
+    EXPECT_FALSE(onDeviceAvailable(servicio, QStringLiteral("es-MX")));
+}
+
+}  // namespace
+}  // namespace sonarel
