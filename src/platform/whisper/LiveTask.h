@@ -9,6 +9,7 @@
 #include "platform/whisper/Transcriber.h"
 
 #include <QString>
+#include <QThread>
 
 #include <atomic>
 #include <chrono>
@@ -78,11 +79,13 @@ public:
         double longestUtterance = 4;  // then it is cut at its quietest point
         double partialStep = 0.25;    // new audio before the next partial decode
         int threads = 0;              // 0: the model's own count
-        double cpuBudget = 0;         // cores the partial decodes may use on average; 0: any
+        // Cores the decodes may use on average before a partial waits (0: any): half the
+        // machine, so that the application being dictated into keeps the other half.
+        double cpuBudget = QThread::idealThreadCount() / 2.0;
         double cpuBurst = 0.5;        // core-seconds saved up for the start of an utterance
-        double speechStopped = 0;     // silence after which the last words are decoded at once
+        double speechStopped = 0.15;  // silence after which the last words are decoded at once
         double closeAhead = 0;        // an utterance this near its longest closes at a partial
-        int niceness = 0;             // nice levels below the desktop's
+        int niceness = 5;             // nice levels below the desktop's
         // For measurements: called before each result with the task's audio its text covers (in
         // 16 kHz samples), the seconds its decoding took (0 when it needed none), and its text.
         std::function<void(size_t covered, double decodeSeconds, bool partial, const QString& text)>

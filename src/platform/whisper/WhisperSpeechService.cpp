@@ -10,9 +10,9 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QStandardPaths>
+#include <QThread>
 
 #include <algorithm>
-#include <thread>
 
 namespace sonarel::whisper {
 
@@ -85,7 +85,9 @@ QStringList WhisperSpeechService::defaultModelFolders() {
 }
 
 int WhisperSpeechService::defaultThreads() {
-    return int(std::clamp(std::thread::hardware_concurrency(), 1u, 4u));
+    // The cores this process may run on; from four on, half of them, and never more than four.
+    const int cores = QThread::idealThreadCount();
+    return std::clamp(cores / 2, std::min(cores, 2), 4);
 }
 
 QString WhisperSpeechService::findModel(const QStringList& folders) {
