@@ -301,10 +301,10 @@ void live(const QString& modelPath, const Dictation& d) {
         gaps.push_back(observed[i].at - observed[i - 1].at);
     }
     std::printf(
-        "  live (%.0f s task, %zu results, %zu partials): partial lag p50 %.2f s, p95 "
-        "%.2f s, max %.2f s\n",
-        double(frames) / 48000, observed.size(), partials, percentile(lags, 0.5),
-        percentile(lags, 0.95), percentile(lags, 1.0));
+        "  live (%.0f s task, %d threads, %zu results, %zu partials): partial lag p50 %.2f s, "
+        "p95 %.2f s, max %.2f s\n",
+        double(frames) / 48000, tuning.threads > 0 ? tuning.threads : kThreads, observed.size(),
+        partials, percentile(lags, 0.5), percentile(lags, 0.95), percentile(lags, 1.0));
     std::printf(
         "  partial cost: mean %.3f s; first 10 s mean %.3f s p95 %.3f s (%zu); last 10 s mean "
         "%.3f s p95 %.3f s (%zu)\n",

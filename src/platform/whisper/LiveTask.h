@@ -11,6 +11,7 @@
 #include <QString>
 #include <QThread>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -78,7 +79,9 @@ public:
         double leadIn = 0.3;          // audio kept before the first voiced frame
         double longestUtterance = 4;  // then it is cut at its quietest point
         double partialStep = 0.25;    // new audio before the next partial decode
-        int threads = 0;              // 0: the model's own count
+        // Threads of each decoding: half the cores. More are slower as soon as anything else
+        // runs: ggml's threads wait for each other spinning, on cores the desktop also wants.
+        int threads = std::max(1, QThread::idealThreadCount() / 2);
         // Cores the decodes may use on average before a partial waits (0: any): half the
         // machine, so that the application being dictated into keeps the other half.
         double cpuBudget = QThread::idealThreadCount() / 2.0;

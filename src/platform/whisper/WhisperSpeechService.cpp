@@ -85,9 +85,8 @@ QStringList WhisperSpeechService::defaultModelFolders() {
 }
 
 int WhisperSpeechService::defaultThreads() {
-    // The cores this process may run on; from four on, half of them, and never more than four.
-    const int cores = QThread::idealThreadCount();
-    return std::clamp(cores / 2, std::min(cores, 2), 4);
+    // The cores this process may run on, up to four; live decodings take fewer.
+    return std::clamp(QThread::idealThreadCount(), 1, 4);
 }
 
 QString WhisperSpeechService::findModel(const QStringList& folders) {
