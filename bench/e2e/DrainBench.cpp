@@ -3,7 +3,9 @@
 // microphone, and the second press of Alt+Super+D 0.3 s after the voice ends. Prints how much of
 // the heard audio the delivered text leaves undecoded (and how much the last partial at the
 // press left), and how long the paste keystroke follows the press.
-//   scripts/test-desktop build/release/bench/e2e/drain_bench [dictations]
+//   scripts/test-desktop build/release/bench/e2e/drain_bench [dictations] [pace=T]
+// pace=T ends every decoding after T tokens a second of audio, as real speech does (a random-
+// weight model otherwise runs each decoding to its token cap).
 //
 // Both moments are read from the X server's own clock: the hot key's KeyPress reaches this
 // process through its grab, and xterm answers the paste keystroke (Shift+Insert) by asking this
@@ -13,6 +15,7 @@
 #include "TestAudio.h"
 #include "TestModel.h"
 
+#include "platform/whisper/WhisperModel.h"
 #include "platform/whisper/WhisperSpeechModels.h"
 #include "platform/whisper/WhisperSpeechService.h"
 #include "support/EventLoop.h"
@@ -127,7 +130,7 @@ double finDeLaVoz(const testing::Audio& audio) {
     return fin;
 }
 
-int correr(int dictados) {
+int correr(int dictados, double ritmo) {
     QTemporaryDir dir;
     const QString modelos = dir.filePath("modelos");
     QDir().mkpath(modelos);
@@ -141,6 +144,13 @@ int correr(int dictados) {
 
     Resultados resultados;
     whisper::WhisperSpeechService::Options opciones{{modelos}, kThreads};
+    opciones.load = [ritmo](const QString& ruta, int hilos) {
+        auto modelo = whisper::WhisperModel::load(ruta, hilos);
+        if (modelo && ritmo > 0) {
+            modelo->limitTokens(ritmo);
+        }
+        return modelo;
+    };
     opciones.live.observe = [&](size_t cubiertas, double, bool, const QString& texto) {
         resultados.anotar(cubiertas, texto);
     };
@@ -214,8 +224,10 @@ int correr(int dictados) {
 
     std::printf(
         "%d dictations of %.2f s of voice, base-shaped model, %d threads, stop %.1f s "
-        "after the voice\n",
-        dictados, voz, kThreads, kPressAfterVoice);
+        "after the voice, %s\n",
+        dictados, voz, kThreads, kPressAfterVoice,
+        ritmo > 0 ? qPrintable(QStringLiteral("decoder limited to %1 tokens a second").arg(ritmo))
+                  : "as the random model decodes");
     std::printf("  voice not decoded in the delivered text:   p50 %.2f s   max %.2f s\n",
                 percentil(sinCubrir, 0.5), *std::max_element(sinCubrir.begin(), sinCubrir.end()));
     std::printf("  (the last partial at the press left:        p50 %.2f s   max %.2f s)\n",
@@ -234,5 +246,14 @@ int correr(int dictados) {
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    return sonarel::correr(argc > 1 ? std::atoi(argv[1]) : 10);
+    int dictados = 10;
+    double ritmo = 0;
+    for (const QString& a : app.arguments().mid(1)) {
+        if (a.startsWith("pace=")) {
+            ritmo = a.mid(5).toDouble();
+        } else {
+            dictados = a.toInt();
+        }
+    }
+    return sonarel::correr(dictados, ritmo);
 }

@@ -1,7 +1,15 @@
 // Prints the recognizer's figures: file real-time factor, live partial lag, the cost of a partial
-// early and late in a 55 s task, cancel latency and resident memory, for tiny- and base-shaped
-// models (random weights, real cost) at 2 threads.
-//   whisper_bench [tiny|base]... [decode|file|live|cancel]... [threads=N]
+// early and late in a 55 s task, the processor cores the task kept busy, cancel latency and
+// resident memory, for tiny- and base-shaped models (random weights, real cost) at 2 threads.
+//   whisper_bench [tiny|base]... [decode|file|live|cancel]... [threads=N] [pace=T] [limited]
+//                 [front]
+//
+// A random-weight model never ends a text by itself: each decoding runs to its token cap, far
+// beyond what speech gives, and so inflates the decoder's share. Each figure is printed twice:
+// as such, and with every decoding ended after the tokens real Spanish dictation gives (about
+// three words, five tokens, a second of audio; pace=T sets another rate, pace=0 prints only the
+// first figures, limited only the second). front runs a busy application thread beside the live
+// task and prints the share of a core it got.
 #include "TestAudio.h"
 #include "TestModel.h"
 #include "WhisperTestSupport.h"
@@ -17,7 +25,9 @@
 #include <sndfile.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <ctime>
 #include <numeric>
@@ -30,7 +40,20 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-int kThreads = 2;  // threads=N on the command line
+int kThreads = 2;           // threads=N on the command line
+bool kOnlyLimited = false;  // limited: only the figures with the decoder limited
+bool kFront = false;        // front: a busy application thread runs beside the live task
+// Tokens a second of audio that real speech gives.
+double kSpeechPace = 5;
+double gPace = 0;  // the pace of the figures being printed; 0: the random model's own
+
+std::shared_ptr<whisper::WhisperModel> loadModel(const QString& path) {
+    auto model = whisper::WhisperModel::load(path, kThreads);
+    if (model && gPace > 0) {
+        model->limitTokens(gPace);
+    }
+    return model;
+}
 
 double since(Clock::time_point start) {
     return std::chrono::duration<double>(Clock::now() - start).count();
@@ -117,7 +140,7 @@ bool writeWav(const QString& path, const Audio& audio) {
 }
 
 void fileFactor(const QString& modelPath, const QString& wav, double seconds) {
-    auto model = whisper::WhisperModel::load(modelPath, kThreads);
+    auto model = loadModel(modelPath);
     std::optional<RecognitionResult> final;
     whisper::FileJob job(
         wav, whisper::ModelLoad::finished(modelPath, model), "es", true,
@@ -142,7 +165,7 @@ void fileFactor(const QString& modelPath, const QString& wav, double seconds) {
 }
 
 void live(const QString& modelPath, const Dictation& d) {
-    auto model = whisper::WhisperModel::load(modelPath, kThreads);
+    auto model = loadModel(modelPath);
     struct Observed {
         double at;
         double covered;
@@ -153,8 +176,27 @@ void live(const QString& modelPath, const Dictation& d) {
     std::vector<Observed> observed;
     const auto start = Clock::now();
     whisper::LiveJob::Tuning tuning;
-    if (qEnvironmentVariableIsSet("SONAREL_BENCH_UTTERANCE")) {
-        tuning.longestUtterance = qEnvironmentVariable("SONAREL_BENCH_UTTERANCE").toDouble();
+    // SONAREL_BENCH_LIVE="utterance=4,step=0.25,threads=2,budget=1,burst=0.5,stopped=0.1"
+    for (const QString& pair : qEnvironmentVariable("SONAREL_BENCH_LIVE").split(',')) {
+        const QString key = pair.section('=', 0, 0);
+        const double value = pair.section('=', 1).toDouble();
+        if (key == "utterance") {
+            tuning.longestUtterance = value;
+        } else if (key == "step") {
+            tuning.partialStep = value;
+        } else if (key == "threads") {
+            tuning.threads = int(value);
+        } else if (key == "budget") {
+            tuning.cpuBudget = value;
+        } else if (key == "burst") {
+            tuning.cpuBurst = value;
+        } else if (key == "stopped") {
+            tuning.speechStopped = value;
+        } else if (key == "closeahead") {
+            tuning.closeAhead = value;
+        } else if (key == "nice") {
+            tuning.niceness = int(value);
+        }
     }
     tuning.observe = [&](size_t covered, double cost, bool partial, const QString&) {
         std::lock_guard guard(lock);
@@ -166,6 +208,23 @@ void live(const QString& modelPath, const Dictation& d) {
         tuning);
     const double cpuStart = processCpuSeconds();
     std::thread worker([&] { job.run(); });
+    // The application in front, busy all along at the desktop's priority.
+    std::atomic<bool> frontDone{false};
+    std::atomic<double> frontCpu{0};
+    std::thread front;
+    if (kFront) {
+        front = std::thread([&] {
+            volatile double x = 0;
+            while (!frontDone) {
+                for (int i = 0; i < 100000; ++i) {
+                    x = x + 1e-9 * i;
+                }
+            }
+            timespec t{};
+            clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+            frontCpu = double(t.tv_sec) + double(t.tv_nsec) / 1e9;
+        });
+    }
 
     // Fed in real time, in capture-sized buffers; the arrival time of every buffer is kept.
     constexpr int kFrames = 2048;
@@ -191,7 +250,15 @@ void live(const QString& modelPath, const Dictation& d) {
     }
     stream->end();
     worker.join();
-    const double cpu = processCpuSeconds() - cpuStart;
+    if (front.joinable()) {
+        frontDone = true;
+        front.join();
+    }
+    const double cpu = processCpuSeconds() - cpuStart - frontCpu;
+    if (kFront) {
+        std::printf("  a busy application thread beside it got %.2f of a core\n",
+                    frontCpu / since(start));
+    }
 
     if (qEnvironmentVariableIsSet("SONAREL_BENCH_VERBOSE")) {
         for (const Observed& o : observed) {
@@ -216,11 +283,12 @@ void live(const QString& modelPath, const Dictation& d) {
             }
         }
     }
-    std::vector<double> early, late;
+    std::vector<double> early, late, all;
     size_t partials = 0;
     for (const Observed& o : observed) {
         if (o.partial) {
             ++partials;
+            all.push_back(o.cost);
             if (o.at < 10) {
                 early.push_back(o.cost);
             } else if (o.at > double(frames) / 48000 - 10) {
@@ -233,26 +301,28 @@ void live(const QString& modelPath, const Dictation& d) {
         gaps.push_back(observed[i].at - observed[i - 1].at);
     }
     std::printf(
-        "  live (%.0f s task, %zu results, %zu partials): partial lag p50 %.2f s, p95 "
-        "%.2f s, max %.2f s\n",
-        double(frames) / 48000, observed.size(), partials, percentile(lags, 0.5),
-        percentile(lags, 0.95), percentile(lags, 1.0));
+        "  live (%.0f s task, %d threads, %zu results, %zu partials): partial lag p50 %.2f s, "
+        "p95 %.2f s, max %.2f s\n",
+        double(frames) / 48000, tuning.threads > 0 ? tuning.threads : kThreads, observed.size(),
+        partials, percentile(lags, 0.5), percentile(lags, 0.95), percentile(lags, 1.0));
     std::printf(
-        "  partial cost: first 10 s mean %.3f s p95 %.3f s (%zu); last 10 s mean %.3f s "
-        "p95 %.3f s (%zu)\n",
+        "  partial cost: mean %.3f s; first 10 s mean %.3f s p95 %.3f s (%zu); last 10 s mean "
+        "%.3f s p95 %.3f s (%zu)\n",
+        all.empty() ? 0 : std::accumulate(all.begin(), all.end(), 0.0) / all.size(),
         early.empty() ? 0 : std::accumulate(early.begin(), early.end(), 0.0) / early.size(),
         percentile(early, 0.95), early.size(),
         late.empty() ? 0 : std::accumulate(late.begin(), late.end(), 0.0) / late.size(),
         percentile(late, 0.95), late.size());
     std::printf(
-        "  resident memory while dictating: %.0f MB peak; CPU %.1f s in the %.0f s task "
-        "(longest utterance %.0f s)\n",
-        peakResident, cpu, double(frames) / 48000, tuning.longestUtterance);
+        "  CPU %.1f s in the %.0f s task: %.2f cores while dictating; resident memory %.0f MB "
+        "peak (longest utterance %.0f s)\n",
+        cpu, double(frames) / 48000, cpu / (double(frames) / 48000), peakResident,
+        tuning.longestUtterance);
 }
 
 // The cost of one decoding by window length, alone and after a prompt of earlier text.
 void decodeCost(const QString& modelPath, const Dictation& d) {
-    auto model = whisper::WhisperModel::load(modelPath, kThreads);
+    auto model = loadModel(modelPath);
     std::vector<float> mono;
     for (size_t i = 0; i + 1 < d.audio.samples.size(); i += 6) {
         mono.push_back(0.5f * (d.audio.samples[i] + d.audio.samples[i + 1]));  // 48 kHz to 16
@@ -278,13 +348,15 @@ void decodeCost(const QString& modelPath, const Dictation& d) {
                 "  decode %.0f s window%s: %.3f s (best of 3), audio_ctx %d, tokens <= %d\n",
                 seconds, withPrompt ? " after a prompt" : "",
                 *std::min_element(costs.begin(), costs.end()), whisper::audioContextFor(seconds),
-                whisper::maxTokensFor(seconds));
+                gPace > 0 ? std::min(whisper::maxTokensFor(seconds),
+                                     std::max(1, int(std::lround(gPace * seconds))))
+                          : whisper::maxTokensFor(seconds));
         }
     }
 }
 
 void cancelLatency(const QString& modelPath, const Dictation& d) {
-    auto model = whisper::WhisperModel::load(modelPath, kThreads);
+    auto model = loadModel(modelPath);
     std::vector<double> latencies;
     std::mt19937 random(5);
     std::uniform_int_distribution<int> wait(150, 600);
@@ -327,6 +399,18 @@ int main(int argc, char** argv) {
             kThreads = a.mid(8).toInt();
             continue;
         }
+        if (a == "limited") {
+            kOnlyLimited = true;
+            continue;
+        }
+        if (a == "front") {
+            kFront = true;
+            continue;
+        }
+        if (a.startsWith("pace=")) {
+            kSpeechPace = a.mid(5).toDouble();
+            continue;
+        }
         (a == "tiny" || a == "base" ? shapes : parts) << a;
     }
     if (shapes.isEmpty()) {
@@ -348,24 +432,42 @@ int main(int argc, char** argv) {
             std::printf("cannot write %s\n", qPrintable(path));
             return 1;
         }
-        std::printf("%s-shaped model, %d threads:\n", qPrintable(shape), kThreads);
-        std::fflush(stdout);
-        if (parts.contains("file")) {
-            fileFactor(path, wav, 60);
+        std::vector<double> paces;
+        if (!kOnlyLimited || kSpeechPace <= 0) {
+            paces.push_back(0);
         }
-        std::fflush(stdout);
-        if (parts.contains("decode")) {
-            decodeCost(path, task);
+        if (kSpeechPace > 0) {
+            paces.push_back(kSpeechPace);
         }
-        std::fflush(stdout);
-        if (parts.contains("live")) {
-            live(path, task);
+        for (double pace : paces) {
+            gPace = pace;
+            if (pace > 0) {
+                std::printf(
+                    "%s-shaped model, %d threads, decoder limited to real speech (%.1f "
+                    "tokens a second of audio):\n",
+                    qPrintable(shape), kThreads, pace);
+            } else {
+                std::printf("%s-shaped model, %d threads, as the random model decodes:\n",
+                            qPrintable(shape), kThreads);
+            }
+            std::fflush(stdout);
+            if (parts.contains("file")) {
+                fileFactor(path, wav, 60);
+            }
+            std::fflush(stdout);
+            if (parts.contains("decode")) {
+                decodeCost(path, task);
+            }
+            std::fflush(stdout);
+            if (parts.contains("live")) {
+                live(path, task);
+            }
+            std::fflush(stdout);
+            if (parts.contains("cancel") && pace == paces.front()) {
+                cancelLatency(path, task);
+            }
+            std::fflush(stdout);
         }
-        std::fflush(stdout);
-        if (parts.contains("cancel")) {
-            cancelLatency(path, task);
-        }
-        std::fflush(stdout);
     }
     return 0;
 }

@@ -2,14 +2,12 @@
 
 #include "platform/SpeechService.h"
 #include "platform/whisper/ModelLoad.h"
+#include "platform/whisper/Segmenter.h"
 #include "platform/whisper/TaskRunner.h"
-#include "platform/whisper/WhisperModel.h"
-
-#include <QStringList>
+#include "platform/whisper/Transcriber.h"
 
 #include <memory>
 #include <string>
-#include <vector>
 
 namespace sonarel::whisper {
 
@@ -36,8 +34,7 @@ public:
     void cancel() override { deliver_.cancel(); }
 
 private:
-    std::optional<RecognitionError> transcribe(QStringList& texts, bool& heardSpeech);
-    size_t windowEnd(const std::vector<float>& audio, bool finished) const;
+    std::optional<RecognitionError> transcribe(Transcriber& transcriber, Segmenter& segmenter);
 
     const QString path_;
     std::shared_ptr<ModelLoad> load_;

@@ -1,18 +1,24 @@
 #pragma once
 
 #include "platform/SpeechService.h"
+#include "platform/whisper/CpuBudget.h"
 #include "platform/whisper/ModelLoad.h"
 #include "platform/whisper/Resampler.h"
+#include "platform/whisper/Segmenter.h"
 #include "platform/whisper/TaskRunner.h"
-#include "platform/whisper/WhisperModel.h"
+#include "platform/whisper/Transcriber.h"
 
-#include <QStringList>
+#include <QString>
+#include <QThread>
+
+#include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <functional>
-
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -23,9 +29,12 @@ class LiveStream {
 public:
     void append(const AudioBuffer& buffer);
     void end();
+    // Ends the input and gives up the decoding under way: the task is cancelled.
+    void abandon();
     void wake();
-    // Raised once the input has ended: a partial decode under way is then of no use.
-    const std::atomic<bool>* endedFlag() const { return &endedFlag_; }
+    // Raised when a partial decode under way is of no more use: the input ended with words the
+    // decode did not hear (audio not yet taken that may hold speech), or the task was cancelled.
+    const std::atomic<bool>* partialStale() const { return &partialStale_; }
     // Moves what has arrived into `into`, waiting up to `timeout` when nothing has; answers
     // whether the input has ended (everything it held is then in `into`).
     bool take(std::vector<float>& into, std::chrono::milliseconds timeout,
@@ -37,7 +46,7 @@ private:
     std::vector<float> pending_;
     std::unique_ptr<Resampler> resampler_;
     bool ended_ = false;
-    std::atomic<bool> endedFlag_{false};
+    std::atomic<bool> partialStale_{false};
 };
 
 class LiveRequest : public AudioBufferRecognitionRequest {
@@ -70,7 +79,17 @@ public:
         double leadIn = 0.3;          // audio kept before the first voiced frame
         double longestUtterance = 4;  // then it is cut at its quietest point
         double partialStep = 0.25;    // new audio before the next partial decode
-        // For measurements: called before each result with the task's audio it covers (in
+        // Threads of each decoding: half the cores. More are slower as soon as anything else
+        // runs: ggml's threads wait for each other spinning, on cores the desktop also wants.
+        int threads = std::max(1, QThread::idealThreadCount() / 2);
+        // Cores the decodes may use on average before a partial waits (0: any): half the
+        // machine, so that the application being dictated into keeps the other half.
+        double cpuBudget = QThread::idealThreadCount() / 2.0;
+        double cpuBurst = 0.5;        // core-seconds saved up for the start of an utterance
+        double speechStopped = 0.15;  // silence after which the last words are decoded at once
+        double closeAhead = 0;        // an utterance this near its longest closes at a partial
+        int niceness = 5;             // nice levels below the desktop's
+        // For measurements: called before each result with the task's audio its text covers (in
         // 16 kHz samples), the seconds its decoding took (0 when it needed none), and its text.
         std::function<void(size_t covered, double decodeSeconds, bool partial, const QString& text)>
             observe;
@@ -82,28 +101,34 @@ public:
     void cancel() override;
 
 private:
-    bool commit(size_t end);
-    // The text of the utterance's first `end` samples; nothing when the task is over (cancelled,
-    // or failed and the failure delivered), or when a partial decode gave way to the end of the
-    // input.
-    std::optional<QString> decode(size_t end, bool partial);
-    QString wholeText(const QString& partial) const;
-    size_t quietestCut() const;
-    void drop(size_t count);
-    void deliver(RecognitionResult result, bool partial);
+    // The text the last partial result gave: that of the utterance's first `end` samples.
+    struct Partial {
+        size_t end = 0;
+        QString text;
+    };
+
+    bool partialDue() const;
+    bool speechStopped() const;
+    // Each answers false when the task is over: cancelled, or failed and the failure delivered.
+    bool decodePartial();
+    // Takes the text of the utterance's first `end` samples and moves on past them.
+    bool close(size_t end);
+    void finish();
+    bool fail(const std::optional<RecognitionError>& error);
+    void spend(const Transcriber::Decoded& decoded);
+    void deliver(const QString& text, bool isFinal, size_t covered, bool partial);
+    double now() const;
 
     std::shared_ptr<LiveStream> stream_;
-    std::shared_ptr<ModelLoad> load_;
-    std::shared_ptr<WhisperModel> model_;  // once the load is over
-    const std::string language_;
-    const bool addsPunctuation_;
     Delivery deliver_;
     const Tuning tuning_;
-
-    std::vector<float> utterance_;  // the current utterance, from its lead-in on
-    QStringList committed_;
-    size_t consumed_ = 0;  // samples of the task moved into utterances so far
-    double decodeSeconds_ = 0;
+    Segmenter segmenter_;
+    Transcriber transcriber_;
+    CpuBudget budget_;
+    std::optional<Partial> partial_;
+    size_t consumed_ = 0;       // samples of the task handed to the segmenter
+    double decodeSeconds_ = 0;  // of the result about to be delivered
+    const std::chrono::steady_clock::time_point started_ = std::chrono::steady_clock::now();
 };
 
 }  // namespace sonarel::whisper

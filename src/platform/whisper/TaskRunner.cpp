@@ -1,8 +1,22 @@
 #include "platform/whisper/TaskRunner.h"
 
+#include <sys/resource.h>
+#include <unistd.h>
+
 #include <atomic>
+#include <cerrno>
 
 namespace sonarel::whisper {
+
+void lowerThreadPriority(int steps) {
+    // On Linux the nice value belongs to each thread, and new threads inherit it.
+    const id_t thread = id_t(gettid());
+    errno = 0;
+    const int nice = getpriority(PRIO_PROCESS, thread);
+    if (errno == 0) {
+        setpriority(PRIO_PROCESS, thread, nice + steps);
+    }
+}
 
 TaskRunner::~TaskRunner() {
     shutdown();

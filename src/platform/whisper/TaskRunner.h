@@ -10,6 +10,10 @@
 
 namespace sonarel::whisper {
 
+// Lowers the calling thread's scheduling priority by `steps` nice levels (and so that of the
+// threads it starts), so that recognition yields the processor to the desktop.
+void lowerThreadPriority(int steps);
+
 // Work that runs on a thread of its own until it ends or is cancelled.
 class Job {
 public:

@@ -19,23 +19,22 @@ double VoiceActivity::energy(const float* frame, size_t count) {
     return count ? std::sqrt(sum / double(count)) : 0;
 }
 
-std::vector<bool> VoiceActivity::classify(const float* samples, size_t count) {
-    std::vector<bool> speech;
-    for (size_t at = 0; at + kFrame <= count; at += kFrame) {
-        const double rms = energy(samples + at, kFrame);
-        const bool voiced = rms > std::max(kMinimumSpeech, noiseFloor_ * kAboveFloor);
-        // The floor falls quickly to quiet frames and rises slowly through loud ones.
-        noiseFloor_ = rms < noiseFloor_ ? 0.7 * noiseFloor_ + 0.3 * rms
-                                        : std::min(0.995 * noiseFloor_ + 0.005 * rms, 0.05);
-        speech.push_back(voiced);
-    }
-    return speech;
+bool VoiceActivity::isVoiced(const float* frame) {
+    const double rms = energy(frame, kFrame);
+    const bool voiced = rms > std::max(kMinimumSpeech, noiseFloor_ * kAboveFloor);
+    // The floor falls quickly to quiet frames and rises slowly through loud ones.
+    noiseFloor_ = rms < noiseFloor_ ? 0.7 * noiseFloor_ + 0.3 * rms
+                                    : std::min(0.995 * noiseFloor_ + 0.005 * rms, 0.05);
+    return voiced;
 }
 
-bool VoiceActivity::containsSpeech(const float* samples, size_t count) {
-    VoiceActivity voice;
-    const std::vector<bool> frames = voice.classify(samples, count);
-    return std::find(frames.begin(), frames.end(), true) != frames.end();
+bool VoiceActivity::mayHoldSpeech(const float* samples, size_t count) {
+    for (size_t at = 0; at < count; at += kFrame) {
+        if (energy(samples + at, std::min(kFrame, count - at)) > kMinimumSpeech) {
+            return true;
+        }
+    }
+    return false;
 }
 
 }  // namespace sonarel::whisper

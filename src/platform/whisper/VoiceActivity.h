@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstddef>
-#include <vector>
 
 namespace sonarel::whisper {
 
@@ -11,10 +10,10 @@ class VoiceActivity {
 public:
     static constexpr size_t kFrame = 320;
 
-    // Classifies the whole frames of `count` samples; answers one flag per frame.
-    std::vector<bool> classify(const float* samples, size_t count);
-    // Whether any frame of the samples is speech, to a fresh detector.
-    static bool containsSpeech(const float* samples, size_t count);
+    // Classifies one frame of `kFrame` samples.
+    bool isVoiced(const float* frame);
+    // Whether any frame of the samples is loud enough to be speech to any detector.
+    static bool mayHoldSpeech(const float* samples, size_t count);
 
     static double energy(const float* frame, size_t count);
 

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <ctime>
 #include <vector>
 
 namespace sonarel::whisper {
@@ -21,6 +22,12 @@ constexpr size_t kMinimumSamples = 17600;
 
 bool isCancelled(void* flag) {
     return flag && static_cast<const std::atomic<bool>*>(flag)->load();
+}
+
+double processCpuSeconds() {
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
 }
 
 }  // namespace
@@ -89,7 +96,13 @@ WhisperModel::Decoded WhisperModel::decode(const Decoding& decoding) {
         count = padded.size();
     }
 
-    whisper_full_params params = decodingParams(decoding, threads_);
+    whisper_full_params params =
+        decodingParams(decoding, decoding.threads > 0 ? decoding.threads : threads_);
+    if (const double pace = tokensPerSecond_; pace > 0) {
+        const int spoken =
+            std::max(1, int(std::lround(pace * double(decoding.count) / kModelRate)));
+        params.max_tokens = std::min(params.max_tokens, spoken);
+    }
     const QByteArray prompt = decoding.prompt.toUtf8();
     if (!prompt.isEmpty()) {
         params.initial_prompt = prompt.constData();
@@ -100,6 +113,7 @@ WhisperModel::Decoded WhisperModel::decode(const Decoding& decoding) {
     if (isCancelled(flag)) {
         return {Outcome::cancelled, {}};
     }
+    const double cpuStart = processCpuSeconds();
     int status = -1;
     try {
         status = whisper_full(context_, params, samples, int(count));
@@ -107,18 +121,19 @@ WhisperModel::Decoded WhisperModel::decode(const Decoding& decoding) {
         // A model whose vocabulary lacks what the decoder looks up fails here.
         status = -1;
     }
+    const double cpu = processCpuSeconds() - cpuStart;
     if (isCancelled(flag)) {
-        return {Outcome::cancelled, {}};
+        return {Outcome::cancelled, {}, cpu};
     }
     if (status != 0) {
-        return {Outcome::failed, {}};
+        return {Outcome::failed, {}, cpu};
     }
     QString text;
     const int segments = whisper_full_n_segments(context_);
     for (int i = 0; i < segments; ++i) {
         text += QString::fromUtf8(whisper_full_get_segment_text(context_, i));
     }
-    return {Outcome::done, text.simplified()};
+    return {Outcome::done, text.simplified(), cpu};
 }
 
 }  // namespace sonarel::whisper

@@ -30,20 +30,25 @@ public:
         // Encoder frames to use (50 a second); fewer frames cost less. 0 = the full 30 s.
         int audioContext = 0;
         int maxTokens = 0;
-        QString prompt;  // text that came just before, to carry the style over
+        int threads = 0;  // 0: the model's own count
+        QString prompt;   // text that came just before, to carry the style over
         const std::atomic<bool>* cancelled = nullptr;
     };
     enum class Outcome { done, cancelled, failed };
     struct Decoded {
         Outcome outcome = Outcome::failed;
         QString text;
+        double cpuSeconds = 0;  // processor time the decoding took, over all its threads
     };
 
     // Transcribes up to 30 s of audio as one segment.
     Decoded decode(const Decoding& decoding);
 
+    // For measurements with a random-weight model, which never ends a text by itself: ends each
+    // decoding after the tokens that real speech of its length gives, `perSecond` of audio.
+    void limitTokens(double perSecond) { tokensPerSecond_ = perSecond; }
+
     static bool knowsLanguage(const QString& code);
-    int threads() const { return threads_; }
 
 private:
     WhisperModel(whisper_context* context, int threads) : context_(context), threads_(threads) {}
@@ -51,6 +56,7 @@ private:
     std::mutex lock_;
     whisper_context* context_;
     const int threads_;
+    std::atomic<double> tokensPerSecond_{0};
 };
 
 // Keeps whisper.cpp from writing its progress to the terminal; callable from any thread.

@@ -10,9 +10,9 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QStandardPaths>
+#include <QThread>
 
 #include <algorithm>
-#include <thread>
 
 namespace sonarel::whisper {
 
@@ -85,7 +85,8 @@ QStringList WhisperSpeechService::defaultModelFolders() {
 }
 
 int WhisperSpeechService::defaultThreads() {
-    return int(std::clamp(std::thread::hardware_concurrency(), 1u, 4u));
+    // The cores this process may run on, up to four; live decodings take fewer.
+    return std::clamp(QThread::idealThreadCount(), 1, 4);
 }
 
 QString WhisperSpeechService::findModel(const QStringList& folders) {

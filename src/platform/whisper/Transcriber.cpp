@@ -1,0 +1,82 @@
+#include "platform/whisper/Transcriber.h"
+
+#include "platform/whisper/Punctuation.h"
+#include "platform/whisper/WhisperErrors.h"
+
+#include <chrono>
+
+namespace sonarel::whisper {
+
+namespace {
+constexpr qsizetype kPromptCharacters = 200;
+}
+
+Transcriber::Transcriber(std::shared_ptr<ModelLoad> load, Options options,
+                         const std::atomic<bool>* cancelled)
+    : load_(std::move(load)), options_(std::move(options)), cancelled_(cancelled) {}
+
+std::optional<RecognitionError> Transcriber::waitForModel() {
+    if (!model_) {
+        model_ = load_->wait(cancelled_);
+    }
+    if (!model_ && !cancelled_->load()) {
+        return makeError(kRecognitionFailed,
+                         QStringLiteral("El modelo de voz no está disponible."));
+    }
+    return std::nullopt;
+}
+
+Transcriber::Decoded Transcriber::decode(const float* samples, size_t count, bool closing,
+                                         const std::atomic<bool>* stop) {
+    // Audio heard while the model loads waits for it.
+    if (std::optional<RecognitionError> error = waitForModel()) {
+        return {std::nullopt, std::move(error)};
+    }
+    if (cancelled_->load()) {
+        return {};
+    }
+    WhisperModel::Decoding decoding = WhisperModel::Decoding::of(samples, count);
+    decoding.language = options_.language.c_str();
+    decoding.threads = options_.threads;
+    if (closing && !committed_.isEmpty()) {
+        decoding.prompt = committed_.last().right(kPromptCharacters);
+    }
+    decoding.cancelled = stop;
+    const auto start = std::chrono::steady_clock::now();
+    const WhisperModel::Decoded decoded = model_->decode(decoding);
+    Decoded out;
+    out.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    out.cpuSeconds = decoded.cpuSeconds;
+    switch (decoded.outcome) {
+        case WhisperModel::Outcome::done:
+            out.text = options_.addsPunctuation ? decoded.text : withoutPunctuation(decoded.text);
+            break;
+        case WhisperModel::Outcome::cancelled:
+            break;
+        case WhisperModel::Outcome::failed:
+            out.error = makeError(kRecognitionFailed,
+                                  QStringLiteral("El reconocedor no pudo procesar el audio."));
+            break;
+    }
+    return out;
+}
+
+void Transcriber::commit(const QString& text) {
+    if (!text.isEmpty()) {
+        committed_.append(text);
+    }
+}
+
+QString Transcriber::text(const QString& open) const {
+    QStringList parts = committed_;
+    if (!open.isEmpty()) {
+        parts.append(open);
+    }
+    return parts.join(QLatin1Char(' '));
+}
+
+RecognitionError Transcriber::noSpeech() {
+    return makeError(kNoSpeech, QStringLiteral("No se detectó voz."));
+}
+
+}  // namespace sonarel::whisper

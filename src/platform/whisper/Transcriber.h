@@ -1,0 +1,59 @@
+#pragma once
+
+#include "platform/SpeechService.h"
+#include "platform/whisper/ModelLoad.h"
+#include "platform/whisper/WhisperModel.h"
+
+#include <QStringList>
+
+#include <atomic>
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace sonarel::whisper {
+
+// Turns the utterances of one task into its text: decodes each with the model (once it has
+// loaded), with the text before it as prompt, takes the punctuation off when it is not wanted,
+// and keeps the text of the utterances closed so far. Its failures carry the sentences the user
+// reads.
+class Transcriber {
+public:
+    struct Options {
+        std::string language;
+        bool addsPunctuation = true;
+        int threads = 0;  // 0: the model's own count
+    };
+    // `cancelled` ends the task, and so a wait for the model.
+    Transcriber(std::shared_ptr<ModelLoad> load, Options options,
+                const std::atomic<bool>* cancelled);
+
+    // Waits for the model; answers the failure when there is none. (`decode` waits by itself.)
+    std::optional<RecognitionError> waitForModel();
+
+    struct Decoded {
+        std::optional<QString> text;            // none: stopped or failed
+        std::optional<RecognitionError> error;  // why it failed
+        double seconds = 0;                     // how long it took
+        double cpuSeconds = 0;
+    };
+    // The text of `count` samples. `closing`: the text may become an utterance's, so it follows
+    // the text before it. `stop` ends the decoding early, with neither text nor error.
+    Decoded decode(const float* samples, size_t count, bool closing, const std::atomic<bool>* stop);
+
+    // Keeps the text of a closed utterance.
+    void commit(const QString& text);
+    // The task's whole text, with `open` (the text of the utterance under way) at its end.
+    QString text(const QString& open = {}) const;
+
+    static RecognitionError noSpeech();
+
+private:
+    std::shared_ptr<ModelLoad> load_;
+    std::shared_ptr<WhisperModel> model_;  // once the load is over
+    const Options options_;
+    const std::atomic<bool>* const cancelled_;
+    QStringList committed_;
+};
+
+}  // namespace sonarel::whisper
