@@ -31,10 +31,17 @@ void LiveStream::append(const AudioBuffer& buffer) {
             if (resampler_) {
                 resampler_->flush(pending_);
             }
-            resampler_ = std::make_unique<Resampler>(buffer.sampleRate);
+            resampler_ = Resampler::create(buffer.sampleRate);
         }
-        resampler_->processPlanar(buffer.channels, buffer.channelCount, buffer.frameCount,
-                                  pending_);
+        if (resampler_) {
+            resampler_->processPlanar(buffer.channels, buffer.channelCount, buffer.frameCount,
+                                      pending_);
+        } else {
+            // The job reports it like its other failures: nothing is thrown on this thread.
+            refusedRate_ = buffer.sampleRate;
+            ended_ = true;
+            endedFlag_ = true;
+        }
     }
     arrived_.notify_one();
 }
@@ -52,6 +59,11 @@ void LiveStream::end() {
         }
     }
     arrived_.notify_one();
+}
+
+std::optional<double> LiveStream::refusedRate() {
+    std::lock_guard guard(lock_);
+    return refusedRate_;
 }
 
 void LiveStream::wake() {
@@ -182,6 +194,13 @@ void LiveJob::run() {
             deliver(RecognitionResult{wholeText(*partial), false}, true);
         }
         if (ended && incoming.empty()) {
+            if (const std::optional<double> rate = stream_->refusedRate()) {
+                deliver_(std::nullopt,
+                         makeError(
+                             kRecognitionFailed,
+                             QStringLiteral("El reconocedor no admite audio a %1 Hz.").arg(*rate)));
+                return;
+            }
             if (inSpeech && !close(utterance_.size())) {
                 return;
             }

@@ -26,6 +26,8 @@ public:
     void wake();
     // Raised once the input has ended: a partial decode under way is then of no use.
     const std::atomic<bool>* endedFlag() const { return &endedFlag_; }
+    // The rate of the audio that ended the input because the resampler does not take it.
+    std::optional<double> refusedRate();
     // Moves what has arrived into `into`, waiting up to `timeout` when nothing has; answers
     // whether the input has ended (everything it held is then in `into`).
     bool take(std::vector<float>& into, std::chrono::milliseconds timeout,
@@ -36,6 +38,7 @@ private:
     std::condition_variable arrived_;
     std::vector<float> pending_;
     std::unique_ptr<Resampler> resampler_;
+    std::optional<double> refusedRate_;
     bool ended_ = false;
     std::atomic<bool> endedFlag_{false};
 };
