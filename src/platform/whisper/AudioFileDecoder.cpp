@@ -12,8 +12,6 @@
 namespace sonarel::whisper {
 
 namespace {
-constexpr double kLowestRate = 4000;
-constexpr double kHighestRate = 384000;
 constexpr int kMostChannels = 64;
 }  // namespace
 
@@ -48,9 +46,8 @@ AudioFileDecoder::Opened AudioFileDecoder::open(const QString& path) {
 AudioFileDecoder::Opened AudioFileDecoder::fromHandle(SNDFILE* file, const QString& name) {
     SF_INFO format{};
     sf_command(file, SFC_GET_CURRENT_SF_INFO, &format, sizeof(format));
-    const bool sane = format.channels > 0 && format.channels <= kMostChannels &&
-                      format.samplerate >= kLowestRate && format.samplerate <= kHighestRate;
-    if (!sane) {
+    std::unique_ptr<Resampler> resampler = Resampler::create(format.samplerate);
+    if (format.channels <= 0 || format.channels > kMostChannels || !resampler) {
         sf_close(file);
         return makeError(kFileBadFormat,
                          QStringLiteral("El audio de %1 no es válido (%2 canales a %3 Hz).")
@@ -66,11 +63,12 @@ AudioFileDecoder::Opened AudioFileDecoder::fromHandle(SNDFILE* file, const QStri
                              .arg(name));
     }
     return std::unique_ptr<AudioFileDecoder>(
-        new AudioFileDecoder(file, format.channels, format.samplerate));
+        new AudioFileDecoder(file, format.channels, std::move(resampler)));
 }
 
-AudioFileDecoder::AudioFileDecoder(SNDFILE* file, int channels, double rate)
-    : file_(file), channels_(channels), resampler_(rate) {}
+AudioFileDecoder::AudioFileDecoder(SNDFILE* file, int channels,
+                                   std::unique_ptr<Resampler> resampler)
+    : file_(file), channels_(channels), resampler_(std::move(resampler)) {}
 
 AudioFileDecoder::~AudioFileDecoder() {
     sf_close(file_);
@@ -80,7 +78,7 @@ bool AudioFileDecoder::read(double seconds, std::vector<float>& out) {
     if (finished_) {
         return false;
     }
-    const double rate = resampler_.inputRate();
+    const double rate = resampler_->inputRate();
     sf_count_t wanted = std::max<sf_count_t>(1, sf_count_t(std::ceil(seconds * rate)));
     // A file whose length was not known in advance stops at the same limit.
     const double left = kLongestSeconds - secondsRead_;
@@ -88,7 +86,7 @@ bool AudioFileDecoder::read(double seconds, std::vector<float>& out) {
     block_.resize(size_t(wanted) * channels_);
     const sf_count_t got = sf_readf_float(file_, block_.data(), wanted);
     if (got > 0) {
-        resampler_.processInterleaved(block_.data(), channels_, long(got), out);
+        resampler_->processInterleaved(block_.data(), channels_, long(got), out);
         secondsRead_ += double(got) / rate;
     }
     if (secondsRead_ >= kLongestSeconds) {
@@ -96,7 +94,7 @@ bool AudioFileDecoder::read(double seconds, std::vector<float>& out) {
         tooLong_ = sf_readf_float(file_, probe, 1) > 0;
     }
     if (got < wanted || secondsRead_ >= kLongestSeconds) {
-        resampler_.flush(out);
+        resampler_->flush(out);
         finished_ = true;
     }
     return !finished_;

@@ -33,11 +33,11 @@ public:
     bool tooLong() const { return tooLong_; }
 
 private:
-    AudioFileDecoder(SNDFILE* file, int channels, double rate);
+    AudioFileDecoder(SNDFILE* file, int channels, std::unique_ptr<Resampler> resampler);
 
     SNDFILE* file_;
     int channels_;
-    Resampler resampler_;
+    std::unique_ptr<Resampler> resampler_;
     std::vector<float> block_;
     double secondsRead_ = 0;
     bool finished_ = false;

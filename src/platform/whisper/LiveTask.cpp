@@ -24,10 +24,17 @@ void LiveStream::append(const AudioBuffer& buffer) {
             if (resampler_) {
                 resampler_->flush(pending_);
             }
-            resampler_ = std::make_unique<Resampler>(buffer.sampleRate);
+            resampler_ = Resampler::create(buffer.sampleRate);
         }
-        resampler_->processPlanar(buffer.channels, buffer.channelCount, buffer.frameCount,
-                                  pending_);
+        if (resampler_) {
+            resampler_->processPlanar(buffer.channels, buffer.channelCount, buffer.frameCount,
+                                      pending_);
+        } else {
+            // The job reports it like its other failures: nothing is thrown on this thread.
+            refusedRate_ = buffer.sampleRate;
+            ended_ = true;
+            partialStale_ = true;
+        }
     }
     arrived_.notify_one();
 }
@@ -54,6 +61,11 @@ void LiveStream::end() {
 void LiveStream::abandon() {
     partialStale_ = true;
     end();
+}
+
+std::optional<double> LiveStream::refusedRate() {
+    std::lock_guard guard(lock_);
+    return refusedRate_;
 }
 
 void LiveStream::wake() {
@@ -108,6 +120,13 @@ void LiveJob::run() {
             deliver(transcriber_.text(), false, segmenter_.start(), false);
         }
         if (ended) {
+            if (const std::optional<double> rate = stream_->refusedRate()) {
+                deliver_(std::nullopt,
+                         makeError(
+                             kRecognitionFailed,
+                             QStringLiteral("El reconocedor no admite audio a %1 Hz.").arg(*rate)));
+                return;
+            }
             finish();
             return;
         }

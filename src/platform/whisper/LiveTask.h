@@ -35,6 +35,8 @@ public:
     // Raised when a partial decode under way is of no more use: the input ended with words the
     // decode did not hear (audio not yet taken that may hold speech), or the task was cancelled.
     const std::atomic<bool>* partialStale() const { return &partialStale_; }
+    // The rate of the audio that ended the input because the resampler does not take it.
+    std::optional<double> refusedRate();
     // Moves what has arrived into `into`, waiting up to `timeout` when nothing has; answers
     // whether the input has ended (everything it held is then in `into`).
     bool take(std::vector<float>& into, std::chrono::milliseconds timeout,
@@ -45,6 +47,7 @@ private:
     std::condition_variable arrived_;
     std::vector<float> pending_;
     std::unique_ptr<Resampler> resampler_;
+    std::optional<double> refusedRate_;
     bool ended_ = false;
     std::atomic<bool> partialStale_{false};
 };

@@ -4,19 +4,23 @@
 
 #include <algorithm>
 #include <cmath>
-#include <stdexcept>
 
 namespace sonarel::whisper {
 
-Resampler::Resampler(double inputRate) : inputRate_(inputRate) {
-    if (inputRate_ != kModelRate) {
-        const soxr_quality_spec_t quality = soxr_quality_spec(SOXR_MQ, 0);
-        soxr_error_t error = nullptr;
-        soxr_ = soxr_create(inputRate_, kModelRate, 1, &error, nullptr, &quality, nullptr);
-        if (error) {
-            throw std::runtime_error(error);
-        }
+std::unique_ptr<Resampler> Resampler::create(double inputRate) {
+    if (!(inputRate >= kLowestInputRate && inputRate <= kHighestInputRate)) {
+        return nullptr;
     }
+    if (inputRate == kModelRate) {
+        return std::unique_ptr<Resampler>(new Resampler(inputRate, nullptr));
+    }
+    const soxr_quality_spec_t quality = soxr_quality_spec(SOXR_MQ, 0);
+    soxr_error_t error = nullptr;
+    soxr* filter = soxr_create(inputRate, kModelRate, 1, &error, nullptr, &quality, nullptr);
+    if (error) {
+        return nullptr;
+    }
+    return std::unique_ptr<Resampler>(new Resampler(inputRate, filter));
 }
 
 Resampler::~Resampler() {

@@ -8,12 +8,17 @@ struct soxr;
 namespace sonarel::whisper {
 
 inline constexpr double kModelRate = 16000;
+// The input rates the resampler takes: far beyond them libsoxr never returns from making its
+// filter, or one block's output outgrows memory.
+inline constexpr double kLowestInputRate = 4000;
+inline constexpr double kHighestInputRate = 384000;
 
 // Mixes interleaved or planar float audio down to mono and converts it to the model's 16 kHz,
 // keeping its filter state from one block to the next.
 class Resampler {
 public:
-    explicit Resampler(double inputRate);
+    // A resampler from `inputRate`, or null for a rate it does not take.
+    static std::unique_ptr<Resampler> create(double inputRate);
     ~Resampler();
     Resampler(const Resampler&) = delete;
     Resampler& operator=(const Resampler&) = delete;
@@ -29,11 +34,12 @@ public:
     void flush(std::vector<float>& out);
 
 private:
+    Resampler(double inputRate, soxr* soxr) : inputRate_(inputRate), soxr_(soxr) {}
     void runMono(std::vector<float>& out);
     void run(const float* mono, size_t count, std::vector<float>& out);
 
     double inputRate_;
-    soxr* soxr_ = nullptr;
+    soxr* soxr_;
     std::vector<float> mono_;
 };
 

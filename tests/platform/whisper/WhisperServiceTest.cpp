@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <future>
+#include <limits>
 #include <random>
 
 namespace sonarel::testing {
@@ -150,6 +151,24 @@ TEST_F(WhisperService, SilenceDeliversNothingThenNoSpeechCode) {
     ASSERT_TRUE(deliveries[0].error);
     EXPECT_EQ(deliveries[0].error->code, 1110);
     EXPECT_EQ(deliveries[0].error->domain, whisper::kErrorDomain);
+}
+
+// libsoxr never returns from making a filter for the first two rates, and the last one's output
+// outgrows memory: the capture thread would hang or throw instead of the task failing.
+TEST_F(WhisperService, AudioAtARateTheResamplerRefusesEndsTheTaskWithAnError) {
+    for (double rate : {std::numeric_limits<double>::infinity(), 1e300, 1e-300}) {
+        auto recognizer = spanish();
+        auto request = recognizer->makeAudioBufferRequest({});
+        Collector collector;
+        auto task = recognizer->startTask(request, collector.handler());
+        Audio odd = silence(0.1);
+        odd.rate = rate;
+        feed(*request, odd, false);
+        ASSERT_TRUE(collector.waitEnded(30)) << rate;
+        const auto deliveries = collector.deliveries();
+        ASSERT_TRUE(deliveries.back().error) << rate;
+        EXPECT_EQ(deliveries.back().error->code, whisper::kRecognitionFailed) << rate;
+    }
 }
 
 TEST_F(WhisperService, CancelStopsPromptlyAndNothingArrivesAfterIt) {
