@@ -1,6 +1,7 @@
 #include "platform/whisper/LiveTask.h"
 
 #include "platform/whisper/VoiceActivity.h"
+#include "platform/whisper/WhisperErrors.h"
 
 #include <algorithm>
 
