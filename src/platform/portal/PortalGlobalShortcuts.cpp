@@ -27,7 +27,7 @@ private:
 
 namespace {
 
-// The preferred trigger in the portal's shortcut notation (xdg shortcut specification).
+// The preferred trigger in the portal's shortcut notation (as XDG shortcut strings write it).
 QString trigger(std::uint32_t keyCode, Modifiers modifiers) {
     QStringList parts;
     if (modifiers & Modifier::Ctrl) {
