@@ -15,6 +15,7 @@
 #include "TestAudio.h"
 #include "TestModel.h"
 
+#include "platform/whisper/SleepingWaits.h"
 #include "platform/whisper/WhisperModel.h"
 #include "platform/whisper/WhisperSpeechModels.h"
 #include "platform/whisper/WhisperSpeechService.h"
@@ -245,6 +246,7 @@ int correr(int dictados, double ritmo) {
 }  // namespace sonarel
 
 int main(int argc, char** argv) {
+    sonarel::whisper::restartWithSleepingWaits(argv);
     QApplication app(argc, argv);
     int dictados = 10;
     double ritmo = 0;

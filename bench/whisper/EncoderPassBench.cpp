@@ -4,6 +4,7 @@
 // and small.
 #include "platform/whisper/EncoderPass.h"
 #include "platform/whisper/LiveTask.h"
+#include "platform/whisper/SleepingWaits.h"
 
 #include <QCoreApplication>
 #include <QStringList>
@@ -16,6 +17,7 @@
 using namespace sonarel::whisper;
 
 int main(int argc, char** argv) {
+    sonarel::whisper::restartWithSleepingWaits(argv);
     QCoreApplication app(argc, argv);
     QStringList arguments = app.arguments().mid(1);
     int threads = std::max(1, int(std::thread::hardware_concurrency()) / 2);

@@ -15,6 +15,7 @@
 #include "WhisperTestSupport.h"
 #include "platform/whisper/FileTask.h"
 #include "platform/whisper/LiveTask.h"
+#include "platform/whisper/SleepingWaits.h"
 #include "platform/whisper/WhisperModel.h"
 
 #include <QCoreApplication>
@@ -118,7 +119,12 @@ Dictation dictation(const QString& dir, double seconds) {
         const double start = double(d.audio.samples.size()) / 2 / 48000;
         const Audio& s = sentences[i % sentences.size()];
         d.audio.samples.insert(d.audio.samples.end(), s.samples.begin(), s.samples.end());
-        d.speech.push_back({start, double(d.audio.samples.size()) / 2 / 48000});
+        // espeak-ng ends each sentence with 0.3 s of silence: the speech is where the voice is.
+        const auto loud = [](float x) { return std::abs(x) > 0.01f; };
+        const auto first = std::find_if(s.samples.begin(), s.samples.end(), loud);
+        const auto last = std::find_if(s.samples.rbegin(), s.samples.rend(), loud);
+        d.speech.push_back({start + double(first - s.samples.begin()) / 2 / 48000,
+                            start + double(s.samples.rend() - last) / 2 / 48000});
         d.audio.samples.resize(d.audio.samples.size() + size_t(pause(random) * 48000) * 2, 0.0f);
     }
     d.audio.samples.resize(size_t(seconds * 48000) * 2);
@@ -192,8 +198,6 @@ void live(const QString& modelPath, const Dictation& d) {
             tuning.cpuBurst = value;
         } else if (key == "stopped") {
             tuning.speechStopped = value;
-        } else if (key == "closeahead") {
-            tuning.closeAhead = value;
         } else if (key == "nice") {
             tuning.niceness = int(value);
         }
@@ -268,6 +272,7 @@ void live(const QString& modelPath, const Dictation& d) {
     }
     // Lag of every 20 ms of speech: from its arrival to the first result that covers it.
     std::vector<double> lags;
+    std::vector<std::pair<double, double>> worst;  // lag, audio time
     for (const auto& [from, to] : d.speech) {
         for (double t = from; t + 0.02 <= to; t += 0.02) {
             const auto arrival =
@@ -278,9 +283,17 @@ void live(const QString& modelPath, const Dictation& d) {
             for (const Observed& o : observed) {
                 if (o.covered >= t + 0.02 && o.at >= arrival->second) {
                     lags.push_back(o.at - arrival->second);
+                    worst.push_back({o.at - arrival->second, t});
                     break;
                 }
             }
+        }
+    }
+    if (qEnvironmentVariableIsSet("SONAREL_BENCH_VERBOSE")) {
+        std::sort(worst.rbegin(), worst.rend());
+        for (size_t i = 0; i < std::min<size_t>(8, worst.size()); ++i) {
+            std::printf("    lag %.2f s for the audio at %.2f s\n", worst[i].first,
+                        worst[i].second);
         }
     }
     std::vector<double> early, late, all;
@@ -392,6 +405,7 @@ void cancelLatency(const QString& modelPath, const Dictation& d) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    sonarel::whisper::restartWithSleepingWaits(argv);
     QCoreApplication app(argc, argv);
     QStringList shapes, parts;
     for (const QString& a : app.arguments().mid(1)) {

@@ -5,6 +5,7 @@
 #include "control/Preferences.h"
 #include "platform/MainThread.h"
 #include "platform/wayland/Session.h"
+#include "platform/whisper/SleepingWaits.h"
 
 #include <QApplication>
 #include <QIcon>
@@ -24,6 +25,7 @@ void escribirLinea(const QString& linea) {
 
 int main(int argc, char* argv[]) {
     using namespace sonarel;
+    whisper::restartWithSleepingWaits(argv);
 
     QStringList argumentos;
     for (int i = 0; i < argc; ++i) {

@@ -5,16 +5,14 @@
 
 #include <QFileInfo>
 #include <QHash>
-#include <QThread>
-
-#include <algorithm>
 
 namespace sonarel {
 
 MedicionDelEquipo::MedicionDelEquipo(SpeechModels& modelos, QString archivo, QObject* parent)
     : QObject(parent), modelos_(modelos), archivo_(std::move(archivo)) {
     std::optional<Medicion> guardada = leerMedicion(archivo_);
-    if (guardada && guardada->hilos == hilos() && guardada->ventana == modelos_.liveWindow()) {
+    if (guardada && guardada->hilos == modelos_.liveThreads() &&
+        guardada->ventana == modelos_.liveWindow()) {
         resultado_ = std::move(guardada);
     }
 }
@@ -25,10 +23,6 @@ MedicionDelEquipo::~MedicionDelEquipo() {
     if (trabajo_.joinable()) {
         trabajo_.join();
     }
-}
-
-int MedicionDelEquipo::hilos() {
-    return std::max(1, QThread::idealThreadCount() / 2);
 }
 
 void MedicionDelEquipo::medir(const QList<ModeloPublicado>& catalogo,
@@ -57,7 +51,7 @@ void MedicionDelEquipo::medir(const QList<ModeloPublicado>& catalogo,
     emit cambio();
     trabajo_ = std::thread([this, tamanos, archivos, caben, tamanosInstalados,
                             cancelada = cancelada_, self = QPointer<MedicionDelEquipo>(this)] {
-        const int hilos = MedicionDelEquipo::hilos();
+        const int hilos = modelos_.liveThreads();
         Medicion medicion{hilos, modelos_.liveWindow(), {}};
         medicion.pasos = medirTamanos(
             tamanos, medicion.ventana,

@@ -35,8 +35,6 @@ public:
     // The last measurement: this run's, or the one kept from an earlier run with as many threads.
     const std::optional<Medicion>& resultado() const { return resultado_; }
 
-    static int hilos();
-
 signals:
     void cambio();
 

@@ -30,6 +30,8 @@ public:
 
     // The longest stretch of audio live decoding decodes in one pass, in seconds.
     virtual double liveWindow() const = 0;
+    // The threads each live decoding runs on.
+    virtual int liveThreads() const = 0;
     // How much one pass of `size`'s encoder costs next to another size's ("tiny", "base",
     // "small", "medium", "large-v3-turbo"); nothing for an unknown size.
     virtual std::optional<double> encoderCost(const QString& size) const = 0;

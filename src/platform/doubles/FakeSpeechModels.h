@@ -34,6 +34,7 @@ public:
     }
 
     double liveWindow() const override { return 4; }
+    int liveThreads() const override { return 1; }
     std::optional<double> encoderCost(const QString& size) const override { return pass(size); }
     std::optional<double> timeEncoderPass(const QString& size, const QString&, int,
                                           const std::atomic<bool>&) override {

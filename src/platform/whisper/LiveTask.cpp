@@ -160,25 +160,6 @@ bool LiveJob::speechStopped() const {
 
 bool LiveJob::decodePartial() {
     const std::vector<float>& utterance = segmenter_.utterance();
-    if (tuning_.closeAhead > 0 &&
-        double(utterance.size()) >= (tuning_.longestUtterance - tuning_.closeAhead) * kModelRate) {
-        const size_t cut = segmenter_.quietestCut();
-        const Transcriber::Decoded decoded =
-            transcriber_.decode(utterance.data(), cut, true, stream_->partialStale());
-        spend(decoded);
-        if (!decoded.text) {
-            partial_.reset();
-            return decoded.error ? fail(decoded.error) : !deliver_.isCancelled();
-        }
-        partial_ = Partial{cut, *decoded.text};
-        if (!close(cut)) {
-            return false;
-        }
-        if (!partialDue()) {
-            deliver(transcriber_.text(), false, segmenter_.start(), true);
-            return true;
-        }
-    }
     const size_t end = utterance.size();
     // Once the voice has stopped, this text may become the utterance's.
     const Transcriber::Decoded decoded =

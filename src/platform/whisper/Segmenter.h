@@ -32,9 +32,6 @@ public:
     void flush();
     // Removes the utterance's first `end` samples, whose text has been taken.
     void drop(size_t end);
-    // Where to cut the utterance now: the start of the quietest frame of its last `cutSearch`
-    // seconds, so that a cut rarely falls inside a word.
-    size_t quietestCut() const;
 
     const std::vector<float>& utterance() const { return utterance_; }
     // Samples of the input before the utterance's first one.
@@ -48,6 +45,10 @@ public:
     size_t queued() const { return queue_.size() - queueAt_; }
 
 private:
+    // Where to cut the utterance now: the start of the quietest frame of its last `cutSearch`
+    // seconds, so that a cut rarely falls inside a word.
+    size_t quietestCut() const;
+
     const Shape shape_;
     VoiceActivity voice_;
     std::vector<float> queue_;

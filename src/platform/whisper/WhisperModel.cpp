@@ -39,8 +39,11 @@ void silenceLibrary() {
 }
 
 int audioContextFor(double seconds) {
-    const int frames = int(std::ceil(seconds * kFramesPerSecond)) + 64;
-    return std::min(kFullContext, (frames + 63) / 64 * 64);
+    // The margin gives the decoder at least 0.64 s of silence after the audio, as the padding
+    // after speech it was trained on; every frame beyond that is encoder work for nothing (a
+    // 4 s window cost 0.33 s at 320 frames, 0.27 s at 240).
+    const int frames = int(std::ceil(seconds * kFramesPerSecond)) + 32;
+    return std::min(kFullContext, (frames + 15) / 16 * 16);
 }
 
 int maxTokensFor(double seconds) {

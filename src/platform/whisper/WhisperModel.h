@@ -62,7 +62,7 @@ private:
 // Keeps whisper.cpp from writing its progress to the terminal; callable from any thread.
 void silenceLibrary();
 
-// Audio context for `seconds` of audio: the frames it covers plus a margin, whole 64-frame blocks.
+// Audio context for `seconds` of audio: the frames it covers plus a margin, whole 16-frame blocks.
 int audioContextFor(double seconds);
 // A bound on the tokens of `seconds` of speech, above any real speaker's pace.
 int maxTokensFor(double seconds);

@@ -50,6 +50,10 @@ double WhisperSpeechModels::liveWindow() const {
     return LiveJob::Tuning{}.longestUtterance;
 }
 
+int WhisperSpeechModels::liveThreads() const {
+    return LiveJob::Tuning{}.threads;
+}
+
 std::optional<double> WhisperSpeechModels::encoderCost(const QString& size) const {
     // Matrix products dominate the encoder over a short window: its layers times the square of
     // their width.

@@ -20,6 +20,7 @@ public:
     void setObserver(std::function<void()> observer) override;
 
     double liveWindow() const override;
+    int liveThreads() const override;
     std::optional<double> encoderCost(const QString& size) const override;
     std::optional<double> timeEncoderPass(const QString& size, const QString& path, int threads,
                                           const std::atomic<bool>& cancelled) override;
