@@ -93,6 +93,16 @@ TEST_F(Proceso, ASpokenFileIsTranscribedWithStatusZero) {
     EXPECT_EQ(salida.lineas[2], "");
 }
 
+TEST_F(Proceso, RestartsItselfOnceSoThatRecognizerThreadsWaitSleeping) {
+    entorno.remove(QStringLiteral("OMP_WAIT_POLICY"));
+    QProcess* proceso = lanzar({});
+    ASSERT_TRUE(esperarVentana(true));
+    // The same process, now running with the policy in its environment.
+    QFile environ(QStringLiteral("/proc/%1/environ").arg(proceso->processId()));
+    ASSERT_TRUE(environ.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(environ.readAll().split('\0').contains("OMP_WAIT_POLICY=passive"));
+}
+
 TEST_F(Proceso, AMissingFileFailsWithStatusThreeWithOrWithoutADisplay) {
     // With the test desktop, with no display at all, and with one that cannot be reached.
     for (const QByteArray& display : {qgetenv("DISPLAY"), QByteArray(), QByteArray(":987")}) {
