@@ -1,7 +1,7 @@
 // encoder_bench [THREADS] [SHAPE...]: one encoder pass over live decoding's longest window (and a
 // full 30 s window) of random-weight models of the published shapes, as the model manager
-// measures it, with the time to make and load each model. Default: half the cores; tiny, base
-// and small.
+// measures it, with the time to make and load each model. Default: live decoding's threads;
+// tiny, base and small.
 #include "platform/whisper/EncoderPass.h"
 #include "platform/whisper/LiveTask.h"
 #include "platform/whisper/SleepingWaits.h"
@@ -9,10 +9,8 @@
 #include <QCoreApplication>
 #include <QStringList>
 
-#include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <thread>
 
 using namespace sonarel::whisper;
 
@@ -20,7 +18,7 @@ int main(int argc, char** argv) {
     sonarel::whisper::restartWithSleepingWaits(argv);
     QCoreApplication app(argc, argv);
     QStringList arguments = app.arguments().mid(1);
-    int threads = std::max(1, int(std::thread::hardware_concurrency()) / 2);
+    int threads = LiveJob::Tuning{}.threads;
     if (!arguments.isEmpty() && arguments.first().toInt() > 0) {
         threads = arguments.takeFirst().toInt();
     }
