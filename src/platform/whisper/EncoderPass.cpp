@@ -20,7 +20,7 @@ struct ContextFree {
 using Context = std::unique_ptr<whisper_context, ContextFree>;
 
 whisper_context_params contextParams() {
-    silenceLibrary();
+    routeLibraryLog();
     whisper_context_params params = whisper_context_default_params();
     params.use_gpu = false;
     return params;

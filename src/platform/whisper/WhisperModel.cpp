@@ -1,5 +1,6 @@
 #include "platform/whisper/WhisperModel.h"
 
+#include "platform/Logging.h"
 #include "platform/whisper/DecodingParams.h"
 #include "platform/whisper/ModelFile.h"
 #include "platform/whisper/Resampler.h"
@@ -9,6 +10,8 @@
 #include <algorithm>
 #include <cmath>
 #include <ctime>
+#include <mutex>
+#include <string>
 #include <vector>
 
 namespace sonarel::whisper {
@@ -32,10 +35,31 @@ double processCpuSeconds() {
 
 }  // namespace
 
-void silenceLibrary() {
+void routeLibraryLog() {
     static std::once_flag once;
-    std::call_once(once,
-                   [] { whisper_log_set([](ggml_log_level, const char*, void*) {}, nullptr); });
+    std::call_once(once, [] {
+        whisper_log_set(
+            [](ggml_log_level level, const char* text, void*) {
+                // The library writes a line in pieces; each thread's goes out whole.
+                thread_local std::string line;
+                thread_local ggml_log_level lineLevel = GGML_LOG_LEVEL_INFO;
+                if (level != GGML_LOG_LEVEL_CONT && line.empty()) {
+                    lineLevel = level;
+                }
+                line += text;
+                if (line.empty() || line.back() != '\n') {
+                    return;
+                }
+                line.pop_back();
+                if (lineLevel == GGML_LOG_LEVEL_ERROR) {
+                    qCWarning(logRecognizer, "whisper.cpp: %s", line.c_str());
+                } else {
+                    qCDebug(logRecognizer, "whisper.cpp: %s", line.c_str());
+                }
+                line.clear();
+            },
+            nullptr);
+    });
 }
 
 int audioContextFor(double seconds) {
@@ -61,7 +85,7 @@ WhisperModel::Decoding WhisperModel::Decoding::of(const float* samples, size_t c
 }
 
 std::shared_ptr<WhisperModel> WhisperModel::load(const QString& path, int threads) {
-    silenceLibrary();
+    routeLibraryLog();
     if (!isCompleteModel(path)) {
         return nullptr;
     }
@@ -84,7 +108,7 @@ WhisperModel::~WhisperModel() {
 }
 
 bool WhisperModel::knowsLanguage(const QString& code) {
-    silenceLibrary();
+    routeLibraryLog();
     return !code.isEmpty() && whisper_lang_id(code.toLatin1().constData()) >= 0;
 }
 

@@ -59,8 +59,9 @@ private:
     std::atomic<double> tokensPerSecond_{0};
 };
 
-// Keeps whisper.cpp from writing its progress to the terminal; callable from any thread.
-void silenceLibrary();
+// Sends whisper.cpp's messages to the recognizer's log category instead of the terminal: its
+// errors as warnings, the rest as debug lines; callable from any thread.
+void routeLibraryLog();
 
 // Audio context for `seconds` of audio: the frames it covers plus a margin, whole 16-frame blocks.
 int audioContextFor(double seconds);
