@@ -125,7 +125,10 @@ std::unique_ptr<HotKeyRegistration> PortalGlobalShortcuts::registerHotKey(std::u
 void PortalGlobalShortcuts::openSession() {
     request(bus_, clock_, kTimeout, this, QString::fromLatin1(kInterface),
             QStringLiteral("CreateSession"),
-            {QVariantMap{{QStringLiteral("session_handle_token"), QStringLiteral("sonarel")}}},
+            // Each portal session needs a token of its own: the portal refuses a second session
+            // with a token it has seen and closes the first with it.
+            {QVariantMap{
+                {QStringLiteral("session_handle_token"), QStringLiteral("sonarel_shortcuts")}}},
             [this](Outcome outcome, const QVariantMap& results) {
                 if (outcome != Outcome::Granted) {
                     fail(outcome == Outcome::TimedOut ? unansweredNotice() : refusedNotice());

@@ -69,7 +69,10 @@ void PortalRemoteDesktop::requestAccess() {
     asked_ = true;
     request(bus_, clock_, kTimeout, this, QString::fromLatin1(kInterface),
             QStringLiteral("CreateSession"),
-            {QVariantMap{{QStringLiteral("session_handle_token"), QStringLiteral("sonarel")}}},
+            // Each portal session needs a token of its own: the portal refuses a second session
+            // with a token it has seen and closes the first with it.
+            {QVariantMap{{QStringLiteral("session_handle_token"),
+                          QStringLiteral("sonarel_remote_desktop")}}},
             [this](Outcome outcome, const QVariantMap& results) {
                 if (outcome != Outcome::Granted) {
                     end(refusedNotice());
