@@ -43,4 +43,13 @@ void FinishingSegments::cancelAll() {
     segments_.clear();
 }
 
+void FinishingSegments::armDeadlines(
+    const std::function<std::unique_ptr<Timer>(std::int64_t generation)>& make) {
+    for (Segment& segment : segments_) {
+        if (segment.task && !segment.deadline) {
+            segment.deadline = make(segment.generation);
+        }
+    }
+}
+
 }  // namespace sonarel

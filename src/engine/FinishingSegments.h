@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
 
 namespace sonarel {
@@ -20,7 +21,7 @@ public:
         std::int64_t generation = 0;
         std::shared_ptr<RecognitionTask> task;  // none once it is done
         QString text;                           // its latest transcription
-        std::unique_ptr<Timer> deadline;
+        std::unique_ptr<Timer> deadline;        // none while the model loads
     };
 
     void add(Segment segment) { segments_.push_back(std::move(segment)); }
@@ -33,6 +34,8 @@ public:
     // The texts of every segment, in order.
     QString joined() const;
     void cancelAll();
+    // Gives each unfinished segment without a deadline the one `make` returns for its generation.
+    void armDeadlines(const std::function<std::unique_ptr<Timer>(std::int64_t generation)>& make);
     bool empty() const { return segments_.empty(); }
 
 private:

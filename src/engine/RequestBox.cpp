@@ -3,18 +3,16 @@
 namespace sonarel {
 
 void RequestBox::set(std::shared_ptr<AudioBufferRecognitionRequest> request) {
+    std::shared_ptr<AudioBufferRecognitionRequest> replaced;
     std::lock_guard guard(lock_);
-    request_ = std::move(request);
+    // Released after the lock, so that the request's last owner never frees it inside the lock.
+    replaced = std::exchange(request_, std::move(request));
 }
 
 void RequestBox::append(const AudioBuffer& buffer) {
-    std::shared_ptr<AudioBufferRecognitionRequest> request;
-    {
-        std::lock_guard guard(lock_);
-        request = request_;
-    }
-    if (request) {
-        request->append(buffer);
+    std::lock_guard guard(lock_);
+    if (request_) {
+        request_->append(buffer);
     }
 }
 

@@ -3,12 +3,9 @@
 #include "engine/Level.h"
 #include "engine/Permissions.h"
 #include "engine/TextRules.h"
-#include "platform/Logging.h"
 #include "platform/MainThread.h"
 
 #include <QPointer>
-
-#include <algorithm>
 
 namespace sonarel {
 namespace {
@@ -23,22 +20,10 @@ const QString kNoInputMessage = QStringLiteral(
     "El dispositivo de entrada no entrega audio. Revisa el micrófono en los ajustes de sonido del "
     "escritorio.");
 const QString kMicrophoneFailurePrefix = QStringLiteral("No se pudo abrir el micrófono: ");
-const QString kNetworkErrorDomain = QStringLiteral("NSURLErrorDomain");
-constexpr long kNotConnectedCode = -1009;
-
-bool isQuietCode(long code) {
-    return code == 203 || code == 216 || code == 301 || code == 1110;
-}
+const QString kModelFailedMessage = QStringLiteral(
+    "El modelo de voz no cargó: lo dictado no se pudo transcribir. Elige otro en Modelos de voz.");
 
 }  // namespace
-
-QString TextBinding::get() const {
-    return engine_.text();
-}
-
-void TextBinding::set(const QString& value) const {
-    engine_.writeFromEditor(value);
-}
 
 SpeechEngine::SpeechEngine(Services services, QObject* parent)
     : QObject(parent),
@@ -50,22 +35,6 @@ SpeechEngine::SpeechEngine(Services services, QObject* parent)
 SpeechEngine::~SpeechEngine() {
     // The tap refers to this engine; after removeTap it is never called again.
     services_.audio.removeTap();
-}
-
-bool SpeechEngine::isListening() const {
-    return status_.kind() == Status::Kind::Listening || status_.kind() == Status::Kind::Preparing;
-}
-
-int SpeechEngine::wordCount() const {
-    return text::wordCount(text_);
-}
-
-void SpeechEngine::toggle() {
-    if (isListening()) {
-        stop();
-    } else {
-        start();
-    }
 }
 
 void SpeechEngine::start() {
@@ -109,6 +78,17 @@ void SpeechEngine::begin() {
     }
     recognizer_ = std::move(recognizer);
     heard_.clear();
+    // Until the model is ready, the bound of a segment's decoding does not run: its audio waits
+    // for the model, however long it takes to load.
+    modelReady_ = false;
+    QPointer<SpeechEngine> self(this);
+    recognizer_->whenReady([self, generation = ++recognizerGeneration_](bool loaded) {
+        postToMain([self, generation, loaded] {
+            if (self && self->recognizerGeneration_ == generation) {
+                self->modelReady(loaded);
+            }
+        });
+    });
     // The request is there before the microphone opens, so that the first buffer reaches it.
     openRequest();
     if (const std::optional<QString> failure = startAudio()) {
@@ -176,220 +156,6 @@ void SpeechEngine::audioInterrupted(std::uint64_t session, const QString& descri
     stop();
 }
 
-void SpeechEngine::openRequest() {
-    const bool supportsOnDevice = recognizer_->supportsOnDeviceRecognition();
-    RequestSettings settings;
-    settings.addsPunctuation = addsPunctuation;
-    settings.requiresOnDeviceRecognition = preferOnDevice && supportsOnDevice;
-    request_ = recognizer_->makeAudioBufferRequest(settings);
-    setOnDevice(request_->requiresOnDeviceRecognition());
-    if (preferOnDevice && !supportsOnDevice) {
-        setNotice(QStringLiteral("Dictado sin conexión no disponible para ") + localeID +
-                  QStringLiteral(": el audio se procesa fuera de este equipo."));
-    }
-    box_->set(request_);
-}
-
-void SpeechEngine::startTask() {
-    if (!recognizer_) {
-        return;
-    }
-    if (!request_) {
-        openRequest();
-    }
-    segmentStart_ = services_.clock.now();
-    const std::int64_t taskGeneration = generation_;
-    QPointer<SpeechEngine> self(this);
-    task_ = recognizer_->startTask(request_, [self, taskGeneration](
-                                                 std::optional<RecognitionResult> result,
-                                                 std::optional<RecognitionError> error) {
-        postToMain([self, taskGeneration, result = std::move(result), error = std::move(error)] {
-            if (self) {
-                self->handle(result, error, taskGeneration);
-            }
-        });
-    });
-}
-
-void SpeechEngine::handle(const std::optional<RecognitionResult>& result,
-                          const std::optional<RecognitionError>& error,
-                          std::int64_t taskGeneration) {
-    if (error) {
-        qCDebug(logEngine) << "recognizer error" << error->domain << error->code
-                           << error->description;
-    }
-    if (FinishingSegments::Segment* segment = finishing_.find(taskGeneration)) {
-        handleFinishing(*segment, result, error);
-        return;
-    }
-    if (taskGeneration != generation_ || !isListening()) {
-        return;
-    }
-    if (result) {
-        live_ = result->text;
-        publishText();
-        lastVoiceAt_ = services_.clock.now();
-        if (!error) {
-            if (result->isFinal) {
-                rotate(false);
-            }
-            return;
-        }
-    }
-    if (!error) {
-        return;
-    }
-    if (isQuietCode(error->code)) {
-        rotate(false);
-        return;
-    }
-    endSegment(false);
-    setStatus(Status::failed(failureMessage(*error)));
-    stop();
-}
-
-// A segment that ended while its task was still decoding: its results replace its text until
-// the final one, an error, or the deadline settles it.
-void SpeechEngine::handleFinishing(FinishingSegments::Segment& segment,
-                                   const std::optional<RecognitionResult>& result,
-                                   const std::optional<RecognitionError>& error) {
-    if (result) {
-        segment.text = result->text;
-        lastVoiceAt_ = services_.clock.now();
-    }
-    if (!error && !(result && result->isFinal)) {
-        publishText();
-        return;
-    }
-    FinishingSegments::finish(segment);
-    // The failure is set before the text settles, which may end a stop under way.
-    const bool fails = error && !isQuietCode(error->code) && !status_.isFailed();
-    if (fails) {
-        setStatus(Status::failed(failureMessage(*error)));
-    }
-    settleFinished();
-    if (fails) {
-        stop();
-    }
-}
-
-QString SpeechEngine::failureMessage(const RecognitionError& error) const {
-    if (error.domain == kNetworkErrorDomain || error.code == kNotConnectedCode) {
-        return QStringLiteral("Sin conexión y el dictado sin conexión no está instalado para ") +
-               localeID + QStringLiteral(". Descarga un modelo de voz en Modelos de voz.");
-    }
-    return QStringLiteral("Error de reconocimiento (") + QString::number(error.code) +
-           QStringLiteral("): ") + error.description;
-}
-
-void SpeechEngine::commitLive() {
-    if (live_.isEmpty()) {
-        return;
-    }
-    FinishingSegments::Segment done;
-    done.text = std::exchange(live_, {});
-    finishing_.add(std::move(done));
-    settleFinished();
-}
-
-void SpeechEngine::endSegment(bool finishing) {
-    if (!finishing && task_) {
-        task_->cancel();
-        task_.reset();
-    }
-    if (request_) {
-        request_->endAudio();
-        request_.reset();
-    }
-    if (task_) {
-        FinishingSegments::Segment segment;
-        segment.generation = generation_;
-        segment.task = std::move(task_);
-        segment.text = std::exchange(live_, {});
-        const std::int64_t taskGeneration = generation_;
-        // Posted, so that the timer is not destroyed while it fires.
-        QPointer<SpeechEngine> self(this);
-        segment.deadline = services_.clock.once(kFinishBound, [self, taskGeneration] {
-            postToMain([self, taskGeneration] {
-                if (!self) {
-                    return;
-                }
-                if (FinishingSegments::Segment* late = self->finishing_.find(taskGeneration)) {
-                    FinishingSegments::finish(*late);
-                    self->settleFinished();
-                }
-            });
-        });
-        finishing_.add(std::move(segment));
-    } else {
-        commitLive();
-    }
-    ++generation_;
-}
-
-// Moves the texts of the segments that are done, in the order they were spoken, into the
-// committed text; ends a stop once none is left.
-void SpeechEngine::settleFinished() {
-    QString settled;
-    finishing_.takeDone(settled);
-    committed_ = text::join(committed_, settled);
-    heard_ = text::join(heard_, settled);
-    publishText();
-    if (stopping_ && finishing_.empty()) {
-        finishStop();
-    }
-}
-
-void SpeechEngine::publishText() {
-    setText(text::join(text::join(committed_, finishing_.joined()), live_));
-}
-
-QString SpeechEngine::sessionText() const {
-    return text::join(text::join(heard_, finishing_.joined()), live_);
-}
-
-void SpeechEngine::rotate(bool finishing) {
-    if (!isListening() || esperandoTarea_ || stopping_) {
-        return;
-    }
-    endSegment(finishing);
-    openRequest();
-    const double now = services_.clock.now();
-    const double sinceLast = now - lastRotate_;
-    lastRotate_ = now;
-    const double wait = std::max(kSilenceGap - sinceLast, 0.0);
-    if (wait > 0) {
-        // The new request already collects the audio; only its task waits.
-        esperandoTarea_ = true;
-        rotationWait_ = services_.clock.once(wait, [this] {
-            if (isListening() && !stopping_) {
-                esperandoTarea_ = false;
-                startTask();
-            }
-        });
-    } else {
-        startTask();
-    }
-}
-
-void SpeechEngine::tick() {
-    if (!isListening() || stopping_) {
-        return;
-    }
-    setElapsed(services_.clock.now() - sessionStart_);
-    const double age = services_.clock.now() - segmentStart_;
-    const double silence = services_.clock.now() - lastVoiceAt_;
-    if (age > kHardRotate) {
-        rotate(true);
-    } else if (age > kSoftRotate && silence > kSilenceGap) {
-        rotate(true);
-    }
-    if (autoStopSilence > 0 && silence > autoStopSilence && !sessionText().isEmpty()) {
-        autoStopped_ = true;
-        stop();
-    }
-}
-
 void SpeechEngine::stop() {
     if (stopping_) {
         return;
@@ -400,17 +166,19 @@ void SpeechEngine::stop() {
     // A pending rotation must not start a task in a later session: that task would share the
     // generation of the session's own first task.
     rotationWait_.reset();
-    box_->set(nullptr);
+    // The input hands over what it still holds before it stops, and the request leaves the box
+    // only then, so that the last frames reach the recognizer too.
     if (services_.audio.isRunning()) {
         services_.audio.stop();
-        services_.audio.removeTap();
     }
+    services_.audio.removeTap();
+    box_->set(nullptr);
     setLevel(0);
     // Audio collected during a rotation's wait is decoded too.
     if (request_ && !task_) {
         startTask();
     }
-    endSegment(true);
+    endSegment(true, std::exchange(request_, {}));
     stopping_ = true;
     settleFinished();
 }
@@ -428,6 +196,19 @@ void SpeechEngine::finishStop() {
         onAutoStop();
     }
     endSession();
+}
+
+void SpeechEngine::modelReady(bool loaded) {
+    if (modelReady_) {
+        return;
+    }
+    modelReady_ = true;
+    finishing_.armDeadlines([this](std::int64_t generation) { return deadlineFor(generation); });
+    if (!loaded && (isListening() || stopping_)) {
+        // Its tasks fail too, but this says what became of the words.
+        setStatus(Status::failed(kModelFailedMessage));
+        stop();
+    }
 }
 
 void SpeechEngine::failStart(const QString& message) {
@@ -454,49 +235,6 @@ void SpeechEngine::clear() {
     } else if (isListening()) {
         rotate(false);
     }
-}
-
-void SpeechEngine::writeFromEditor(const QString& value) {
-    if (isListening() || stopping_) {
-        emit textChanged();
-        return;
-    }
-    committed_ = value;
-    live_.clear();
-    setText(value);
-}
-
-void SpeechEngine::setStatus(Status status) {
-    if (status.isFailed()) {
-        qCDebug(logEngine) << "dictation failed:" << status.message();
-    }
-    status_ = std::move(status);
-    emit statusChanged();
-}
-
-void SpeechEngine::setText(QString text) {
-    text_ = std::move(text);
-    emit textChanged();
-}
-
-void SpeechEngine::setLevel(double level) {
-    level_ = level;
-    emit levelChanged();
-}
-
-void SpeechEngine::setOnDevice(bool onDevice) {
-    onDevice_ = onDevice;
-    emit onDeviceChanged();
-}
-
-void SpeechEngine::setNotice(QString notice) {
-    notice_ = std::move(notice);
-    emit noticeChanged();
-}
-
-void SpeechEngine::setElapsed(double elapsed) {
-    elapsed_ = elapsed;
-    emit elapsedChanged();
 }
 
 }  // namespace sonarel

@@ -55,8 +55,8 @@ public:
     static constexpr double kSoftRotate = 40;
     static constexpr double kHardRotate = 55;
     static constexpr double kSilenceGap = 0.6;
-    // How long an ended segment's task may take to decode the audio it heard; past it, its last
-    // partial text stands.
+    // How long an ended segment's task may take to decode the audio it heard, counted from when
+    // its model is ready; past it, its last partial text stands.
     static constexpr double kFinishBound = 3;
 
     explicit SpeechEngine(Services services, QObject* parent = nullptr);
@@ -82,14 +82,19 @@ public:
 
     void toggle();
     void start();
-    // Closes the microphone at once, then lets the recognizer finish decoding what it heard (up
-    // to `kFinishBound`) before the session ends and its text is delivered. Meanwhile the
-    // session still counts as listening, and a further start or stop is ignored.
+    // Closes the microphone at once (what it still holds goes to the recognizer), then lets the
+    // recognizer finish decoding what it heard (up to `kFinishBound` once its model is ready)
+    // before the session ends and its text is delivered. Meanwhile a further start or stop is
+    // ignored.
     void stop();
     void clear();
 
     bool isListening() const;
     bool isStopping() const { return stopping_; }
+    // Whether the session's recognizer is still waiting for its model.
+    bool isWaitingForModel() const { return inSession_ && !modelReady_; }
+    // The text heard in the session under way, decided or not.
+    QString sessionText() const;
     int wordCount() const;
     TextBinding textBinding() { return TextBinding(*this); }
 
@@ -124,10 +129,12 @@ private:
     void commitLive();
     // Ends the running segment. `finishing`: its task goes on decoding the audio it already
     // has, and its text is settled when it is done; otherwise its task is cancelled.
-    void endSegment(bool finishing);
+    void endSegment(bool finishing, std::shared_ptr<AudioBufferRecognitionRequest> request);
+    // The bound of a finishing segment's decoding, from now.
+    std::unique_ptr<Timer> deadlineFor(std::int64_t taskGeneration);
+    void modelReady(bool loaded);
     void settleFinished();
     void publishText();
-    QString sessionText() const;
     void rotate(bool finishing);
     void finishStop();
     void tick();
@@ -152,6 +159,8 @@ private:
 
     std::shared_ptr<RequestBox> box_ = std::make_shared<RequestBox>();
     std::unique_ptr<SpeechRecognizer> recognizer_;
+    std::uint64_t recognizerGeneration_ = 0;  // so that a readiness meant for an earlier one waits
+    bool modelReady_ = true;
     std::shared_ptr<AudioBufferRecognitionRequest> request_;
     std::shared_ptr<RecognitionTask> task_;
     std::int64_t generation_ = 0;

@@ -38,6 +38,7 @@ public:
     // Starts capture; answers the description of the failure, or nothing on success.
     virtual std::optional<QString> start() = 0;
     virtual bool isRunning() const = 0;
+    // Ends capture; what the input still holds goes to the tap (on the caller's thread) first.
     virtual void stop() = 0;
 };
 

@@ -61,6 +61,9 @@ public:
     virtual ~SpeechRecognizer() = default;
     virtual bool isAvailable() const = 0;
     virtual bool supportsOnDeviceRecognition() const = 0;
+    // Calls `ready` once, on any thread, when the recognizer can decode: at once when it already
+    // can. `loaded` is false when it never will, as when its model does not load.
+    virtual void whenReady(std::function<void(bool loaded)> ready) { ready(isAvailable()); }
     virtual std::shared_ptr<AudioBufferRecognitionRequest> makeAudioBufferRequest(
         const RequestSettings& settings) = 0;
     virtual std::shared_ptr<FileRecognitionRequest> makeFileRequest(

@@ -44,3 +44,46 @@ TEST_F(EngineTest, RotationsWhileAudioStreamsFeedOnlyTheCurrentRequest) {
     EXPECT_FALSE(audio.hasTap());
     sonarel::testing::drainPosted();
 }
+
+// Every frame the microphone hands over reaches a request that is still taking audio: across
+// rotations (the next request is in the box before the old one ends) and at the stop (the
+// input's part-filled buffer is handed over before the request leaves the box).
+TEST_F(EngineTest, EveryCapturedFrameReachesARequestAcrossRotationsAndTheStop) {
+    startListening();
+    for (int i = 0; i < 3; ++i) {
+        audio.pushConstant(0.2f);
+    }
+    advance(SpeechEngine::kHardRotate + 1);  // a rotation by age
+    ASSERT_EQ(taskCount(), 2);
+    for (int i = 0; i < 2; ++i) {
+        audio.pushConstant(0.2f);
+    }
+    audio.pushConstant(0.2f, 700);
+    audio.hold(1000, 0.2f);  // what the input still holds at the stop
+    stop();
+
+    EXPECT_EQ(audio.framesDelivered(), 3 * 2048 + 2 * 2048 + 700 + 1000);
+    EXPECT_EQ(framesOf(speech.tasks()[0]), 3 * 2048);
+    EXPECT_EQ(framesOf(speech.tasks()[1]), 2 * 2048 + 700 + 1000);
+    EXPECT_TRUE(speech.requestOf(1)->ended);
+}
+
+TEST_F(EngineTest, StreamingThroughManyRotationsAndAStopLosesNoFrame) {
+    startListening();
+    audio.startStreaming(0.2f);
+    for (int i = 0; i < 100; ++i) {
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
+        finalResult(QStringLiteral("f%1").arg(i));
+        clock.advance(0.7);
+    }
+    audio.hold(513, 0.2f);
+    engine.stop();
+    audio.stopStreaming();
+    settle();
+
+    long total = 0;
+    for (const auto& task : speech.tasks()) {
+        total += framesOf(task);
+    }
+    EXPECT_EQ(total, audio.framesDelivered());
+}

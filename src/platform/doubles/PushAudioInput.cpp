@@ -1,5 +1,7 @@
 #include "platform/doubles/PushAudioInput.h"
 
+#include <utility>
+
 namespace sonarel::doubles {
 
 PushAudioInput::~PushAudioInput() {
@@ -36,6 +38,14 @@ std::optional<QString> PushAudioInput::start() {
 
 void PushAudioInput::stop() {
     running_ = false;
+    if (!held_.empty()) {
+        deliver(std::exchange(held_, {}));
+    }
+}
+
+void PushAudioInput::hold(int frames, float value) {
+    held_.assign(static_cast<size_t>(std::max(format.channelCount, 1)),
+                 std::vector<float>(static_cast<size_t>(frames), value));
 }
 
 void PushAudioInput::deliver(const std::vector<std::vector<float>>& channels) {
@@ -51,6 +61,7 @@ void PushAudioInput::deliver(const std::vector<std::vector<float>>& channels) {
     std::lock_guard lock(tapMutex_);
     if (tap_) {
         tap_(buffer);
+        framesDelivered_ += buffer.frameCount;
     }
 }
 

@@ -33,6 +33,11 @@ public:
     // Delivers buffers of `value` continuously from another thread until `stopStreaming()`.
     void startStreaming(float value);
     void stopStreaming();
+    // Keeps `frames` frames of `value` back, as a real input keeps a part-filled buffer: `stop`
+    // hands them to the tap.
+    void hold(int frames, float value);
+    // Frames handed to a tap so far.
+    long framesDelivered() const { return framesDelivered_; }
     // Reports, from another thread, that the device went away.
     void interrupt(const QString& description);
 
@@ -49,6 +54,8 @@ private:
     std::atomic<bool> running_{false};
     std::atomic<bool> streaming_{false};
     std::thread streamer_;
+    std::atomic<long> framesDelivered_{0};
+    std::vector<std::vector<float>> held_;
     int starts_ = 0;
     int framesPerBuffer_ = 0;
 };

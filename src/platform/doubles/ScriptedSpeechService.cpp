@@ -3,6 +3,10 @@
 namespace sonarel::doubles {
 
 void ScriptedRequest::append(const AudioBuffer& buffer) {
+    // Like a real request, one whose audio has ended takes no more.
+    if (ended) {
+        return;
+    }
     framesAppended += buffer.frameCount;
     ++buffersAppended;
 }
@@ -20,6 +24,9 @@ public:
 
     bool isAvailable() const override { return available_; }
     bool supportsOnDeviceRecognition() const override { return onDevice_; }
+    void whenReady(std::function<void(bool loaded)> ready) override {
+        service_.whenReady(std::move(ready), available_);
+    }
 
     std::shared_ptr<AudioBufferRecognitionRequest> makeAudioBufferRequest(
         const RequestSettings& settings) override {
@@ -88,6 +95,24 @@ std::unique_ptr<SpeechRecognizer> ScriptedSpeechService::recognizerFor(const QSt
         return nullptr;
     }
     return std::make_unique<ScriptedRecognizer>(*this, available, onDeviceSupported);
+}
+
+void ScriptedSpeechService::whenReady(std::function<void(bool)> ready, bool available) {
+    std::lock_guard lock(mutex_);
+    if (holdReady) {
+        pendingReady_.push_back(std::move(ready));
+    } else {
+        worker_.run([ready = std::move(ready), available] { ready(available); });
+    }
+}
+
+void ScriptedSpeechService::becomeReady(bool loaded) {
+    std::lock_guard lock(mutex_);
+    holdReady = false;
+    for (auto& ready : pendingReady_) {
+        worker_.run([ready = std::move(ready), loaded] { ready(loaded); });
+    }
+    pendingReady_.clear();
 }
 
 void ScriptedSpeechService::addTask(std::shared_ptr<ScriptedTask> task) {

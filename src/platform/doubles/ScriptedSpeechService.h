@@ -70,7 +70,13 @@ public:
     // or the no-speech code 1110 when it heard nothing. When off, the test delivers it.
     bool finishWhenAudioEnds = true;
 
+    // When set, recognizers are not ready (their model "loads") until `becomeReady`.
+    bool holdReady = false;
+
     void answerAuthorizations();
+    // Tells, from the service's thread, every recognizer waiting for its model that it loaded
+    // (or not), and makes later ones ready at once.
+    void becomeReady(bool loaded);
     // Delivers one callback of task `index` (in creation order) on the service's thread.
     void deliver(int index, std::optional<RecognitionResult> result,
                  std::optional<RecognitionError> error = std::nullopt);
@@ -88,10 +94,12 @@ private:
     friend class ScriptedRecognizer;
     void addTask(std::shared_ptr<ScriptedTask> task);
     void audioEnded(const std::shared_ptr<ScriptedTask>& task);
+    void whenReady(std::function<void(bool)> ready, bool available);
 
     mutable std::mutex mutex_;
     std::vector<std::shared_ptr<ScriptedTask>> tasks_;
     std::vector<std::function<void(SpeechAuthorization)>> pendingAuthorizations_;
+    std::vector<std::function<void(bool)>> pendingReady_;
     QStringList localesAsked_;
     SerialWorker worker_;
 };

@@ -208,7 +208,16 @@ std::optional<QString> PulseAudioInput::openStream(pa_context* context, const La
 
 void PulseAudioInput::stop() {
     PulseConnection::Lock lock(pulse_);
-    running_ = false;
+    // What the server has already handed over, and the part-filled buffer, still go to the tap:
+    // they are the last words before the stop.
+    if (running_.exchange(false) && stream_ != nullptr &&
+        PA_STREAM_IS_GOOD(pa_stream_get_state(stream_))) {
+        readAvailable();
+        if (filled_ > 0) {
+            deliver(filled_);
+            filled_ = 0;
+        }
+    }
     closeStream();
 }
 
@@ -256,17 +265,17 @@ void PulseAudioInput::accumulate(const float* interleaved, int frames) {
         taken += count;
         filled_ += count;
         if (filled_ == runLength) {
-            deliver();
+            deliver(runLength);
             filled_ = 0;
         }
     }
 }
 
-void PulseAudioInput::deliver() {
+void PulseAudioInput::deliver(int frames) {
     AudioBuffer buffer;
     buffer.channels = channels_.data();
     buffer.channelCount = static_cast<int>(channels_.size());
-    buffer.frameCount = layout_.framesPerBuffer;
+    buffer.frameCount = frames;
     buffer.sampleRate = layout_.format.sampleRate;
     std::lock_guard lock(tapMutex_);
     if (tap_) {

@@ -15,7 +15,8 @@ namespace sonarel {
 
 // The microphone: the sound server's default source, recorded as 32-bit float samples in the
 // source's own rate and channel count, and handed to the tap in buffers of the tap's frame count
-// on libpulse's main loop thread. The source is never swapped under a running capture: when it
+// on libpulse's main loop thread; at `stop`, what is left goes to the tap, on the caller's thread,
+// in one last shorter buffer. The source is never swapped under a running capture: when it
 // goes away, or the server does, the capture ends and the interruption is reported.
 class PulseAudioInput : public AudioInput {
 public:
@@ -44,10 +45,11 @@ private:
 
     std::optional<QString> openStream(pa_context* context, const Layout& layout);
     void closeStream();
-    // On the main loop thread.
+    // On the main loop thread, or under its lock.
     void readAvailable();
     void accumulate(const float* interleaved, int frames);
-    void deliver();
+    // The first `frames` frames of each channel's run.
+    void deliver(int frames);
     void streamStateChanged();
 
     PulseConnection& pulse_;
@@ -58,7 +60,7 @@ private:
     std::atomic<bool> running_{false};
 
     // Capture state, laid out by `start` before the stream exists and then used only on the
-    // main loop thread, so that no buffer allocates.
+    // main loop thread (or under its lock), so that no buffer allocates.
     Layout layout_;
     std::vector<float> samples_;  // one run of `framesPerBuffer` samples per channel
     std::vector<const float*> channels_;

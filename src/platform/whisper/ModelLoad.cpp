@@ -28,12 +28,32 @@ ModelLoad::State ModelLoad::state() const {
 }
 
 void ModelLoad::finish(std::shared_ptr<WhisperModel> model) {
+    std::vector<std::function<void(bool)>> waiting;
+    bool loaded = false;
     {
         std::lock_guard guard(lock_);
         state_ = model ? State::ready : State::failed;
+        loaded = model != nullptr;
         model_ = std::move(model);
+        waiting.swap(waiting_);
     }
     done_.notify_all();
+    for (const auto& done : waiting) {
+        done(loaded);
+    }
+}
+
+void ModelLoad::whenDone(std::function<void(bool loaded)> done) {
+    bool loaded = false;
+    {
+        std::lock_guard guard(lock_);
+        if (state_ == State::loading) {
+            waiting_.push_back(std::move(done));
+            return;
+        }
+        loaded = state_ == State::ready;
+    }
+    done(loaded);
 }
 
 std::shared_ptr<WhisperModel> ModelLoad::wait(const std::atomic<bool>* cancelled) const {

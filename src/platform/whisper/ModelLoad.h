@@ -5,8 +5,10 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <functional>
 #include <memory>
 #include <mutex>
+#include <vector>
 
 namespace sonarel::whisper {
 
@@ -31,6 +33,9 @@ public:
 
     State state() const;
     void finish(std::shared_ptr<WhisperModel> model);
+    // Calls `done` once the load is over (at once when it is), with whether the model loaded:
+    // on the loading thread, or the caller's.
+    void whenDone(std::function<void(bool loaded)> done);
     // The model once loaded; null when the load failed, or when `cancelled` was raised first.
     std::shared_ptr<WhisperModel> wait(const std::atomic<bool>* cancelled) const;
 
@@ -42,6 +47,7 @@ private:
     mutable std::condition_variable done_;
     State state_ = State::loading;
     std::shared_ptr<WhisperModel> model_;
+    std::vector<std::function<void(bool)>> waiting_;
 };
 
 }  // namespace sonarel::whisper

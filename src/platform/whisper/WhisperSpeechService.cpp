@@ -34,6 +34,10 @@ public:
         return model_->state() != ModelLoad::State::failed;
     }
 
+    void whenReady(std::function<void(bool loaded)> ready) override {
+        model_->whenDone(std::move(ready));
+    }
+
     std::shared_ptr<AudioBufferRecognitionRequest> makeAudioBufferRequest(
         const RequestSettings& settings) override {
         return std::make_shared<LiveRequest>(settings);
