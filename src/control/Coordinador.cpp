@@ -2,6 +2,8 @@
 
 #include <QPointer>
 
+#include <utility>
+
 namespace sonarel {
 
 Coordinador::Coordinador(Servicios servicios, QObject* parent) : QObject(parent), s_(servicios) {
@@ -53,6 +55,12 @@ bool Coordinador::otraAppDelante() const {
 }
 
 void Coordinador::alternarDesdeAtajo() {
+    // A session still decoding its last words (one that failed, or whose model is loading): the
+    // new one starts when it has ended, so that neither its words nor its mode are lost.
+    if (s_.motor.isStopping()) {
+        pulsacionPendiente_ = true;
+        return;
+    }
     if (s_.motor.isListening()) {
         s_.motor.stop();
         s_.hud.ocultar();
@@ -106,13 +114,16 @@ void Coordinador::alParar(const QString& texto) {
 void Coordinador::alTerminarSesion() {
     const bool integrado = s_.motor.modoIntegrado;
     s_.motor.modoIntegrado = false;
-    if (!integrado) {
-        return;
+    if (integrado) {
+        if (s_.motor.status().isFailed()) {
+            s_.hud.avisar(s_.motor.status().message(), kSegundosAviso);
+        } else {
+            s_.hud.ocultar();
+        }
     }
-    if (s_.motor.status().isFailed()) {
-        s_.hud.avisar(s_.motor.status().message(), kSegundosAviso);
-    } else {
-        s_.hud.ocultar();
+    if (std::exchange(pulsacionPendiente_, false)) {
+        // Once the engine has finished ending the session.
+        QMetaObject::invokeMethod(this, &Coordinador::alternarDesdeAtajo, Qt::QueuedConnection);
     }
 }
 

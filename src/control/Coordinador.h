@@ -71,6 +71,7 @@ private:
     void alTerminarSesion();
 
     Servicios s_;
+    bool pulsacionPendiente_ = false;  // a press made while the last session was ending
 };
 
 }  // namespace sonarel

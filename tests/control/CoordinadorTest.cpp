@@ -439,5 +439,32 @@ TEST_F(CoordinadorTest, WiringDoesNothingOnceTheCoordinatorIsGone) {
     EXPECT_TRUE(desktop.clipboard.isEmpty());
 }
 
+// A press while a failed session still decodes its last words waits for them: they are
+// delivered whole, and the new session keeps its own integrated mode.
+TEST_F(CoordinadorTest, APressDuringAFailedSessionsDrainWaitsForItAndStartsCleanly) {
+    speech.finishWhenAudioEnds = false;
+    pulsarAtajo();
+    esperarEscucha();
+    oir("hola mundo");
+    audio.interrupt("el micrófono se fue");
+    ASSERT_TRUE(waitUntil([&] { return motor.isStopping(); }));
+
+    teclas.press(2, Modifier::Alt | Modifier::Super);
+    drainPosted();
+    EXPECT_TRUE(motor.isStopping());
+    speech.deliver(0, RecognitionResult{QStringLiteral("hola mundo entero"), true});
+    esperarEscucha();
+    EXPECT_TRUE(historia().contains("\nhola mundo entero\n"));
+    EXPECT_EQ(historia().count("hola mundo"), 1);
+    EXPECT_EQ(pegados(), 1);
+    EXPECT_TRUE(motor.modoIntegrado);
+
+    oir("segunda");
+    speech.finishWhenAudioEnds = true;
+    pulsarAtajo();
+    EXPECT_EQ(pegados(), 2);
+    EXPECT_EQ(desktop.clipboard, "segunda");
+}
+
 }  // namespace
 }  // namespace sonarel
