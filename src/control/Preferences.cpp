@@ -1,9 +1,13 @@
 #include "control/Preferences.h"
 
 #include "platform/Logging.h"
+#include "platform/PrivateFiles.h"
+
+#include <QFile>
 
 #include <cmath>
 #include <optional>
+#include <utility>
 
 namespace sonarel {
 namespace {
@@ -63,10 +67,23 @@ const QVariantMap& Preferences::valoresPorDefecto() {
 Preferences::Preferences()
     : settings_(std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
                                             QStringLiteral("Sonarel"), QStringLiteral("Sonarel"))) {
+    keepPrivate();
 }
 
 Preferences::Preferences(const QString& filePath)
-    : settings_(std::make_unique<QSettings>(filePath, QSettings::IniFormat)) {}
+    : settings_(std::make_unique<QSettings>(filePath, QSettings::IniFormat)) {
+    keepPrivate();
+}
+
+// The restore token and the user's choices are the owner's only: a store written before that
+// becomes so now, and a new one is made private before its first write (QSettings keeps the
+// mode of the file it rewrites).
+void Preferences::keepPrivate() {
+    if (QFile::exists(settings_->fileName())) {
+        makePrivateFile(settings_->fileName());
+        private_ = true;
+    }
+}
 
 void Preferences::registerDefaults(const QVariantMap& defaults) {
     for (auto it = defaults.begin(); it != defaults.end(); ++it) {
@@ -98,6 +115,9 @@ double Preferences::number(const QString& key) const {
 }
 
 void Preferences::set(const QString& key, const QVariant& value) {
+    if (!std::exchange(private_, true)) {
+        makePrivateFile(settings_->fileName());
+    }
     settings_->setValue(key, value);
 }
 

@@ -58,8 +58,10 @@ public:
 
 private:
     QVariant value(const QString& key, QMetaType::Type type) const;
+    void keepPrivate();
 
     std::unique_ptr<QSettings> settings_;
+    bool private_ = false;  // the file is there with the owner's mode only
     QVariantMap registered_;
 };
 

@@ -1,11 +1,13 @@
 #include "history/Historial.h"
 
 #include "platform/Logging.h"
+#include "platform/PrivateFiles.h"
 
 #include <QDir>
 #include <QStandardPaths>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace sonarel {
@@ -35,11 +37,13 @@ QString trimmed(const QString& text) {
 // shortens an existing file.
 void append(const QString& path, const QByteArray& bytes) {
     const int fd = ::open(QFile::encodeName(path).constData(),
-                          O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+                          O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
     if (fd < 0) {
         qCWarning(logHistory) << "cannot open" << path << ":" << qt_error_string(errno);
         return;
     }
+    // A file made before it was private becomes so at its next entry.
+    ::fchmod(fd, 0600);
     qsizetype done = 0;
     while (done < bytes.size()) {
         const ssize_t n = ::write(fd, bytes.constData() + done, bytes.size() - done);
@@ -62,7 +66,7 @@ Historial::Historial(const Clock& clock) : clock_(clock) {}
 QString Historial::carpeta() const {
     const QString folder = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
                            QStringLiteral("/Sonarel");
-    if (!QDir().mkpath(folder)) {
+    if (!makePrivateFolder(folder)) {
         qCWarning(logHistory) << "cannot create the folder" << folder;
     }
     return folder;

@@ -9,6 +9,7 @@ namespace sonarel {
 // The dictation history: one plain-text UTF-8 file per month, dictados-yyyy-MM.txt, in the folder
 // "Sonarel" of the user's data folder ($XDG_DATA_HOME, by default ~/.local/share). Each entry is
 // "\n\n===== yyyy-MM-dd HH:mm:ss =====\n" + trimmed text + "\n", in local time. Files only grow.
+// The folder is 0700 and the files 0600: dictations are for their owner only.
 class Historial {
 public:
     explicit Historial(const Clock& clock);

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 namespace sonarel {
 namespace {
 
@@ -87,6 +89,10 @@ TEST(PreferencesStore, LivesInTheConfigHome) {
     QFile file(config.filePath(QStringLiteral("Sonarel/Sonarel.conf")));
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_TRUE(file.readAll().contains("pegarAlParar=true"));
+    // Only its owner reads it, even after a rewrite.
+    struct stat info {};
+    ASSERT_EQ(::stat(QFile::encodeName(file.fileName()).constData(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u);
 }
 
 }  // namespace

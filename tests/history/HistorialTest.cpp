@@ -9,6 +9,8 @@
 
 #include <thread>
 
+#include <sys/stat.h>
+
 namespace sonarel {
 namespace {
 
@@ -31,6 +33,25 @@ protected:
     doubles::FakeClock clock_;
     Historial historial_{clock_};
 };
+
+// Dictations are for their owner: a new folder and file are private, and ones made before that
+// (0755, 0644) become so at the next entry.
+TEST_F(HistorialTest, TheFolderAndFilesAreTheOwnersOnly) {
+    const auto mode = [](const QString& path) {
+        struct stat info {};
+        return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? info.st_mode & 0777 : 0u;
+    };
+    historial_.guardar(QStringLiteral("uno"));
+    const QString file = folder() + QStringLiteral("/dictados-2026-03.txt");
+    EXPECT_EQ(mode(folder()), 0700u);
+    EXPECT_EQ(mode(file), 0600u);
+
+    ::chmod(QFile::encodeName(folder()).constData(), 0755);
+    ::chmod(QFile::encodeName(file).constData(), 0644);
+    historial_.guardar(QStringLiteral("dos"));
+    EXPECT_EQ(mode(folder()), 0700u);
+    EXPECT_EQ(mode(file), 0600u);
+}
 
 TEST_F(HistorialTest, BlankTextWritesNothingAndReadingTheFolderCreatesIt) {
     historial_.guardar(QStringLiteral(" \n\t\u00a0\u2028\r\n"));

@@ -2,6 +2,7 @@
 
 #include "platform/Logging.h"
 
+#include "platform/PrivateFiles.h"
 #include "platform/portal/PortalRequest.h"
 
 #include <QDBusMessage>
@@ -114,6 +115,7 @@ void PortalRemoteDesktop::start() {
                 }
                 if (const QString token = results.value(QStringLiteral("restore_token")).toString();
                     !token.isEmpty()) {
+                    makePrivateFile(tokenFile_);
                     QSettings kept(tokenFile_, QSettings::IniFormat);
                     kept.setValue(kTokenKey, token);
                     kept.sync();
