@@ -9,9 +9,12 @@
 
 #include <QApplication>
 #include <QDesktopServices>
+#include <QEventLoop>
 #include <QMenu>
 #include <QStandardPaths>
 #include <QUrl>
+
+#include <utility>
 
 namespace sonarel {
 
@@ -21,6 +24,7 @@ Aplicacion::Aplicacion(QtClock& clock, ServiciosDeVoz& voz, ServiciosDeEscritori
       historial_(clock_),
       motor_({*voz.speech, *voz.audio, *voz.microphone, clock_}),
       archivador_(motor_, historial_),
+      diario_(motor_, historial_, archivador_),
       paster_(*escritorio_.desktop, clock_),
       hotKey_(*escritorio_.hotKeys),
       hud_(motor_, hudEstado_, clock_, *escritorio_.paneles),
@@ -38,12 +42,44 @@ Aplicacion::Aplicacion(QtClock& clock, ServiciosDeVoz& voz, ServiciosDeEscritori
            [this] { coordinador_.sincronizarPreferencias(); },
            [this](PanelAjustes panel) { abrirAjustes(panel); },
            [this](const QString& nombre) { return elegirArchivoDeTexto(&ventana_, nombre); }},
-          [this] { abrirCarpetaDeDictados(); }, [] { QApplication::quit(); }),
+          [this] { abrirCarpetaDeDictados(); }, [this] { salir(); }),
       bandeja_(motor_, paster_,
                {[this] { coordinador_.alternarDesdeAtajo(); }, [this] { mostrarVentana(); },
-                [this] { abrirCarpetaDeDictados(); }, [] { QApplication::quit(); }}) {
+                [this] { abrirCarpetaDeDictados(); }, [this] { salir(); }}) {
     connect(&coordinador_, &Coordinador::pegadoFallido, &ventana_.contenido().pie(),
             &Pie::avisarPegadoFallido);
+    // The desktop session ends (logout, shutdown), or the loop ends some other way.
+    connect(qApp, &QGuiApplication::commitDataRequest, this, [this] { terminarDictado(); });
+    connect(qApp, &QCoreApplication::aboutToQuit, this, [this] { terminarDictado(); });
+}
+
+void Aplicacion::salir() {
+    terminarDictado();
+    QApplication::quit();
+}
+
+void Aplicacion::terminarDictado() {
+    if (std::exchange(terminado_, true)) {
+        return;
+    }
+    // The words go where they cannot be lost: the history and the clipboard, never a paste
+    // into whatever is in front while the desktop closes.
+    motor_.onStopped = [this](const QString& texto) {
+        archivador_.guardarDictado(texto);
+        paster_.copiar(texto);
+    };
+    hud_.ocultar();
+    if (motor_.isListening() || motor_.isStopping()) {
+        QEventLoop espera;
+        connect(&motor_, &SpeechEngine::sessionEnded, &espera, &QEventLoop::quit);
+        const std::unique_ptr<Timer> limite =
+            clock_.once(kSegundosParaTerminar, [&espera] { espera.quit(); });
+        motor_.stop();
+        if (motor_.isListening() || motor_.isStopping()) {
+            espera.exec();
+        }
+    }
+    archivador_.guardarYBorrar();
 }
 
 void Aplicacion::iniciar(bool conVentana, bool ofrecerModelos) {
@@ -51,6 +87,9 @@ void Aplicacion::iniciar(bool conVentana, bool ofrecerModelos) {
     connect(escritorio_.avisos.get(), &DesktopNotices::notice, this,
             [this](const QString& aviso) { hud_.avisar(aviso, kSegundosAvisoDelEscritorio); });
     coordinador_.configurar();
+    if (diario_.recuperar()) {
+        ventana_.contenido().pie().avisarRecuperado();
+    }
     if (const std::optional<QString> aviso = coordinador_.avisoDelAtajo()) {
         ventana_.contenido().pie().setAvisoAtajo(Aviso{*aviso, Aviso::Enlace::Ninguno});
         bandeja_.setAvisoAtajo(*aviso);

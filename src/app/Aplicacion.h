@@ -5,6 +5,7 @@
 #include "app/VentanaPrincipal.h"
 #include "control/Archivador.h"
 #include "control/Coordinador.h"
+#include "control/Diario.h"
 #include "control/HotKey.h"
 #include "control/Preferences.h"
 #include "delivery/Paster.h"
@@ -38,6 +39,17 @@ public:
     void alternar();
     // Shows the main window again and brings the application to the front.
     void mostrarVentana();
+    // Ends the application as "Salir de Sonarel" does: a dictation under way stops and is
+    // decoded (up to `kSegundosParaTerminar`), archived and copied; the editor's text is
+    // archived; then the event loop ends.
+    void salir();
+    // The same, but for the event loop's end: for the end of the desktop session and for a
+    // quit that came another way. Once.
+    void terminarDictado();
+
+    // How long an ending waits for the last words to be decoded, a model still loading
+    // included: a logout does not wait for ever, and the journal keeps what was decoded.
+    static constexpr double kSegundosParaTerminar = 10;
 
     // What the tests reach into: they drive this same assembly.
     VentanaPrincipal& ventana() { return ventana_; }
@@ -63,6 +75,7 @@ private:
     Historial historial_;
     SpeechEngine motor_;
     Archivador archivador_;
+    Diario diario_;
     Paster paster_;
     HotKey hotKey_;
     HUDEstado hudEstado_;
@@ -72,6 +85,7 @@ private:
     const QStringList carpetasDeModelos_;
     VentanaPrincipal ventana_;
     Bandeja bandeja_;
+    bool terminado_ = false;
 };
 
 }  // namespace sonarel

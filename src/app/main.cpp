@@ -2,6 +2,7 @@
 #include "app/Autoprueba.h"
 #include "app/InstanciaUnica.h"
 #include "app/Plataforma.h"
+#include "app/SenalesDeSalida.h"
 #include "control/Preferences.h"
 #include "platform/MainThread.h"
 #include "platform/wayland/Session.h"
@@ -88,6 +89,13 @@ int main(int argc, char* argv[]) {
             ejecutarAutoprueba(peticion, {*voz.speech, *voz.microphone, escribirLinea,
                                           [](int estado) { QCoreApplication::exit(estado); }});
         });
+    }
+    SenalesDeSalida senales;
+    if (aplicacion) {
+        QObject::connect(&senales, &SenalesDeSalida::recibida, aplicacion.get(),
+                         &Aplicacion::salir);
+    } else {
+        QObject::connect(&senales, &SenalesDeSalida::recibida, &app, &QCoreApplication::quit);
     }
     if (aplicacion) {
         // Started to dictate, it leaves the focus where the user pressed the shortcut. A self-test

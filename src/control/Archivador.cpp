@@ -21,6 +21,11 @@ void Archivador::guardarYBorrar() {
     archivadoAlEmpezar_ = true;
 }
 
+void Archivador::mostrarArchivado(const QString& texto) {
+    motor_.textBinding().set(texto);
+    archivado_ = motor_.text();
+}
+
 void Archivador::alCambiarEstado() {
     if (motor_.isListening() && !enSesion_) {
         enSesion_ = true;

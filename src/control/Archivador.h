@@ -23,6 +23,8 @@ public:
     void guardarDictado(const QString& texto) const;
     // Archives the editor's text unless the history already holds all of it, then clears it.
     void guardarYBorrar();
+    // Puts a text the history already holds into the editor, which then counts as archived.
+    void mostrarArchivado(const QString& texto);
 
 private:
     void alCambiarEstado();

@@ -267,6 +267,11 @@ void Pie::avisarPegadoFallido() {
         Aviso{servicios_.paster.hayAppAnterior() ? kAvisoPegarSinPermiso : kAvisoSinAppAnterior});
 }
 
+void Pie::avisarRecuperado() {
+    ponerAviso(Aviso{QStringLiteral(
+        "Recuperé un dictado que quedó sin terminar: está aquí y en el historial.")});
+}
+
 void Pie::borrar() {
     servicios_.archivador.guardarYBorrar();
     ponerAviso(std::nullopt);

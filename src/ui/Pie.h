@@ -35,6 +35,8 @@ public:
     void setAvisoAtajo(std::optional<Aviso> aviso);
     // Says why a paste into the previous application did not go.
     void avisarPegadoFallido();
+    // Says that the editor holds a dictation a run that did not end left behind.
+    void avisarRecuperado();
 
     // Whether `acorde` is one of the footer's shortcuts whose action is enabled now: then it
     // wins over the editor's own use of it.
