@@ -6,7 +6,7 @@ namespace sonarel::testing {
 namespace {
 
 bool usarCasa(const QString& casa) {
-    for (const char* carpeta : {"CONFIG", "DATA", "CACHE"}) {
+    for (const char* carpeta : {"CONFIG", "DATA", "CACHE", "STATE"}) {
         qputenv(QByteArray("XDG_") + carpeta + "_HOME",
                 (casa + QLatin1Char('/') + QString::fromLatin1(carpeta).toLower()).toUtf8());
     }
