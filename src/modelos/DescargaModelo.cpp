@@ -133,6 +133,9 @@ bool DescargaModelo::aceptarRespuesta() {
         }
         const QVariant largo = peticion_->header(QNetworkRequest::ContentLengthHeader);
         total_ = largo.isValid() ? largo.toLongLong() : -1;
+    } else if (estado == 0) {
+        // No answer at all (offline, no name, refused, silent): the end of the request says why.
+        return false;
     } else if (estado == 416 && recibidos_ > 0) {
         // Nothing after the partial file: it may be whole already, which its checksum tells.
         terminarPeticion();
@@ -182,13 +185,25 @@ void DescargaModelo::recibir() {
 }
 
 void DescargaModelo::alTerminarPeticion() {
+    QNetworkReply* const terminada = peticion_;
     recibir();
-    if (!peticion_ || fase_ != Fase::descargando) {
+    // The answer may have started the download over with a new request (a wrong range): that
+    // one goes on.
+    if (!peticion_ || peticion_ != terminada || fase_ != Fase::descargando) {
         return;
     }
     const QNetworkReply::NetworkError error = peticion_->error();
     const QString motivo = peticion_->errorString();
+    const bool sinRespuesta =
+        !peticion_->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid();
     terminarPeticion();
+    if (error != QNetworkReply::NoError && sinRespuesta) {
+        fallar(QStringLiteral("No se pudo llegar al servidor de modelos (%1). Revisa la conexión a "
+                              "internet y pulsa Descargar para volver a intentarlo.")
+                   .arg(motivo),
+               false);
+        return;
+    }
     const bool completa = error == QNetworkReply::NoError && (total_ < 0 || recibidos_ >= total_);
     if (completa) {
         comprobar();

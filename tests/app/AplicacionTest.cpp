@@ -23,6 +23,7 @@ TEST(Aplicacion, AShortcutHeldElsewhereIsToldInTheWindowAndTheTray) {
     QTemporaryDir home;
     qputenv("XDG_CONFIG_HOME", QDir(home.path()).filePath("config").toUtf8());
     qputenv("XDG_DATA_HOME", QDir(home.path()).filePath("data").toUtf8());
+    qputenv("XDG_STATE_HOME", QDir(home.path()).filePath("state").toUtf8());
     QtClock clock;
     ServiciosDeVoz voz;
     voz.microphone = std::make_unique<doubles::FakeMicrophoneConsent>();

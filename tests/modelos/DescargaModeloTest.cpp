@@ -9,6 +9,7 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
+#include <QTcpServer>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -134,6 +135,38 @@ TEST_F(Descarga, APartialFileFromAnEarlierRunIsResumedAndAServerWithoutRangesSta
     ASSERT_TRUE(descarga_.descargar(modelo_));
     ASSERT_TRUE(terminada());
     EXPECT_EQ(leer(rutaFinal()), contenido_);
+}
+
+// A 206 for another range than the one asked, with nothing in it: the download starts over
+// from the beginning and arrives whole, rather than being checked (and called damaged) empty.
+TEST_F(Descarga, AWrongRangeWithAnEmptyBodyStartsOverCleanly) {
+    QDir().mkpath(carpeta_);
+    {
+        QFile parcial(rutaFinal() + QStringLiteral(".part"));
+        ASSERT_TRUE(parcial.open(QIODevice::WriteOnly));
+        parcial.write(contenido_.left(1000));
+    }
+    servidor_.rangoEquivocado = true;
+    ASSERT_TRUE(descarga_.descargar(modelo_));
+    ASSERT_TRUE(terminada());
+    EXPECT_EQ(fallo_, QString());
+    EXPECT_EQ(leer(rutaFinal()), contenido_);
+    EXPECT_EQ(servidor_.rangos(), (QList<QByteArray>{"bytes=1000-", ""}));
+}
+
+// No answer at all (here a refused connection, as offline or with no name): said as such, not
+// as a status the server never sent.
+TEST_F(Descarga, NoConnectionAtAllSaysSo) {
+    QTcpServer cerrado;
+    ASSERT_TRUE(cerrado.listen(QHostAddress::LocalHost));
+    const quint16 puerto = cerrado.serverPort();
+    cerrado.close();
+    modelo_.direccion = QUrl(QStringLiteral("http://127.0.0.1:%1/ggml-prueba.bin").arg(puerto));
+    ASSERT_TRUE(descarga_.descargar(modelo_));
+    ASSERT_TRUE(terminada());
+    EXPECT_TRUE(fallo_.startsWith(QStringLiteral("No se pudo llegar al servidor de modelos (")))
+        << fallo_.toStdString();
+    EXPECT_FALSE(fallo_.contains(QStringLiteral("respondió")));
 }
 
 TEST_F(Descarga, AWrongChecksumIsRejectedAndTheFileRemoved) {

@@ -1,5 +1,7 @@
 #include "ServidorDePrueba.h"
 
+#include <utility>
+
 #include <QRegularExpression>
 #include <QTcpSocket>
 
@@ -63,6 +65,13 @@ void ServidorDePrueba::atender(QTcpSocket* socket) {
     qint64 inicio = pedido.hasMatch() && !ignorarRangos ? pedido.captured(1).toLongLong() : 0;
     if (inicio >= total && inicio > 0) {
         socket->write("HTTP/1.1 416 Range Not Satisfiable\r\nContent-Range: bytes */" +
+                      QByteArray::number(total) +
+                      "\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
+        socket->disconnectFromHost();
+        return;
+    }
+    if (inicio > 0 && std::exchange(rangoEquivocado, false)) {
+        socket->write("HTTP/1.1 206 Partial Content\r\nContent-Range: bytes 0-0/" +
                       QByteArray::number(total) +
                       "\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
         socket->disconnectFromHost();

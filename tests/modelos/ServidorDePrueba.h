@@ -31,6 +31,8 @@ public:
     void seguir();
     // Answers every request with the whole file, as a server without ranges does.
     bool ignorarRangos = false;
+    // The next request for a range gets a 206 for another range, with an empty body.
+    bool rangoEquivocado = false;
 
     // The request lines and range headers received, in order.
     const QList<QByteArray>& peticiones() const { return peticiones_; }
