@@ -56,6 +56,7 @@ void Aplicacion::iniciar(bool conVentana, bool ofrecerModelos) {
         bandeja_.setAvisoAtajo(*aviso);
     }
     ofrecerAtajoDeGnome();
+    ofrecerPermisoParaEscribir(conVentana);
     bandeja_.mostrar();
     if (conVentana) {
         mostrarVentana();
@@ -93,6 +94,26 @@ void Aplicacion::ofrecerAtajoDeGnome() {
         hud_.avisar(error.value_or(QStringLiteral(
                         "Atajo añadido: Alt+Super+D dicta en cualquier aplicación.")),
                     kSegundosAvisoDelEscritorio);
+    });
+}
+
+// The desktop's dialog takes the focus: never while a dictation waits to be pasted where the user
+// was.
+void Aplicacion::ofrecerPermisoParaEscribir(bool ahora) {
+    if (!escritorio_.pedirPermisoParaEscribir) {
+        return;
+    }
+    QAction* accion =
+        ventana_.contenido().cabecera().menuOpciones()->addAction(textoPermitirEscribir());
+    connect(accion, &QAction::triggered, this, [this] { escritorio_.pedirPermisoParaEscribir(); });
+    if (ahora) {
+        escritorio_.pedirPermisoParaEscribir();
+        return;
+    }
+    auto* espera = new QObject(this);
+    connect(&motor_, &SpeechEngine::sessionEnded, espera, [this, espera] {
+        espera->deleteLater();
+        escritorio_.pedirPermisoParaEscribir();
     });
 }
 
