@@ -107,13 +107,14 @@ TEST_F(BusDePrueba, TheShortcutIsBoundOnceAndItsPressAndReleaseArrive) {
     EXPECT_TRUE(recibidos.isEmpty());
 }
 
-TEST_F(BusDePrueba, ARefusalNoAnswerOrAVanishedPortalEachEndInTheirNotice) {
+TEST_F(BusDePrueba, ARefusalNoAnswerAForgottenBindingOrAVanishedPortalEachEndInTheirNotice) {
     struct Caso {
         QStringList opciones;
         QString aviso;
     };
     for (const Caso& caso : {Caso{{"--respuesta", "1"}, PortalGlobalShortcuts::refusedNotice()},
                              Caso{{"--mudo"}, PortalGlobalShortcuts::unansweredNotice()},
+                             Caso{{"--olvida"}, PortalGlobalShortcuts::unboundNotice()},
                              Caso{{}, PortalGlobalShortcuts::goneNotice()}}) {
         SCOPED_TRACE(caso.opciones.join(' ').toStdString());
         recibidos.clear();
