@@ -6,7 +6,8 @@
 //   clic:X,Y             a left click at (X, Y) on the 1280x800 monitor
 //   pausa:MS             a pause
 // With --sin-preparar, the first action goes right after the session starts; otherwise a lone
-// Shift tap goes first (see the delivery's note on mutter's first key).
+// Shift tap goes first and the actions 250 ms later: mutter adds the session's keyboard to the
+// seat at its first key, which applications bind only afterwards (PortalRemoteDesktop.h).
 #include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusMessage>
@@ -98,6 +99,9 @@ int main(int argc, char* argv[]) {
     session = created.arguments().value(0).value<QDBusObjectPath>().path();
     if (!call(QStringLiteral("Start")) || (prepare && !chord({QStringLiteral("shift")}))) {
         return 1;
+    }
+    if (prepare) {
+        QThread::msleep(250);
     }
     for (const QString& action : actions) {
         bool ok = true;
