@@ -51,11 +51,21 @@ void Aplicacion::iniciar(bool conVentana, bool ofrecerModelos) {
     connect(escritorio_.avisos.get(), &DesktopNotices::notice, this,
             [this](const QString& aviso) { hud_.avisar(aviso, kSegundosAvisoDelEscritorio); });
     coordinador_.configurar();
-    if (const std::optional<QString> aviso = coordinador_.avisoDelAtajo()) {
+    std::optional<QString> aviso = coordinador_.avisoDelAtajo();
+    // GNOME before 48 lets no application reserve a shortcut: no other program holds it, and
+    // the remedy is its own custom shortcut, which needs no notice once it is there.
+    const bool gnome = atajo_de_gnome::disponible();
+    if (aviso && gnome) {
+        aviso =
+            atajo_de_gnome::anadido() ? std::nullopt : std::optional<QString>(avisoAtajoDeGnome());
+    }
+    if (aviso) {
         ventana_.contenido().pie().setAvisoAtajo(Aviso{*aviso, Aviso::Enlace::Ninguno});
         bandeja_.setAvisoAtajo(*aviso);
     }
-    ofrecerAtajoDeGnome();
+    if (gnome) {
+        ofrecerAtajoDeGnome();
+    }
     ofrecerPermisoParaEscribir(conVentana);
     bandeja_.mostrar();
     if (conVentana) {
@@ -82,15 +92,16 @@ void Aplicacion::alternar() {
 }
 
 void Aplicacion::ofrecerAtajoDeGnome() {
-    if (!atajo_de_gnome::disponible()) {
-        return;
-    }
     QMenu* menu = ventana_.contenido().cabecera().menuOpciones();
     menu->addSeparator();
     QAction* accion = menu->addAction(textoAtajoDeGnome());
     connect(accion, &QAction::triggered, this, [this] {
         const std::optional<QString> error =
             atajo_de_gnome::anadir(atajo_de_gnome::ordenAlternar());
+        if (!error) {
+            ventana_.contenido().pie().setAvisoAtajo(std::nullopt);
+            bandeja_.setAvisoAtajo(QString());
+        }
         hud_.avisar(error.value_or(QStringLiteral(
                         "Atajo añadido: Alt+Super+D dicta en cualquier aplicación.")),
                     kSegundosAvisoDelEscritorio);
@@ -110,9 +121,9 @@ void Aplicacion::ofrecerPermisoParaEscribir(bool ahora) {
         escritorio_.pedirPermisoParaEscribir();
         return;
     }
-    auto* espera = new QObject(this);
-    connect(&motor_, &SpeechEngine::sessionEnded, espera, [this, espera] {
-        espera->deleteLater();
+    auto conexion = std::make_shared<QMetaObject::Connection>();
+    *conexion = connect(&motor_, &SpeechEngine::sessionEnded, this, [this, conexion] {
+        disconnect(*conexion);
         escritorio_.pedirPermisoParaEscribir();
     });
 }

@@ -53,6 +53,11 @@ public:
     static QString textoAtajoDeGnome() {
         return QStringLiteral("Añadir Alt+Super+D a los atajos de GNOME");
     }
+    static QString avisoAtajoDeGnome() {
+        return QStringLiteral(
+            "GNOME no deja a las aplicaciones reservar Alt+Super+D: elige «Añadir Alt+Super+D a "
+            "los atajos de GNOME» en el menú de opciones.");
+    }
     static QString textoPermitirEscribir() {
         return QStringLiteral("Permitir que Sonarel escriba en otras apps");
     }
