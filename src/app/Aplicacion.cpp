@@ -90,11 +90,22 @@ void Aplicacion::iniciar(bool conVentana, bool ofrecerModelos) {
     if (diario_.recuperar()) {
         ventana_.contenido().pie().avisarRecuperado();
     }
-    if (const std::optional<QString> aviso = coordinador_.avisoDelAtajo()) {
+    std::optional<QString> aviso = coordinador_.avisoDelAtajo();
+    // GNOME before 48 lets no application reserve a shortcut: no other program holds it, and
+    // the remedy is its own custom shortcut, which needs no notice once it is there.
+    const bool gnome = atajo_de_gnome::disponible();
+    if (aviso && gnome) {
+        aviso =
+            atajo_de_gnome::anadido() ? std::nullopt : std::optional<QString>(avisoAtajoDeGnome());
+    }
+    if (aviso) {
         ventana_.contenido().pie().setAvisoAtajo(Aviso{*aviso, Aviso::Enlace::Ninguno});
         bandeja_.setAvisoAtajo(*aviso);
     }
-    ofrecerAtajoDeGnome();
+    if (gnome) {
+        ofrecerAtajoDeGnome();
+    }
+    ofrecerPermisoParaEscribir(conVentana);
     bandeja_.mostrar();
     if (conVentana) {
         mostrarVentana();
@@ -120,18 +131,39 @@ void Aplicacion::alternar() {
 }
 
 void Aplicacion::ofrecerAtajoDeGnome() {
-    if (!atajo_de_gnome::disponible()) {
-        return;
-    }
     QMenu* menu = ventana_.contenido().cabecera().menuOpciones();
     menu->addSeparator();
     QAction* accion = menu->addAction(textoAtajoDeGnome());
     connect(accion, &QAction::triggered, this, [this] {
         const std::optional<QString> error =
             atajo_de_gnome::anadir(atajo_de_gnome::ordenAlternar());
+        if (!error) {
+            ventana_.contenido().pie().setAvisoAtajo(std::nullopt);
+            bandeja_.setAvisoAtajo(QString());
+        }
         hud_.avisar(error.value_or(QStringLiteral(
                         "Atajo añadido: Alt+Super+D dicta en cualquier aplicación.")),
                     kSegundosAvisoDelEscritorio);
+    });
+}
+
+// The desktop's dialog takes the focus: never while a dictation waits to be pasted where the user
+// was.
+void Aplicacion::ofrecerPermisoParaEscribir(bool ahora) {
+    if (!escritorio_.pedirPermisoParaEscribir) {
+        return;
+    }
+    QAction* accion =
+        ventana_.contenido().cabecera().menuOpciones()->addAction(textoPermitirEscribir());
+    connect(accion, &QAction::triggered, this, [this] { escritorio_.pedirPermisoParaEscribir(); });
+    if (ahora) {
+        escritorio_.pedirPermisoParaEscribir();
+        return;
+    }
+    auto conexion = std::make_shared<QMetaObject::Connection>();
+    *conexion = connect(&motor_, &SpeechEngine::sessionEnded, this, [this, conexion] {
+        disconnect(*conexion);
+        escritorio_.pedirPermisoParaEscribir();
     });
 }
 

@@ -33,7 +33,9 @@ public:
     // menu, on GNOME, to add the shortcut there, shows the tray item and, with `conVentana`,
     // brings the main window to the front; with `ofrecerModelos` the model manager too when no
     // model is installed yet. A shortcut that could not be reserved is told in the window's
-    // notice line and the tray item's tooltip.
+    // notice line and the tray item's tooltip. Where the desktop asks in a dialog of its own
+    // before the application may type into others, it asks now (or, started to dictate, once
+    // that dictation is over), and the options menu can ask again.
     void iniciar(bool conVentana, bool ofrecerModelos);
     // Toggles the dictation exactly as the shortcut does.
     void alternar();
@@ -63,11 +65,20 @@ public:
     static QString textoAtajoDeGnome() {
         return QStringLiteral("Añadir Alt+Super+D a los atajos de GNOME");
     }
+    static QString avisoAtajoDeGnome() {
+        return QStringLiteral(
+            "GNOME no deja a las aplicaciones reservar Alt+Super+D: elige «Añadir Alt+Super+D a "
+            "los atajos de GNOME» en el menú de opciones.");
+    }
+    static QString textoPermitirEscribir() {
+        return QStringLiteral("Permitir que Sonarel escriba en otras apps");
+    }
 
 private:
     void abrirCarpetaDeDictados();
     void abrirAjustes(PanelAjustes panel);
     void ofrecerAtajoDeGnome();
+    void ofrecerPermisoParaEscribir(bool ahora);
 
     QtClock& clock_;
     ServiciosDeEscritorio escritorio_;

@@ -57,6 +57,15 @@ bool disponible() {
     return escribible.bien && escribible.texto == QLatin1String("true");
 }
 
+bool anadido() {
+    const Salida lista = gsettings({QStringLiteral("get"), QString::fromLatin1(kEsquema),
+                                    QStringLiteral("custom-keybindings")});
+    const Salida teclas =
+        gsettings({QStringLiteral("get"), esquemaDelAtajo(), QStringLiteral("binding")});
+    return lista.bien && lista.texto.contains(QString::fromLatin1(kRuta)) && teclas.bien &&
+           teclas.texto == comoTexto(QString::fromLatin1(kTeclas));
+}
+
 std::optional<QString> anadir(const QString& orden) {
     const QString esquema = QString::fromLatin1(kEsquema);
     const Salida lista =

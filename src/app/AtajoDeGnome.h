@@ -18,6 +18,8 @@ inline constexpr auto kTeclas = "<Alt><Super>d";
 
 // Whether this is a GNOME session whose settings take custom keybindings.
 bool disponible();
+// Whether the shortcut is among the custom keybindings, with its keys.
+bool anadido();
 // Adds the shortcut running `orden`, or renews it, keeping the user's other custom shortcuts.
 // The reason, in a sentence for the user, when it could not.
 std::optional<QString> anadir(const QString& orden);

@@ -38,6 +38,9 @@ struct ServiciosDeEscritorio {
     std::unique_ptr<PanelWindowing> paneles;
     // Told before the command `sonarel --alternar` toggles the dictation; may be empty.
     std::function<void()> alAlternarPorOrden;
+    // Asks the desktop to let the application type into others, where that takes a question
+    // of the desktop's own (the remote-desktop portal's dialog); empty elsewhere.
+    std::function<void()> pedirPermisoParaEscribir;
 };
 
 // The Linux back ends: whisper.cpp and PulseAudio; for the desktop, the Wayland back ends on a

@@ -71,6 +71,11 @@ std::optional<ServiciosDeEscritorio> serviciosWayland(Clock& clock) {
     if (partes.routes.empty()) {
         if (auto remoto =
                 portal::PortalRemoteDesktop::create(bus, clock, avisos, archivoDelEscritorio())) {
+            escritorio.pedirPermisoParaEscribir = [ruta = QPointer(remoto.get())] {
+                if (ruta) {
+                    ruta->ask();
+                }
+            };
             partes.routes.push_back(std::move(remoto));
         }
         if (auto dispositivo = wayland::UinputKeyboard::create()) {

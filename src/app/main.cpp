@@ -16,6 +16,9 @@
 
 namespace {
 
+// The exit status when there is no desktop to show the application on.
+constexpr int kSinPantalla = 4;
+
 void escribirLinea(const QString& linea) {
     const QByteArray bytes = (linea + QLatin1Char('\n')).toUtf8();
     std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stdout);
@@ -36,18 +39,28 @@ int main(int argc, char* argv[]) {
     // `--alternar` toggles the dictation of the running copy, as the shortcut does; with none
     // running, it starts one that begins a dictation at once.
     const bool alternar = !autoprueba && argumentos.value(1) == QLatin1String("--alternar");
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-        const QByteArray plataforma = wayland::qtPlatformForSession();
-        // Without a display (over SSH, in a script) the self-test still runs, with no windows.
-        if (autoprueba) {
-            qputenv("QT_QPA_PLATFORM",
-                    (plataforma.isEmpty() ? QByteArrayLiteral("xcb") : plataforma) + ";offscreen");
-        } else if (!plataforma.isEmpty()) {
-            qputenv("QT_QPA_PLATFORM", plataforma);
-        }
+    const QByteArray pedida = qgetenv("QT_QPA_PLATFORM");
+    QByteArray plataforma = wayland::qtPlatformForSession(pedida);
+    if (plataforma.isEmpty()) {
+        plataforma = QByteArrayLiteral("xcb");
     }
+    // Without any display Qt would abort; its offscreen platform, last, lets the self-test run
+    // with no windows (over SSH, in a script) and the application say what is missing.
+    const bool sinPantallaPedida = pedida.contains("offscreen") || pedida.contains("minimal");
+    if (!sinPantallaPedida) {
+        plataforma += QByteArrayLiteral(";offscreen");
+    }
+    qputenv("QT_QPA_PLATFORM", plataforma);
 
     QApplication app(argc, argv);
+    if (QGuiApplication::platformName() == QLatin1String("offscreen") && !sinPantallaPedida &&
+        !autoprueba) {
+        std::fputs(
+            "Sonarel necesita un escritorio: no encontró ninguna pantalla X11 ni Wayland "
+            "(DISPLAY, WAYLAND_DISPLAY).\n",
+            stderr);
+        return kSinPantalla;
+    }
     QApplication::setApplicationName(QStringLiteral("Sonarel"));
     QApplication::setDesktopFileName(QStringLiteral("sonarel"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/sonarel/sonarel.svg")));

@@ -1,6 +1,8 @@
 #include "control/Coordinador.h"
 
+#include <QGuiApplication>
 #include <QPointer>
+#include <QWindow>
 
 #include <utility>
 
@@ -40,10 +42,17 @@ void Coordinador::sincronizarPreferencias() {
     s_.motor.autoStopSilence = s_.preferencias.autoStop();
 }
 
-// This process is in front when the frontmost application is one of its own windows: known by
-// its process number where the desktop gives one, else by its identifier (two absent ones
-// count as equal). No frontmost application at all counts as another one.
+// This process is in front when one of its windows has the focus, or when the frontmost
+// application is one of its own: known by its process number where the desktop gives one, else by
+// its identifier (two absent ones count as equal). No frontmost application at all counts as
+// another one.
 bool Coordinador::otraAppDelante() const {
+    // Whatever the desktop reports (GNOME reports nothing), one of this process's own windows
+    // with the keyboard focus is this application in front; the HUD never takes it.
+    if (const QWindow* foco = QGuiApplication::focusWindow();
+        foco && !(foco->flags() & Qt::WindowDoesNotAcceptFocus)) {
+        return false;
+    }
     const Application delante = s_.desktop.frontmostApplication();
     if (!delante) {
         return true;

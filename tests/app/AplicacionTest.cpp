@@ -7,43 +7,123 @@
 #include "platform/doubles/FakeSpeechModels.h"
 #include "platform/doubles/PushAudioInput.h"
 #include "platform/doubles/ScriptedSpeechService.h"
+#include "ui/Cabecera.h"
 #include "ui/Pie.h"
 
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QDir>
 #include <QLabel>
+#include <QMenu>
 #include <QTemporaryDir>
 
 namespace sonarel {
 namespace {
 
-// Another program holds Alt+Super+D: the user is told where they look, naming the shortcut.
-TEST(Aplicacion, AShortcutHeldElsewhereIsToldInTheWindowAndTheTray) {
+// The voice and desktop services on doubles; the desktop's hot-key service reports Alt+Super+D
+// held elsewhere when asked.
+struct Montaje {
+    explicit Montaje(std::function<void()> pedirPermiso = {}) {
+        qputenv("XDG_CONFIG_HOME", QDir(home.path()).filePath("config").toUtf8());
+        qputenv("XDG_DATA_HOME", QDir(home.path()).filePath("data").toUtf8());
+        qputenv("XDG_STATE_HOME", QDir(home.path()).filePath("state").toUtf8());
+        voz.microphone = std::make_unique<doubles::FakeMicrophoneConsent>();
+        voz.audio = std::make_unique<doubles::PushAudioInput>();
+        voz.speech = std::make_unique<doubles::ScriptedSpeechService>();
+        voz.modelos = std::make_unique<doubles::FakeSpeechModels>();
+        auto teclas = std::make_unique<doubles::FakeHotKeyService>();
+        teclas->heldElsewhere.push_back({2, Modifier::Alt | Modifier::Super});
+        ServiciosDeEscritorio escritorio;
+        escritorio.desktop = std::make_unique<doubles::FakeDesktop>(clock);
+        escritorio.hotKeys = std::move(teclas);
+        escritorio.paneles = std::make_unique<doubles::FakePanelWindowing>();
+        escritorio.pedirPermisoParaEscribir = std::move(pedirPermiso);
+        app = std::make_unique<Aplicacion>(clock, voz, std::move(escritorio));
+    }
+
+    QString aviso() const {
+        return app->ventana().contenido().pie().lineaAviso()->isVisible()
+                   ? app->ventana().contenido().pie().textoAviso()->text()
+                   : QString();
+    }
+    QAction* accion(const QString& texto) const {
+        for (QAction* accion : app->ventana().contenido().cabecera().menuOpciones()->actions()) {
+            if (accion->text() == texto) {
+                return accion;
+            }
+        }
+        return nullptr;
+    }
+
     QTemporaryDir home;
-    qputenv("XDG_CONFIG_HOME", QDir(home.path()).filePath("config").toUtf8());
-    qputenv("XDG_DATA_HOME", QDir(home.path()).filePath("data").toUtf8());
-    qputenv("XDG_STATE_HOME", QDir(home.path()).filePath("state").toUtf8());
     QtClock clock;
     ServiciosDeVoz voz;
-    voz.microphone = std::make_unique<doubles::FakeMicrophoneConsent>();
-    voz.audio = std::make_unique<doubles::PushAudioInput>();
-    voz.speech = std::make_unique<doubles::ScriptedSpeechService>();
-    voz.modelos = std::make_unique<doubles::FakeSpeechModels>();
-    auto teclas = std::make_unique<doubles::FakeHotKeyService>();
-    teclas->heldElsewhere.push_back({2, Modifier::Alt | Modifier::Super});
-    ServiciosDeEscritorio escritorio;
-    escritorio.desktop = std::make_unique<doubles::FakeDesktop>(clock);
-    escritorio.hotKeys = std::move(teclas);
-    escritorio.paneles = std::make_unique<doubles::FakePanelWindowing>();
-    Aplicacion app(clock, voz, std::move(escritorio));
-    app.iniciar(true, false);
+    std::unique_ptr<Aplicacion> app;
+};
 
-    const QString aviso = app.ventana().contenido().pie().textoAviso()->text();
+// Another program holds Alt+Super+D: the user is told where they look, naming the shortcut.
+TEST(Aplicacion, AShortcutHeldElsewhereIsToldInTheWindowAndTheTray) {
+    Montaje montaje;
+    montaje.app->iniciar(true, false);
+    const QString aviso = montaje.aviso();
     EXPECT_EQ(aviso, Coordinador::avisoAtajoOcupado());
-    EXPECT_TRUE(aviso.contains("⌥⌘D") && aviso.contains("Alt+Super+D"));
-    EXPECT_TRUE(app.ventana().contenido().pie().lineaAviso()->isVisible());
-    EXPECT_TRUE(app.bandeja().icono().toolTip().contains(aviso));
+    EXPECT_TRUE(aviso.contains("Alt+Super+D"));
+    EXPECT_TRUE(montaje.app->bandeja().icono().toolTip().contains(aviso));
+}
+
+// GNOME before 48 reserves no shortcut for an application: the notice names that and its remedy
+// (no tray there), and goes once the remedy worked, then and at later starts.
+TEST(Aplicacion, OnGnomeTheNoticeNamesItsOwnShortcutAndGoesOnceItIsThere) {
+    QTemporaryDir ajustes;
+    std::vector<std::pair<const char*, QByteArray>> antes;
+    for (const char* variable : {"GSETTINGS_BACKEND", "XDG_CURRENT_DESKTOP"}) {
+        antes.emplace_back(variable, qgetenv(variable));
+    }
+    qputenv("GSETTINGS_BACKEND", "keyfile");
+    qputenv("XDG_CURRENT_DESKTOP", "GNOME");
+    {
+        Montaje montaje;
+        qputenv("XDG_CONFIG_HOME", ajustes.path().toUtf8());  // where gsettings keeps its file
+        montaje.app->iniciar(true, false);
+        EXPECT_EQ(montaje.aviso(), Aplicacion::avisoAtajoDeGnome());
+        EXPECT_FALSE(montaje.aviso().contains("bandeja"));
+        QAction* anadir = montaje.accion(Aplicacion::textoAtajoDeGnome());
+        ASSERT_NE(anadir, nullptr);
+        anadir->trigger();
+        EXPECT_EQ(montaje.aviso(), "");
+    }
+    Montaje otra;
+    qputenv("XDG_CONFIG_HOME", ajustes.path().toUtf8());
+    otra.app->iniciar(true, false);
+    EXPECT_EQ(otra.aviso(), "");
+    for (const auto& [variable, valor] : antes) {
+        valor.isNull() ? qunsetenv(variable) : qputenv(variable, valor);
+    }
+}
+
+// The desktop's permission dialog takes the focus: asked at a start with the window, after the
+// dictation of a start by the shortcut, and from the options menu; never by a dictation.
+TEST(Aplicacion, ThePermissionToTypeIsAskedAtStartOrAfterTheFirstDictationAndFromTheMenu) {
+    int preguntas = 0;
+    {
+        Montaje montaje([&] { ++preguntas; });
+        montaje.app->iniciar(true, false);
+        EXPECT_EQ(preguntas, 1);
+        QAction* permitir = montaje.accion(Aplicacion::textoPermitirEscribir());
+        ASSERT_NE(permitir, nullptr);
+        permitir->trigger();
+        EXPECT_EQ(preguntas, 2);
+    }
+    preguntas = 0;
+    Montaje porAtajo([&] { ++preguntas; });
+    porAtajo.app->iniciar(false, false);
+    EXPECT_EQ(preguntas, 0);
+    emit porAtajo.app->motor().sessionEnded();
+    EXPECT_EQ(preguntas, 1);
+    emit porAtajo.app->motor().sessionEnded();
+    EXPECT_EQ(preguntas, 1);
+    EXPECT_EQ(Montaje().accion(Aplicacion::textoPermitirEscribir()), nullptr);  // X11: no dialog
 }
 
 }  // namespace

@@ -51,7 +51,9 @@ TEST_F(EnGnome, TheShortcutJoinsTheUsersOwnOnceAndRunsTheCommand) {
     gsettings({"set", gnome::kEsquema, "custom-keybindings", "['" + suyo + "']"});
 
     const QString orden = "\"/opt/it's here/sonarel\" --alternar";
+    EXPECT_FALSE(gnome::anadido());
     EXPECT_EQ(gnome::anadir(orden), std::nullopt);
+    EXPECT_TRUE(gnome::anadido());
     EXPECT_EQ(gnome::anadir(orden), std::nullopt);  // again: renewed, not listed twice
     EXPECT_EQ(gsettings({"get", gnome::kEsquema, "custom-keybindings"}),
               "['" + suyo + "', '" + gnome::kRuta + "']");

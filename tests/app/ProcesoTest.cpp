@@ -121,6 +121,18 @@ TEST_F(Proceso, AMissingFileFailsWithStatusThreeWithOrWithoutADisplay) {
     }
 }
 
+TEST_F(Proceso, WithoutAnyDisplayTheApplicationSaysSoAndEndsWithStatusFour) {
+    entorno.remove(QStringLiteral("DISPLAY"));
+    entorno.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    entorno.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    QProcess* proceso = lanzar({});
+    ASSERT_TRUE(proceso->waitForFinished(30000));
+    EXPECT_EQ(proceso->exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(proceso->exitCode(), 4);
+    EXPECT_TRUE(QString::fromUtf8(proceso->readAllStandardError())
+                    .contains(QStringLiteral("Sonarel necesita un escritorio")));
+}
+
 TEST_F(Proceso, WithoutAModelTheLocaleHasNoRecognizer) {
     entorno.insert(QStringLiteral("XDG_DATA_HOME"), runtime.path());
     entorno.insert(QStringLiteral("XDG_DATA_DIRS"), runtime.path());

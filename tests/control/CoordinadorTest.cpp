@@ -12,7 +12,9 @@
 
 #include <QDir>
 #include <QFile>
+#include <QGuiApplication>
 #include <QTemporaryDir>
+#include <QWindow>
 
 namespace sonarel {
 namespace {
@@ -294,11 +296,36 @@ TEST_F(CoordinadorTest, OwnWindowInFrontKeepsTextNoHUDAndDeliversByPreferences) 
     EXPECT_EQ(fallidos, 1);
 }
 
-TEST_F(CoordinadorTest, NoFrontmostApplicationCountsAsAnotherOne) {
+TEST_F(CoordinadorTest, NoFrontmostApplicationCountsAsAnotherOneUnlessOurWindowHasTheFocus) {
     desktop.bringToFront(nullptr);
     pulsarAtajo();
     EXPECT_TRUE(motor.modoIntegrado);
     EXPECT_TRUE(hudVisible());
+    pulsarAtajo();
+    ASSERT_TRUE(waitUntil([&] { return !motor.isListening(); }));
+
+    // The desktop names no application in front (GNOME) or another one, but the keyboard is in
+    // one of this process's windows: its text is neither archived away nor pasted back into it.
+    for (const auto& delante : {Application(), Application(editor)}) {
+        desktop.bringToFront(delante);
+        QWindow propiaVentana;
+        propiaVentana.show();
+        propiaVentana.requestActivate();
+        ASSERT_TRUE(waitUntil([&] { return QGuiApplication::focusWindow() == &propiaVentana; }));
+        motor.clear();
+        motor.textBinding().set("escrito a mano");
+        desktop.posted.clear();
+        pulsarAtajo();
+        EXPECT_FALSE(motor.modoIntegrado);
+        EXPECT_FALSE(hudVisible());
+        esperarEscucha();
+        oir("dictado", "escrito a mano dictado");
+        pulsarAtajo();
+        clock.advance(1);
+        EXPECT_EQ(motor.text(), "escrito a mano dictado");
+        EXPECT_EQ(desktop.clipboard, "dictado");
+        EXPECT_EQ(pegados(), 0);
+    }
 }
 
 TEST_F(CoordinadorTest, IntegratedFlagBelongsToTheDictationNotToHowItStops) {

@@ -1,5 +1,6 @@
 #include "platform/portal/PortalGlobalShortcuts.h"
 
+#include "platform/Logging.h"
 #include "platform/portal/PortalRequest.h"
 #include "platform/portal/Shortcut.h"
 
@@ -7,6 +8,8 @@
 #include <QDBusMessage>
 #include <QDBusObjectPath>
 #include <QPointer>
+
+#include <algorithm>
 
 namespace sonarel::portal {
 
@@ -58,6 +61,18 @@ QString PortalGlobalShortcuts::unansweredNotice() {
     return QStringLiteral(
         "El servicio de atajos del escritorio no respondió. Puedes asignar la orden «sonarel "
         "--alternar» a un atajo en sus ajustes de teclado.");
+}
+
+QString PortalGlobalShortcuts::unboundNotice() {
+    return QStringLiteral(
+        "El escritorio no registró el atajo Alt+Super+D. Puedes asignar la orden «sonarel "
+        "--alternar» a un atajo en sus ajustes de teclado.");
+}
+
+QString PortalGlobalShortcuts::keylessNotice() {
+    return QStringLiteral(
+        "Alt+Super+D ya tiene otro uso en este escritorio: elige otra combinación para «Empezar o "
+        "terminar un dictado» en sus ajustes de atajos.");
 }
 
 QString PortalGlobalShortcuts::goneNotice() {
@@ -122,53 +137,84 @@ std::unique_ptr<HotKeyRegistration> PortalGlobalShortcuts::registerHotKey(std::u
     return std::make_unique<PortalRegistration>(*this);
 }
 
+Shortcuts PortalGlobalShortcuts::shortcuts() const {
+    return {{QString::fromLatin1(kShortcutId),
+             {{QStringLiteral("description"), QStringLiteral("Empezar o terminar un dictado")},
+              {QStringLiteral("preferred_trigger"), trigger(keyCode_, modifiers_)}}}};
+}
+
 void PortalGlobalShortcuts::openSession() {
-    request(bus_, clock_, kTimeout, this, QString::fromLatin1(kInterface),
-            QStringLiteral("CreateSession"),
-            // Each portal session needs a token of its own: the portal refuses a second session
-            // with a token it has seen and closes the first with it.
-            {QVariantMap{
-                {QStringLiteral("session_handle_token"), QStringLiteral("sonarel_shortcuts")}}},
-            [this](Outcome outcome, const QVariantMap& results) {
-                if (outcome != Outcome::Granted) {
-                    fail(outcome == Outcome::TimedOut ? unansweredNotice() : refusedNotice());
-                    return;
-                }
-                session_ = results.value(QStringLiteral("session_handle")).toString();
-                listShortcuts();
-            });
+    request(
+        bus_, clock_, kTimeout, this, QString::fromLatin1(kInterface),
+        QStringLiteral("CreateSession"),
+        // Each portal session needs a token of its own: the portal refuses a second session
+        // with a token it has seen and closes the first with it. KDE Plasma 5 binds the
+        // shortcuts a session is created with, and only those (its BindShortcuts opens the
+        // shortcut settings instead); later portals drop the option.
+        {QVariantMap{{QStringLiteral("session_handle_token"), QStringLiteral("sonarel_shortcuts")},
+                     {QStringLiteral("shortcuts"), QVariant::fromValue(shortcuts())}}},
+        [this](Outcome outcome, const QVariantMap& results) {
+            if (outcome != Outcome::Granted) {
+                fail(outcome == Outcome::TimedOut ? unansweredNotice() : refusedNotice());
+                return;
+            }
+            session_ = results.value(QStringLiteral("session_handle")).toString();
+            listShortcuts();
+        });
 }
 
 void PortalGlobalShortcuts::listShortcuts() {
     request(bus_, clock_, kTimeout, this, QString::fromLatin1(kInterface),
             QStringLiteral("ListShortcuts"), {QDBusObjectPath(session_), QVariantMap()},
             [this](Outcome outcome, const QVariantMap& results) {
-                Shortcuts bound;
-                if (outcome == Outcome::Granted) {
-                    results.value(QStringLiteral("shortcuts")).value<QDBusArgument>() >> bound;
+                if (outcome == Outcome::TimedOut) {
+                    fail(unansweredNotice());
+                    return;
                 }
-                const bool known = std::any_of(bound.begin(), bound.end(), [](const Shortcut& s) {
-                    return s.id == QLatin1String(kShortcutId);
-                });
-                if (!known) {
+                // Bound already, by an earlier run or at the session's creation: binding again
+                // would show the desktop's dialog (or its settings) at every start.
+                if (!checkBound(results, false)) {
                     bind();
                 }
             });
 }
 
 void PortalGlobalShortcuts::bind() {
-    const Shortcuts shortcuts{
-        {QString::fromLatin1(kShortcutId),
-         {{QStringLiteral("description"), QStringLiteral("Empezar o terminar un dictado")},
-          {QStringLiteral("preferred_trigger"), trigger(keyCode_, modifiers_)}}}};
     request(bus_, clock_, kTimeout, this, QString::fromLatin1(kInterface),
             QStringLiteral("BindShortcuts"),
-            {QDBusObjectPath(session_), QVariant::fromValue(shortcuts), QString(), QVariantMap()},
-            [this](Outcome outcome, const QVariantMap&) {
+            {QDBusObjectPath(session_), QVariant::fromValue(shortcuts()), QString(), QVariantMap()},
+            [this](Outcome outcome, const QVariantMap& results) {
                 if (outcome != Outcome::Granted) {
                     fail(outcome == Outcome::TimedOut ? unansweredNotice() : refusedNotice());
+                    return;
                 }
+                checkBound(results, true);
             });
+}
+
+bool PortalGlobalShortcuts::checkBound(const QVariantMap& results, bool afterBinding) {
+    Shortcuts bound;
+    const QVariant listed = results.value(QStringLiteral("shortcuts"));
+    if (listed.metaType() == QMetaType::fromType<QDBusArgument>()) {
+        listed.value<QDBusArgument>() >> bound;
+    }
+    const auto ours = std::find_if(bound.begin(), bound.end(), [](const Shortcut& s) {
+        return s.id == QLatin1String(kShortcutId);
+    });
+    if (ours == bound.end()) {
+        if (afterBinding) {
+            qCWarning(logDesktop) << "the portal answered the binding without the shortcut";
+            fail(unboundNotice());
+        }
+        return false;
+    }
+    // A desktop that gave the combination to something else keeps the shortcut without keys.
+    const QString keys = ours->properties.value(QStringLiteral("trigger_description")).toString();
+    qCDebug(logDesktop) << "portal shortcut bound to" << keys;
+    if (ours->properties.contains(QStringLiteral("trigger_description")) && keys.isEmpty()) {
+        fail(keylessNotice());
+    }
+    return true;
 }
 
 void PortalGlobalShortcuts::fail(const QString& notice) {

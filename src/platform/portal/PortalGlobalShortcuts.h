@@ -3,6 +3,7 @@
 #include "platform/Clock.h"
 #include "platform/DesktopNotices.h"
 #include "platform/HotKeyService.h"
+#include "platform/portal/Shortcut.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>
@@ -18,11 +19,12 @@ namespace sonarel::portal {
 
 // The system-wide shortcut through the desktop portal's GlobalShortcuts interface (KDE Plasma,
 // GNOME 48 and later, Hyprland). The application first registers its id with the portal's host
-// registry (which must match its installed desktop file), opens a session, and asks for the
-// binding only when the session does not list it already: the desktop keeps it, so the user is
-// asked once. Presses come as the portal's Activated signal, releases as Deactivated. A refusal,
-// a portal that does not answer in time, or one that goes away mid-session ends in a notice that
-// names the fallback, the command `sonarel --alternar`.
+// registry (which must match its installed desktop file), opens a session that names the
+// shortcut, and asks for the binding only when the session does not list it already: the
+// desktop keeps it, so the user is asked once. Presses come as the portal's Activated signal,
+// releases as Deactivated. A refusal, a portal that does not answer in time or one that goes
+// away mid-session, a binding the desktop did not keep, or one left without keys, end in a
+// notice that names the cause and what to do.
 class PortalGlobalShortcuts : public QObject, public HotKeyService {
     Q_OBJECT
 
@@ -43,6 +45,8 @@ public:
 
     static QString refusedNotice();
     static QString unansweredNotice();
+    static QString unboundNotice();
+    static QString keylessNotice();
     static QString goneNotice();
 
 private:
@@ -52,6 +56,10 @@ private:
     void openSession();
     void listShortcuts();
     void bind();
+    Shortcuts shortcuts() const;
+    // Whether the portal's answer lists the shortcut; a listed one without keys, or one missing
+    // after binding, ends in its notice.
+    bool checkBound(const QVariantMap& results, bool afterBinding);
     void fail(const QString& notice);
     // A signal about this session's shortcut.
     bool ours(const QDBusMessage& signal) const;

@@ -15,6 +15,7 @@ namespace {
 constexpr auto kInterface = "org.freedesktop.portal.RemoteDesktop";
 constexpr uint kKeyboard = 1;
 constexpr uint kPersistUntilRevoked = 2;
+constexpr std::uint32_t kKeysymShiftL = 0xffe1;
 const QString kTokenKey = QStringLiteral("escritorioRemoto/restoreToken");
 
 }  // namespace
@@ -22,13 +23,15 @@ const QString kTokenKey = QStringLiteral("escritorioRemoto/restoreToken");
 QString PortalRemoteDesktop::refusedNotice() {
     return QStringLiteral(
         "El escritorio no dio permiso a Sonarel para escribir: los dictados quedarán en el "
-        "portapapeles.");
+        "portapapeles. Para darlo: «Permitir que Sonarel escriba en otras apps», en el menú de "
+        "opciones.");
 }
 
 QString PortalRemoteDesktop::endedNotice() {
     return QStringLiteral(
         "El escritorio retiró el permiso de Sonarel para escribir: los dictados quedarán en el "
-        "portapapeles.");
+        "portapapeles. Para darlo de nuevo: «Permitir que Sonarel escriba en otras apps», en el "
+        "menú de opciones.");
 }
 
 std::unique_ptr<PortalRemoteDesktop> PortalRemoteDesktop::create(QDBusConnection bus, Clock& clock,
@@ -40,7 +43,7 @@ std::unique_ptr<PortalRemoteDesktop> PortalRemoteDesktop::create(QDBusConnection
     std::unique_ptr<PortalRemoteDesktop> route(
         new PortalRemoteDesktop(bus, clock, notices, std::move(tokenFile)));
     if (!route->keptToken().isEmpty()) {
-        route->requestAccess();
+        route->ask();
     }
     return route;
 }
@@ -53,7 +56,7 @@ PortalRemoteDesktop::PortalRemoteDesktop(QDBusConnection bus, Clock& clock, Desk
       tokenFile_(std::move(tokenFile)),
       watcher_(QString::fromLatin1(kService), bus, QDBusServiceWatcher::WatchForUnregistration) {
     connect(&watcher_, &QDBusServiceWatcher::serviceUnregistered, this, [this] {
-        if (started_) {
+        if (started_ || warmUp_) {
             end(endedNotice());
         }
     });
@@ -63,7 +66,7 @@ QString PortalRemoteDesktop::keptToken() const {
     return QSettings(tokenFile_, QSettings::IniFormat).value(kTokenKey).toString();
 }
 
-void PortalRemoteDesktop::requestAccess() {
+void PortalRemoteDesktop::ask() {
     if (asked_) {
         return;
     }
@@ -124,8 +127,22 @@ void PortalRemoteDesktop::start() {
                             << "cannot keep the remote desktop token in" << tokenFile_;
                     }
                 }
-                started_ = true;
+                warmUp();
             });
+}
+
+void PortalRemoteDesktop::warmUp() {
+    started_ = true;
+    const bool sent = send({kKeysymShiftL});
+    started_ = false;
+    if (!sent) {
+        end(refusedNotice());
+        return;
+    }
+    warmUp_ = clock_.once(kWarmUp, [this] {
+        warmUp_.reset();
+        started_ = true;
+    });
 }
 
 bool PortalRemoteDesktop::send(const std::vector<std::uint32_t>& keysyms) {
@@ -155,8 +172,10 @@ void PortalRemoteDesktop::closed() {
 }
 
 void PortalRemoteDesktop::end(const QString& notice) {
-    const bool wasStarted = started_;
+    const bool wasStarted = started_ || warmUp_;
     started_ = false;
+    warmUp_.reset();
+    asked_ = false;  // the menu may ask again
     // A restore token the desktop no longer honours would fail every later start.
     if (!wasStarted) {
         QSettings(tokenFile_, QSettings::IniFormat).remove(kTokenKey);

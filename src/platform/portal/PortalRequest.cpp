@@ -2,7 +2,6 @@
 
 #include "platform/Logging.h"
 
-#include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
@@ -14,7 +13,8 @@
 namespace sonarel::portal {
 namespace {
 
-constexpr int kVersionTimeoutMs = 2000;
+// Covers the portal's own start-up when this call starts it, on a loaded machine.
+constexpr int kVersionTimeoutMs = 15000;
 
 // Receives the Request object's Response signal.
 class ResponseReceiver : public QObject {
@@ -98,16 +98,23 @@ void request(QDBusConnection bus, Clock& clock, double timeoutSeconds, QObject* 
 }
 
 bool offers(QDBusConnection bus, const QString& interface) {
-    if (!bus.isConnected() || !bus.interface() ||
-        !bus.interface()->isServiceRegistered(QString::fromLatin1(kService))) {
+    if (!bus.isConnected()) {
         return false;
     }
+    // Not asked whether the portal runs: at the start of a session it does not yet, and its first
+    // call starts it (D-Bus activation). Where none is installed the bus answers at once.
     QDBusMessage get = QDBusMessage::createMethodCall(
         QString::fromLatin1(kService), QString::fromLatin1(kPath),
         QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
     get.setArguments({interface, QStringLiteral("version")});
+    get.setAutoStartService(true);
     const QDBusMessage reply = bus.call(get, QDBus::Block, kVersionTimeoutMs);
-    return reply.type() == QDBusMessage::ReplyMessage;
+    if (reply.type() != QDBusMessage::ReplyMessage) {
+        qCDebug(logDesktop) << "the portal does not offer" << interface << ":"
+                            << reply.errorMessage();
+        return false;
+    }
+    return true;
 }
 
 }  // namespace sonarel::portal

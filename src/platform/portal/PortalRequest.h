@@ -28,7 +28,8 @@ void request(QDBusConnection bus, Clock& clock, double timeoutSeconds, QObject* 
              const QString& interface, const QString& method, QVariantList arguments,
              std::function<void(Outcome, const QVariantMap& results)> done);
 
-// Whether the portal service offers `interface` (its "version" property answers).
+// Whether the portal service offers `interface` (its "version" property answers); starts the
+// portal when it is not running yet. Blocks until it answers.
 bool offers(QDBusConnection bus, const QString& interface);
 
 }  // namespace sonarel::portal

@@ -1,6 +1,7 @@
 #include "platform/wayland/Session.h"
 
 #include <QByteArray>
+#include <QStringList>
 
 namespace sonarel::wayland {
 
@@ -9,12 +10,24 @@ bool isWaylandSession() {
            qEnvironmentVariable("XDG_SESSION_TYPE") == QLatin1String("wayland");
 }
 
-QByteArray qtPlatformForSession() {
+bool isGnomeSession() {
+    return qEnvironmentVariable("XDG_CURRENT_DESKTOP")
+        .split(QLatin1Char(':'))
+        .contains(QLatin1String("GNOME"), Qt::CaseInsensitive);
+}
+
+QByteArray qtPlatformForSession(const QByteArray& requested) {
     if (!isWaylandSession()) {
-        return {};
+        return requested;
     }
-    return qEnvironmentVariableIsEmpty("DISPLAY") ? QByteArrayLiteral("wayland")
-                                                  : QByteArrayLiteral("xcb;wayland");
+    const bool xwayland = !qEnvironmentVariableIsEmpty("DISPLAY");
+    if (xwayland && isGnomeSession() && requested.startsWith("wayland")) {
+        return QByteArrayLiteral("xcb");
+    }
+    if (!requested.isEmpty()) {
+        return requested;
+    }
+    return xwayland ? QByteArrayLiteral("xcb;wayland") : QByteArrayLiteral("wayland");
 }
 
 }  // namespace sonarel::wayland

@@ -2,7 +2,8 @@
 // GlobalShortcuts, RemoteDesktop and the host registry as the real one does, records every call
 // in a file, one line each, and obeys a control interface to press and release the shortcut or
 // to close the remote-desktop session.
-//   sonarel_portal_double LOG [--respuesta N] [--mudo]
+// With --olvida it answers BindShortcuts without keeping the shortcut, as KDE Plasma 5's does.
+//   sonarel_portal_double LOG [--respuesta N] [--mudo] [--olvida]
 #include "platform/portal/Shortcut.h"
 
 #include <QCoreApplication>
@@ -23,8 +24,8 @@ const QString kPath = QStringLiteral("/org/freedesktop/portal/desktop");
 
 class Portal : public QDBusVirtualObject {
 public:
-    Portal(QString log, uint response, bool mute)
-        : log_(std::move(log)), response_(response), mute_(mute) {}
+    Portal(QString log, uint response, bool mute, bool forget)
+        : log_(std::move(log)), response_(response), mute_(mute), forget_(forget) {}
 
     QString introspect(const QString&) const override { return {}; }
 
@@ -84,7 +85,9 @@ public:
                 for (const Shortcut& s : asked) {
                     record("BindShortcuts " + s.id + " " +
                            s.properties.value("preferred_trigger").toString());
-                    bound_.append(s);
+                    if (!forget_) {
+                        bound_.append(s);
+                    }
                 }
             } else {
                 record("ListShortcuts");
@@ -121,6 +124,7 @@ private:
     QString log_;
     uint response_;
     bool mute_;
+    bool forget_;
     QString session_;
     Shortcuts bound_;
     int tokens_ = 0;
@@ -133,7 +137,8 @@ int main(int argc, char** argv) {
     sonarel::portal::registerShortcutTypes();
     const QStringList args = app.arguments();
     const int at = args.indexOf("--respuesta");
-    Portal portal(args.value(1), at > 0 ? args.value(at + 1).toUInt() : 0, args.contains("--mudo"));
+    Portal portal(args.value(1), at > 0 ? args.value(at + 1).toUInt() : 0, args.contains("--mudo"),
+                  args.contains("--olvida"));
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.registerVirtualObject(kPath, &portal) ||
         !bus.registerService("org.freedesktop.portal.Desktop")) {

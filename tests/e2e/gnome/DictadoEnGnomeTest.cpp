@@ -1,0 +1,197 @@
+// The shortcut workflow as a user meets it on GNOME 43 (scripts/test-gnome-desktop): the real
+// binary through XWayland, the permission to type asked at its start in the portal's "Remote
+// desktop" dialog (answered with the keyboard, as a user would), Alt+Super+D as a custom shortcut
+// run by gsd-media-keys (`sonarel --alternar`), speech into the virtual microphone, the text into
+// a native Wayland text field through the portal's remote desktop: the first dictation after the
+// grant and a later one.
+#include "support/EventLoop.h"
+#include "support/Xdotool.h"
+
+#include <gtest/gtest.h>
+
+#include <QDBusArgument>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusObjectPath>
+#include <QDate>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+
+namespace sonarel {
+namespace {
+
+using testing::ejecutar;
+using testing::waitUntil;
+
+QString leer(const QString& ruta) {
+    QFile archivo(ruta);
+    return archivo.open(QIODevice::ReadOnly) ? QString::fromUtf8(archivo.readAll()) : QString();
+}
+
+int grabaciones() {
+    return ejecutar("pactl", {"list", "short", "source-outputs"})
+        .split('\n', Qt::SkipEmptyParts)
+        .size();
+}
+
+// Keys through mutter's remote input, as another remote-desktop client sends them.
+void teclas(const QStringList& acciones) {
+    ASSERT_EQ(QProcess::execute(SONAREL_MUTTER_INPUT, acciones), 0);
+}
+
+// How many windows the portal's GNOME back end shows, as the accessibility bus lists them.
+int dialogosDelPortal() {
+    const QDBusMessage direccion =
+        QDBusConnection::sessionBus().call(QDBusMessage::createMethodCall(
+            "org.a11y.Bus", "/org/a11y/bus", "org.a11y.Bus", "GetAddress"));
+    QDBusConnection a11y =
+        QDBusConnection::connectToBus(direccion.arguments().value(0).toString(), "a11y");
+    const auto propiedad = [&](const QString& app, const char* nombre) {
+        QDBusMessage get = QDBusMessage::createMethodCall(app, "/org/a11y/atspi/accessible/root",
+                                                          "org.freedesktop.DBus.Properties", "Get");
+        get.setArguments({"org.a11y.atspi.Accessible", nombre});
+        return a11y.call(get).arguments().value(0).value<QDBusVariant>().variant();
+    };
+    QDBusMessage hijos =
+        QDBusMessage::createMethodCall("org.a11y.atspi.Registry", "/org/a11y/atspi/accessible/root",
+                                       "org.a11y.atspi.Accessible", "GetChildren");
+    const QDBusMessage respuesta = a11y.call(hijos);
+    const QDBusArgument lista = respuesta.arguments().value(0).value<QDBusArgument>();
+    lista.beginArray();
+    int ventanas = 0;
+    while (!lista.atEnd()) {
+        QString app;
+        QDBusObjectPath ruta;
+        lista.beginStructure();
+        lista >> app >> ruta;
+        lista.endStructure();
+        if (propiedad(app, "Name").toString() == "xdg-desktop-portal-gnome") {
+            ventanas = propiedad(app, "ChildCount").toInt();
+        }
+    }
+    lista.endArray();
+    return ventanas;
+}
+
+class DictadoEnGnome : public ::testing::Test {
+protected:
+    DictadoEnGnome() {
+        const QString modelos = dir.filePath("datos/Sonarel/modelos");
+        QDir().mkpath(modelos);
+        QFile::link(SONAREL_TEST_MODEL, modelos + "/ggml-tiny-test.bin");
+        QDir().mkpath(dir.filePath("config/Sonarel"));
+        QFile escritorio(dir.filePath("config/Sonarel/escritorio.conf"));
+        escritorio.open(QIODevice::WriteOnly);
+        escritorio.write("[General]\navisoAtajoMostrado=true\n");
+        escritorio.close();
+        // The command as "Añadir Alt+Super+D a los atajos de GNOME" binds it, in this test's
+        // folders.
+        QFile orden(dir.filePath("alternar.sh"));
+        orden.open(QIODevice::WriteOnly);
+        orden.write(QStringLiteral("exec env XDG_DATA_HOME=%1 XDG_CONFIG_HOME=%2 %3 --alternar\n")
+                        .arg(dir.filePath("datos"), dir.filePath("config"), SONAREL_BINARY)
+                        .toUtf8());
+        orden.close();
+        const QString ruta =
+            "/org/gnome/settings-daemon/plugins/media-keys/custom-keybindings/"
+            "sonarel/";
+        const QString esquema =
+            "org.gnome.settings-daemon.plugins.media-keys.custom-keybinding:" + ruta;
+        ejecutar("gsettings", {"set", esquema, "name", "Sonarel"});
+        ejecutar("gsettings", {"set", esquema, "command", "sh " + orden.fileName()});
+        ejecutar("gsettings", {"set", esquema, "binding", "<Alt><Super>d"});
+        ejecutar("gsettings", {"set", "org.gnome.settings-daemon.plugins.media-keys",
+                               "custom-keybindings", "['" + ruta + "']"});
+    }
+
+    ~DictadoEnGnome() override {
+        for (QProcess* proceso : {&campo, &sonarel}) {
+            proceso->terminate();
+            if (!proceso->waitForFinished(5000)) {
+                proceso->kill();
+                proceso->waitForFinished(3000);
+            }
+        }
+    }
+
+    // One dictation by the shortcut; the text the history got for it.
+    QString dictar(const QString& frase) {
+        const int antes = grabaciones();
+        teclas({"alt+super+d"});
+        if (!waitUntil([&] { return grabaciones() > antes; }, 20)) {
+            ADD_FAILURE() << "no recording";
+            return {};
+        }
+        const QString voz = dir.filePath("voz.wav");
+        QProcess::execute("espeak-ng", {"-v", "es", "-w", voz, frase});
+        QProcess::execute("paplay", {"--device=vsink", voz});
+        const QString previo = leer(historial());
+        teclas({"alt+super+d"});
+        QString texto;
+        waitUntil(
+            [&] {
+                const QString ahora = leer(historial());
+                return ahora != previo &&
+                       !(texto = ahora.section("=====\n", -1).trimmed()).isEmpty();
+            },
+            20);
+        return texto;
+    }
+
+    QString historial() const {
+        return dir.filePath("datos/Sonarel/dictados-" + QDate::currentDate().toString("yyyy-MM") +
+                            ".txt");
+    }
+
+    QTemporaryDir dir;
+    QProcess sonarel;
+    QProcess campo;
+};
+
+TEST_F(DictadoEnGnome, AfterTheGrantEveryDictationIsPastedTheFirstIncluded) {
+    teclas({"Escape"});  // the overview GNOME opens at its start
+    QProcessEnvironment entorno = QProcessEnvironment::systemEnvironment();
+    entorno.insert("XDG_DATA_HOME", dir.filePath("datos"));
+    entorno.insert("XDG_CONFIG_HOME", dir.filePath("config"));
+    sonarel.setProcessEnvironment(entorno);
+    sonarel.start(SONAREL_BINARY, {});
+    // Asked at start, in the desktop's dialog: the switch "Allow Remote Interaction", then
+    // "Share".
+    ASSERT_TRUE(waitUntil([] { return dialogosDelPortal() > 0; }, 30));
+    teclas({"Tab", "space", "shift+Tab", "shift+Tab", "Return"});
+    ASSERT_TRUE(waitUntil([] { return dialogosDelPortal() == 0; }, 10));
+
+    // A native Wayland text field, in front; the keyboard reaches it.
+    const QString salida = dir.filePath("campo.txt");
+    QProcessEnvironment nativo = QProcessEnvironment::systemEnvironment();
+    nativo.insert("QT_QPA_PLATFORM", "wayland");
+    campo.setProcessEnvironment(nativo);
+    campo.start(SONAREL_TEXTFIELD, {salida});
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            teclas({"x"});
+            return leer(salida).contains('x');
+        },
+        20));
+    teclas({"ctrl+a", "BackSpace"});
+    ASSERT_TRUE(waitUntil([&] { return leer(salida).isEmpty(); }));
+
+    const QString primero = dictar("Hola, esto llega por el atajo");
+    ASSERT_FALSE(primero.isEmpty());
+    EXPECT_TRUE(waitUntil([&] { return leer(salida) == primero; }, 10))
+        << "first dictation: " << leer(salida).toStdString() << " / " << primero.toStdString();
+    EXPECT_EQ(ejecutar("xclip", {"-o", "-selection", "clipboard"}).toStdString(),
+              primero.toStdString());
+
+    const QString segundo = dictar("Y esto llega despues");
+    ASSERT_FALSE(segundo.isEmpty());
+    EXPECT_TRUE(waitUntil([&] { return leer(salida) == primero + segundo; }, 10))
+        << "later dictation: " << leer(salida).toStdString();
+    EXPECT_EQ(ejecutar("xclip", {"-o", "-selection", "clipboard"}).toStdString(),
+              segundo.toStdString());
+}
+
+}  // namespace
+}  // namespace sonarel

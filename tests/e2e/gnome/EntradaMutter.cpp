@@ -1,0 +1,122 @@
+// Keys and clicks into the GNOME test desktop the way its remote input goes in: a session of
+// mutter's own RemoteDesktop D-Bus API (the one the portal's back end uses), alive while this
+// runs. Each argument is one action, done in order:
+//   KEYSYM[+KEYSYM...]   a chord by X keysym names (Return, shift+Insert, alt+super+d): pressed
+//                        in order, released in reverse
+//   clic:X,Y             a left click at (X, Y) on the 1280x800 monitor
+//   pausa:MS             a pause
+// With --sin-preparar, the first action goes right after the session starts; otherwise a lone
+// Shift tap goes first and the actions 250 ms later: mutter adds the session's keyboard to the
+// seat at its first key, which applications bind only afterwards (PortalRemoteDesktop.h).
+#include <QCoreApplication>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusObjectPath>
+#include <QThread>
+
+#include <xkbcommon/xkbcommon.h>
+
+#include <cstdio>
+
+namespace {
+
+constexpr auto kService = "org.gnome.Mutter.RemoteDesktop";
+constexpr auto kSessionInterface = "org.gnome.Mutter.RemoteDesktop.Session";
+constexpr int kButtonLeft = 0x110;  // BTN_LEFT
+
+QDBusConnection bus = QDBusConnection::sessionBus();
+QString session;
+
+bool call(const QString& method, const QVariantList& arguments = {}) {
+    QDBusMessage message = QDBusMessage::createMethodCall(
+        QString::fromLatin1(kService), session, QString::fromLatin1(kSessionInterface), method);
+    message.setArguments(arguments);
+    const QDBusMessage reply = bus.call(message);
+    if (reply.type() != QDBusMessage::ReplyMessage) {
+        std::fprintf(stderr, "%s: %s\n", qPrintable(method), qPrintable(reply.errorMessage()));
+        return false;
+    }
+    return true;
+}
+
+std::uint32_t keysym(const QString& name) {
+    QString canonical = name;
+    if (name.compare(QLatin1String("alt"), Qt::CaseInsensitive) == 0) {
+        canonical = QStringLiteral("Alt_L");
+    } else if (name.compare(QLatin1String("super"), Qt::CaseInsensitive) == 0) {
+        canonical = QStringLiteral("Super_L");
+    } else if (name.compare(QLatin1String("shift"), Qt::CaseInsensitive) == 0) {
+        canonical = QStringLiteral("Shift_L");
+    } else if (name.compare(QLatin1String("ctrl"), Qt::CaseInsensitive) == 0) {
+        canonical = QStringLiteral("Control_L");
+    }
+    return xkb_keysym_from_name(canonical.toLatin1().constData(), XKB_KEYSYM_CASE_INSENSITIVE);
+}
+
+bool chord(const QStringList& names) {
+    std::vector<std::uint32_t> keys;
+    for (const QString& name : names) {
+        const std::uint32_t key = keysym(name);
+        if (key == XKB_KEY_NoSymbol) {
+            std::fprintf(stderr, "unknown key: %s\n", qPrintable(name));
+            return false;
+        }
+        keys.push_back(key);
+    }
+    bool ok = true;
+    for (std::uint32_t key : keys) {
+        ok = call(QStringLiteral("NotifyKeyboardKeysym"), {key, true}) && ok;
+    }
+    for (auto it = keys.rbegin(); it != keys.rend(); ++it) {
+        ok = call(QStringLiteral("NotifyKeyboardKeysym"), {*it, false}) && ok;
+    }
+    return ok;
+}
+
+// Without a screen-cast stream mutter moves the pointer by relative steps only: to the top left
+// corner first, then to the point.
+bool click(double x, double y) {
+    return call(QStringLiteral("NotifyPointerMotionRelative"), {-5000.0, -5000.0}) &&
+           call(QStringLiteral("NotifyPointerMotionRelative"), {x, y}) &&
+           call(QStringLiteral("NotifyPointerButton"), {kButtonLeft, true}) &&
+           call(QStringLiteral("NotifyPointerButton"), {kButtonLeft, false});
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    QCoreApplication app(argc, argv);
+    QStringList actions = app.arguments().mid(1);
+    const bool prepare = !actions.removeAll(QStringLiteral("--sin-preparar"));
+
+    const QDBusMessage created = bus.call(QDBusMessage::createMethodCall(
+        QString::fromLatin1(kService), QStringLiteral("/org/gnome/Mutter/RemoteDesktop"),
+        QString::fromLatin1(kService), QStringLiteral("CreateSession")));
+    if (created.type() != QDBusMessage::ReplyMessage) {
+        std::fprintf(stderr, "CreateSession: %s\n", qPrintable(created.errorMessage()));
+        return 1;
+    }
+    session = created.arguments().value(0).value<QDBusObjectPath>().path();
+    if (!call(QStringLiteral("Start")) || (prepare && !chord({QStringLiteral("shift")}))) {
+        return 1;
+    }
+    if (prepare) {
+        QThread::msleep(250);
+    }
+    for (const QString& action : actions) {
+        bool ok = true;
+        if (action.startsWith(QLatin1String("pausa:"))) {
+            QThread::msleep(action.mid(6).toULong());
+        } else if (action.startsWith(QLatin1String("clic:"))) {
+            const QStringList xy = action.mid(5).split(QLatin1Char(','));
+            ok = click(xy.value(0).toDouble(), xy.value(1).toDouble());
+        } else {
+            ok = chord(action.split(QLatin1Char('+')));
+        }
+        if (!ok) {
+            return 1;
+        }
+    }
+    call(QStringLiteral("Stop"));
+    return 0;
+}

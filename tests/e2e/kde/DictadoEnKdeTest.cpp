@@ -1,0 +1,135 @@
+// The shortcut workflow as a user meets it on KDE Plasma 5.27: the real binary on KWin with the
+// desktop portal and its KDE back end (started by their first call), the shortcut bound through
+// the portal and pressed through KWin's fake input, speech into the virtual microphone, the text
+// into KWrite and Konsole (native Wayland), the HUD never taking the focus.
+#include "KWin.h"
+
+#include "delivery/Terminales.h"
+#include "support/Sway.h"
+
+#include <gtest/gtest.h>
+
+#include <QDate>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+namespace sonarel {
+namespace {
+
+using testing::ejecutar;
+using testing::enfocadaEnKWin;
+using testing::Programa;
+using testing::teclasEnKWin;
+using testing::waitUntil;
+
+QString leer(const QString& ruta) {
+    QFile archivo(ruta);
+    return archivo.open(QIODevice::ReadOnly) ? QString::fromUtf8(archivo.readAll()) : QString();
+}
+
+int grabaciones() {
+    return ejecutar("pactl", {"list", "short", "source-outputs"})
+        .split('\n', Qt::SkipEmptyParts)
+        .size();
+}
+
+class DictadoEnKde : public ::testing::Test {
+protected:
+    DictadoEnKde() {
+        entorno.insert("XDG_DATA_HOME", dir.filePath("datos"));
+        entorno.insert("XDG_CONFIG_HOME", dir.filePath("config"));
+        entorno.insert("QT_LOGGING_RULES", "sonarel.*.debug=true;sonarel.recognizer.debug=false");
+        const QString modelos = dir.filePath("datos/Sonarel/modelos");
+        QDir().mkpath(modelos);
+        QFile::link(SONAREL_TEST_MODEL, modelos + "/ggml-tiny-test.bin");
+        nativo.insert("QT_QPA_PLATFORM", "wayland");
+    }
+
+    // The last entry of the month's history, once the recognizer's last words are in.
+    QString ultimaEntrada() const {
+        return leer(dir.filePath("datos/Sonarel/dictados-" +
+                                 QDate::currentDate().toString("yyyy-MM") + ".txt"))
+            .section("=====\n", -1)
+            .trimmed();
+    }
+
+    // One dictation with `frase` spoken, started and ended by `alternar`, while `app` stays in
+    // front: the HUD never takes the focus. Gives the text the history kept.
+    QString dictar(const std::function<void()>& alternar, const QString& frase,
+                   const QString& app) {
+        const QString antes = ultimaEntrada();
+        const int grabando = grabaciones();
+        alternar();
+        EXPECT_TRUE(waitUntil([&] { return grabaciones() > grabando; }, 20));
+        EXPECT_EQ(enfocadaEnKWin(), app);
+        const QString voz = dir.filePath("voz.wav");
+        QProcess::execute("espeak-ng", {"-v", "es", "-w", voz, frase});
+        QProcess::execute("paplay", {"--device=vsink", voz});
+        EXPECT_EQ(enfocadaEnKWin(), app);
+        alternar();
+        EXPECT_TRUE(waitUntil([&] { return grabaciones() == grabando; }, 20));
+        QString texto;
+        EXPECT_TRUE(
+            waitUntil([&] { return (texto = ultimaEntrada()) != antes && !texto.isEmpty(); }, 20));
+        return texto;
+    }
+
+    QTemporaryDir dir;
+    QProcessEnvironment entorno = QProcessEnvironment::systemEnvironment();
+    QProcessEnvironment nativo = QProcessEnvironment::systemEnvironment();
+};
+
+TEST_F(DictadoEnKde, EveryDictationLandsInKWriteAndKonsoleThroughThePortal) {
+    Programa sonarel(SONAREL_BINARY, {}, entorno);
+    QString registro;
+    // The portal started by Sonarel's first call, the shortcut bound through it.
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            registro += QString::fromUtf8(sonarel.proceso().readAllStandardError());
+            return registro.contains("portal shortcut bound to \"Meta+Alt+D\"");
+        },
+        30))
+        << registro.toStdString();
+    ASSERT_TRUE(waitUntil([] { return enfocadaEnKWin() == "sonarel"; }, 20));
+
+    const QString nota = dir.filePath("nota.txt");
+    QFile(nota).open(QIODevice::WriteOnly);
+    Programa kwrite("kwrite", {nota}, nativo);
+    ASSERT_TRUE(waitUntil([] { return enfocadaEnKWin() == "org.kde.kwrite"; }, 30));
+    const auto atajo = [] { teclasEnKWin({"alt+meta+d"}); };
+    const auto guardar = [] { teclasEnKWin({"ctrl+s"}); };
+
+    // The first dictation after the desktop's grant (KDE grants the keyboard without asking).
+    const QString primero = dictar(atajo, "Hola, esto llega por el atajo", "org.kde.kwrite");
+    EXPECT_EQ(testing::leerPortapapeles().toStdString(), primero.toStdString());
+    guardar();
+    // KWrite ends the file it saves with a line break.
+    EXPECT_TRUE(waitUntil([&] { return leer(nota) == primero + "\n"; }, 10))
+        << leer(nota).toStdString() << " / " << primero.toStdString();
+
+    // A later one.
+    const QString segundo = dictar(atajo, "Y esto es el segundo", "org.kde.kwrite");
+    EXPECT_EQ(testing::leerPortapapeles().toStdString(), segundo.toStdString());
+    guardar();
+    EXPECT_TRUE(waitUntil([&] { return leer(nota) == primero + segundo + "\n"; }, 10))
+        << leer(nota).toStdString();
+
+    // A terminal: its shell takes every character as it comes.
+    const QString salida = dir.filePath("terminal.txt");
+    Programa konsole(
+        "konsole",
+        {"--separate", "-e", "sh", "-c", "stty -icanon -echo; exec cat > \"$0\"", salida}, nativo);
+    ASSERT_TRUE(waitUntil([] { return enfocadaEnKWin() == "org.kde.konsole"; }, 30));
+    const QString tercero = dictar(atajo, "Hola terminal", "org.kde.konsole");
+    EXPECT_TRUE(waitUntil([&] { return leer(salida) == lineaDeTerminal(tercero); }, 10))
+        << leer(salida).toStdString() << " / " << tercero.toStdString();
+    EXPECT_EQ(testing::leerPortapapeles().toStdString(), tercero.toStdString());
+    if (HasFailure()) {
+        std::fprintf(stderr, "%s%s", qPrintable(registro),
+                     sonarel.proceso().readAllStandardError().constData());
+    }
+}
+
+}  // namespace
+}  // namespace sonarel

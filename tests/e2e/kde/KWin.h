@@ -1,0 +1,57 @@
+#pragma once
+
+#include "support/EventLoop.h"
+#include "support/Xdotool.h"
+
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QFile>
+#include <QTemporaryFile>
+
+namespace sonarel::testing {
+
+// The window class (a native window's app id) of the active window on the KWin test desktop, as
+// KWin's scripting reports it in its log; empty when none or when KWin did not answer.
+inline QString enfocadaEnKWin() {
+    static int preguntas = 0;
+    const QString marca = QStringLiteral("sonarel-enfocada-%1 ").arg(++preguntas);
+    QTemporaryFile guion;
+    guion.open();
+    guion.write(QStringLiteral("print(\"%1\" + (workspace.activeClient ? "
+                               "workspace.activeClient.resourceClass : \"\"));")
+                    .arg(marca)
+                    .toUtf8());
+    guion.close();
+    const auto llamar = [](const QString& metodo, const QVariantList& argumentos) {
+        QDBusMessage llamada = QDBusMessage::createMethodCall("org.kde.KWin", "/Scripting",
+                                                              "org.kde.kwin.Scripting", metodo);
+        llamada.setArguments(argumentos);
+        return QDBusConnection::sessionBus().call(llamada);
+    };
+    const QString nombre = marca.trimmed();
+    llamar("loadScript", {guion.fileName(), nombre});
+    llamar("start", {});
+    QString respuesta;
+    waitUntil(
+        [&] {
+            QFile registro(qEnvironmentVariable("SONAREL_TEST_KDE_LOGS") + "/kwin.log");
+            registro.open(QIODevice::ReadOnly);
+            const QString texto = QString::fromUtf8(registro.readAll());
+            const int en = texto.indexOf(marca);
+            if (en < 0) {
+                return false;
+            }
+            respuesta = texto.mid(en + marca.size()).section('\n', 0, 0).trimmed();
+            return true;
+        },
+        5);
+    llamar("unloadScript", {nombre});
+    return respuesta;
+}
+
+// Keys as the desktop's remote input sends them (KWin's fake input), e.g. "alt+meta+d".
+inline void teclasEnKWin(const QStringList& acordes) {
+    ejecutar(SONAREL_TECLAS_KWIN, acordes);
+}
+
+}  // namespace sonarel::testing
