@@ -2,6 +2,7 @@
 
 #include "engine/Level.h"
 #include "engine/Permissions.h"
+#include "engine/SpokenCommands.h"
 #include "engine/TextRules.h"
 #include "platform/Logging.h"
 #include "platform/MainThread.h"
@@ -332,12 +333,17 @@ void SpeechEngine::endSegment(bool finishing) {
 void SpeechEngine::settleFinished() {
     QString settled;
     finishing_.takeDone(settled);
-    committed_ = text::join(committed_, settled);
-    heard_ = text::join(heard_, settled);
+    committed_ = appendUtterance(committed_, settled);
+    heard_ = appendUtterance(heard_, settled);
     publishText();
     if (stopping_ && finishing_.empty()) {
         finishStop();
     }
+}
+
+QString SpeechEngine::appendUtterance(const QString& before, const QString& utterance) const {
+    const QString mine = text::replaced(utterance, replacements);
+    return spokenCommands ? spoken::append(before, mine) : text::join(before, mine);
 }
 
 void SpeechEngine::publishText() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/FinishingSegments.h"
+#include "engine/Replacements.h"
 #include "engine/RequestBox.h"
 #include "engine/Status.h"
 #include "platform/AudioInput.h"
@@ -75,6 +76,10 @@ public:
     bool preferOnDevice = true;
     bool addsPunctuation = true;
     double autoStopSilence = 0;
+    // Applied to each utterance as it is committed: the user's replacements, then the spoken
+    // punctuation and layout commands.
+    QList<Replacement> replacements;
+    bool spokenCommands = true;
     std::function<void()> onAutoStop;
     // Receives the text heard in the session that ended.
     std::function<void(const QString& text)> onStopped;
@@ -126,6 +131,7 @@ private:
     // has, and its text is settled when it is done; otherwise its task is cancelled.
     void endSegment(bool finishing);
     void settleFinished();
+    QString appendUtterance(const QString& before, const QString& utterance) const;
     void publishText();
     QString sessionText() const;
     void rotate(bool finishing);
