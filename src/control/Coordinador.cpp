@@ -1,5 +1,7 @@
 #include "control/Coordinador.h"
 
+#include "engine/Replacements.h"
+
 #include <QPointer>
 
 namespace sonarel {
@@ -36,6 +38,9 @@ void Coordinador::sincronizarPreferencias() {
     s_.motor.preferOnDevice = s_.preferencias.sinConexion();
     s_.motor.addsPunctuation = s_.preferencias.puntuacion();
     s_.motor.autoStopSilence = s_.preferencias.autoStop();
+    s_.motor.spokenCommands = s_.preferencias.comandosHablados();
+    s_.motor.vocabulary = s_.preferencias.vocabulario();
+    s_.motor.replacements = text::parseReplacements(s_.preferencias.reemplazos());
 }
 
 // This process is in front when the frontmost application is one of its own windows: known by

@@ -181,6 +181,7 @@ void SpeechEngine::openRequest() {
     const bool supportsOnDevice = recognizer_->supportsOnDeviceRecognition();
     RequestSettings settings;
     settings.addsPunctuation = addsPunctuation;
+    settings.vocabulary = vocabulary;
     settings.requiresOnDeviceRecognition = preferOnDevice && supportsOnDevice;
     request_ = recognizer_->makeAudioBufferRequest(settings);
     setOnDevice(request_->requiresOnDeviceRecognition());

@@ -80,6 +80,8 @@ public:
     // punctuation and layout commands.
     QList<Replacement> replacements;
     bool spokenCommands = true;
+    // Names and terms the recognizer is told about.
+    QStringList vocabulary;
     std::function<void()> onAutoStop;
     // Receives the text heard in the session that ended.
     std::function<void(const QString& text)> onStopped;

@@ -228,3 +228,12 @@ TEST_F(EngineTest, WithSpokenCommandsOffTheWordsStay) {
     stop();
     EXPECT_EQ(delivered, QStringList{"Hola coma adiós"});
 }
+
+TEST_F(EngineTest, EveryRequestCarriesTheUsersVocabulary) {
+    engine.vocabulary = {QStringLiteral("Sonarel"), QStringLiteral("Ana Belén")};
+    startListening();
+    finalResult(QStringLiteral("uno"));
+    advance(1);
+    ASSERT_EQ(taskCount(), 2);
+    EXPECT_EQ(speech.requestOf(1)->settings.vocabulary, engine.vocabulary);
+}
