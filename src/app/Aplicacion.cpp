@@ -2,6 +2,7 @@
 
 #include "app/AjustesDelEscritorio.h"
 #include "app/AtajoDeGnome.h"
+#include "app/InicioConSesion.h"
 #include "modelos/Recomendacion.h"
 #include "ui/Cabecera.h"
 #include "ui/DialogoGuardar.h"
@@ -41,9 +42,12 @@ Aplicacion::Aplicacion(QtClock& clock, ServiciosDeVoz& voz, ServiciosDeEscritori
           [this] { abrirCarpetaDeDictados(); }, [] { QApplication::quit(); }),
       bandeja_(motor_, paster_,
                {[this] { coordinador_.alternarDesdeAtajo(); }, [this] { mostrarVentana(); },
-                [this] { abrirCarpetaDeDictados(); }, [] { QApplication::quit(); }}) {
+                [this] { abrirCarpetaDeDictados(); }, [] { QApplication::quit(); }}),
+      ventanaPreferencias_({preferencias_, [this] { coordinador_.sincronizarPreferencias(); },
+                            inicio_con_sesion::activo, inicio_con_sesion::activar}) {
     connect(&coordinador_, &Coordinador::pegadoFallido, &ventana_.contenido().pie(),
             &Pie::avisarPegadoFallido);
+    ofrecerPreferencias();
 }
 
 void Aplicacion::iniciar(bool conVentana, bool ofrecerModelos) {
@@ -80,6 +84,18 @@ void Aplicacion::alternar() {
     coordinador_.alternarDesdeAtajo();
 }
 
+void Aplicacion::empezar() {
+    if (!motor_.isListening()) {
+        alternar();
+    }
+}
+
+void Aplicacion::parar() {
+    if (motor_.isListening() && !motor_.isStopping()) {
+        alternar();
+    }
+}
+
 void Aplicacion::ofrecerAtajoDeGnome() {
     if (!atajo_de_gnome::disponible()) {
         return;
@@ -94,6 +110,26 @@ void Aplicacion::ofrecerAtajoDeGnome() {
                         "Atajo añadido: Alt+Super+D dicta en cualquier aplicación.")),
                     kSegundosAvisoDelEscritorio);
     });
+}
+
+void Aplicacion::ofrecerPreferencias() {
+    QMenu* menu = ventana_.contenido().cabecera().menuOpciones();
+    menu->addSeparator();
+    QAction* accion = menu->addAction(QStringLiteral("Preferencias…"));
+    accion->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma));
+    // Also in the window itself, so that Ctrl+, works with the menu closed.
+    ventana_.addAction(accion);
+    connect(accion, &QAction::triggered, this, &Aplicacion::mostrarPreferencias);
+    QMenu& bandeja = bandeja_.menu();
+    QAction* enBandeja = new QAction(QStringLiteral("Preferencias…"), &bandeja);
+    // Before the tray menu's last separator, next to "Abrir ventana".
+    const QList<QAction*> acciones = bandeja.actions();
+    bandeja.insertAction(acciones.value(acciones.size() - 2), enBandeja);
+    connect(enBandeja, &QAction::triggered, this, &Aplicacion::mostrarPreferencias);
+}
+
+void Aplicacion::mostrarPreferencias() {
+    ventanaPreferencias_.mostrar();
 }
 
 void Aplicacion::mostrarVentana() {

@@ -14,6 +14,7 @@
 #include "hud/HUDEstado.h"
 #include "platform/QtClock.h"
 #include "ui/GestorModelos.h"
+#include "ui/VentanaPreferencias.h"
 
 #include <QObject>
 
@@ -36,12 +37,18 @@ public:
     void iniciar(bool conVentana, bool ofrecerModelos);
     // Toggles the dictation exactly as the shortcut does.
     void alternar();
+    // Starts it when none runs; stops the one that runs. Otherwise nothing.
+    void empezar();
+    void parar();
     // Shows the main window again and brings the application to the front.
     void mostrarVentana();
+    // "Preferencias…" (Ctrl+,), from the options menu and the tray.
+    void mostrarPreferencias();
 
     // What the tests reach into: they drive this same assembly.
     VentanaPrincipal& ventana() { return ventana_; }
     Bandeja& bandeja() { return bandeja_; }
+    VentanaPreferencias& ventanaPreferencias() { return ventanaPreferencias_; }
     SpeechEngine& motor() { return motor_; }
     HUD& hud() { return hud_; }
     const HotKey& hotKey() const { return hotKey_; }
@@ -56,6 +63,7 @@ private:
     void abrirCarpetaDeDictados();
     void abrirAjustes(PanelAjustes panel);
     void ofrecerAtajoDeGnome();
+    void ofrecerPreferencias();
 
     QtClock& clock_;
     ServiciosDeEscritorio escritorio_;
@@ -72,6 +80,7 @@ private:
     const QStringList carpetasDeModelos_;
     VentanaPrincipal ventana_;
     Bandeja bandeja_;
+    VentanaPreferencias ventanaPreferencias_;
 };
 
 }  // namespace sonarel
