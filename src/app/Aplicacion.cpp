@@ -129,6 +129,12 @@ void Aplicacion::ofrecerPreferencias() {
 }
 
 void Aplicacion::mostrarPreferencias() {
+    // Over the main window where that shows; the desktop places it otherwise.
+    if (!ventanaPreferencias_.isVisible() && ventana_.isVisible()) {
+        QRect marco = ventanaPreferencias_.frameGeometry();
+        marco.moveCenter(ventana_.frameGeometry().center());
+        ventanaPreferencias_.move(marco.topLeft());
+    }
     ventanaPreferencias_.mostrar();
 }
 

@@ -14,7 +14,6 @@ namespace {
 QLabel* explicacion(const QString& texto, QWidget* padre) {
     auto* etiqueta = new QLabel(texto, padre);
     etiqueta->setWordWrap(true);
-    etiqueta->setFont(tema::fuente(etiqueta->font(), tema::kPuntosPequenos));
     tema::ponerColorDeTexto(etiqueta, tema::secundario(etiqueta->palette()));
     return etiqueta;
 }
@@ -50,6 +49,10 @@ DialogoPalabras::DialogoPalabras(Preferences& preferencias, QWidget* parent)
     capas->addWidget(reemplazos_, 1);
 
     auto* botones = new QDialogButtonBox(QDialogButtonBox::Save | QDialogButtonBox::Cancel, this);
+    // Plain text buttons, as in the other windows.
+    for (QAbstractButton* boton : botones->buttons()) {
+        boton->setIcon(QIcon());
+    }
     botones->button(QDialogButtonBox::Save)->setText(QStringLiteral("Guardar"));
     botones->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("Cancelar"));
     connect(botones, &QDialogButtonBox::accepted, this, &DialogoPalabras::guardar);

@@ -21,11 +21,10 @@ QLabel* titulo(const QString& texto, QWidget* padre) {
     return etiqueta;
 }
 
-// Small print under a setting, indented to its text.
+// A setting's explanation under it, indented to its text, in the secondary tint.
 QLabel* explicacion(const QString& texto, QWidget* padre) {
     auto* etiqueta = new QLabel(texto, padre);
     etiqueta->setWordWrap(true);
-    etiqueta->setFont(tema::fuente(etiqueta->font(), tema::kPuntosPequenos));
     tema::ponerColorDeTexto(etiqueta, tema::secundario(etiqueta->palette()));
     etiqueta->setContentsMargins(24, 0, 0, 0);
     return etiqueta;
@@ -96,7 +95,10 @@ VentanaPreferencias::VentanaPreferencias(Servicios servicios, QWidget* parent)
     connect(cerrar, &QPushButton::clicked, this, &QWidget::close);
     botones->addWidget(cerrar);
     capas->addLayout(botones);
-    resize(460, 400);
+    setTabOrder(comandos_, editar);
+    setTabOrder(editar, inicio_);
+    setTabOrder(inicio_, cerrar);
+    resize(460, 330);
 }
 
 void VentanaPreferencias::mostrar() {
