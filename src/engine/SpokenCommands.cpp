@@ -25,6 +25,7 @@ struct Token {
     QString text;
     bool fromModel = true;
     bool endsSentence = false;
+    QString folded = {};  // a word's text in lower case, without accents
 };
 
 struct Command {
@@ -123,7 +124,7 @@ bool isNumber(const QString& word) {
 }
 
 bool wordIs(const std::vector<Token>& tokens, size_t at, bool (*test)(const QString&)) {
-    return at < tokens.size() && tokens[at].kind == Kind::Word && test(folded(tokens[at].text));
+    return at < tokens.size() && tokens[at].kind == Kind::Word && test(tokens[at].folded);
 }
 
 std::vector<Token> tokenize(const QString& utterance) {
@@ -139,7 +140,8 @@ std::vector<Token> tokenize(const QString& utterance) {
             --last;
         }
         if (last > first) {
-            tokens.push_back({Kind::Word, chunk.mid(first, last - first)});
+            const QString word = chunk.mid(first, last - first);
+            tokens.push_back({Kind::Word, word, true, false, folded(word)});
         }
         for (qsizetype i = last; i < chunk.size(); ++i) {
             const bool ends = chunk[i] == u'.' || chunk[i] == u'?' || chunk[i] == u'!';
@@ -156,8 +158,7 @@ const Command* commandAt(const std::vector<Token>& tokens, size_t at, size_t& en
     for (const Command& command : commands()) {
         size_t i = at;
         for (const QString& word : command.words) {
-            if (i >= tokens.size() || tokens[i].kind != Kind::Word ||
-                folded(tokens[i].text) != word) {
+            if (i >= tokens.size() || tokens[i].kind != Kind::Word || tokens[i].folded != word) {
                 break;
             }
             ++i;
