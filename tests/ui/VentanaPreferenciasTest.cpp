@@ -85,6 +85,17 @@ TEST_F(VentanaPreferenciasTest, TheUsersWordsAreEditedSavedAndHandedToTheEngine)
     EXPECT_EQ(dialogo->reemplazos().toPlainText(), "guasap → WhatsApp\nsin flecha");
 }
 
+TEST_F(VentanaPreferenciasTest, TheShortcutIsPressedByDefaultAndCanBeHeld) {
+    ventana.mostrar();
+    EXPECT_EQ(ventana.usoDelAtajo().currentText(), "Pulsar para empezar y parar");
+    ventana.usoDelAtajo().setCurrentIndex(1);
+    emit ventana.usoDelAtajo().activated(1);
+    EXPECT_TRUE(entorno.preferencias.atajoMantenido());
+    ventana.close();
+    ventana.mostrar();
+    EXPECT_EQ(ventana.usoDelAtajo().currentText(), "Mantener pulsado");
+}
+
 TEST_F(VentanaPreferenciasTest, StartingWithTheSessionShowsTheEntryAndWhyItFailed) {
     inicio = true;
     ventana.mostrar();
