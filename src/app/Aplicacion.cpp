@@ -2,6 +2,7 @@
 
 #include "app/AjustesDelEscritorio.h"
 #include "app/AtajoDeGnome.h"
+#include "app/InicioConSesion.h"
 #include "modelos/Recomendacion.h"
 #include "ui/Cabecera.h"
 #include "ui/DialogoGuardar.h"
@@ -30,6 +31,9 @@ Aplicacion::Aplicacion(QtClock& clock, ServiciosDeVoz& voz, ServiciosDeEscritori
       hud_(motor_, hudEstado_, clock_, *escritorio_.paneles),
       coordinador_(
           {motor_, preferencias_, archivador_, paster_, hud_, hotKey_, *escritorio_.desktop}),
+      atajoMantenido_(
+          clock_, [this] { return motor_.isListening() && !motor_.isStopping(); },
+          [this] { coordinador_.alternarDesdeAtajo(); }),
       gestorModelos_({*voz.modelos, preferencias_, clock_, voz.carpetasDeModelos,
                       catalogoPublicado(),
                       QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) +
@@ -45,9 +49,12 @@ Aplicacion::Aplicacion(QtClock& clock, ServiciosDeVoz& voz, ServiciosDeEscritori
           [this] { abrirCarpetaDeDictados(); }, [this] { salir(); }),
       bandeja_(motor_, paster_,
                {[this] { coordinador_.alternarDesdeAtajo(); }, [this] { mostrarVentana(); },
-                [this] { abrirCarpetaDeDictados(); }, [this] { salir(); }}) {
+                [this] { abrirCarpetaDeDictados(); }, [this] { salir(); }}),
+      ventanaPreferencias_({preferencias_, [this] { coordinador_.sincronizarPreferencias(); },
+                            inicio_con_sesion::activo, inicio_con_sesion::activar}) {
     connect(&coordinador_, &Coordinador::pegadoFallido, &ventana_.contenido().pie(),
             &Pie::avisarPegadoFallido);
+    ofrecerPreferencias();
     // The desktop session ends (logout, shutdown), or the loop ends some other way.
     connect(qApp, &QGuiApplication::commitDataRequest, this, [this] { terminarDictado(); });
     connect(qApp, &QCoreApplication::aboutToQuit, this, [this] { terminarDictado(); });
@@ -90,6 +97,16 @@ void Aplicacion::iniciar(bool conVentana, bool ofrecerModelos) {
     if (diario_.recuperar()) {
         ventana_.contenido().pie().avisarRecuperado();
     }
+    // Held down, by the preference, the shortcut's press and release go to the hold instead.
+    hotKey_.action = [this] {
+        preferencias_.atajoMantenido() ? atajoMantenido_.pulsado()
+                                       : coordinador_.alternarDesdeAtajo();
+    };
+    hotKey_.alSoltar = [this] {
+        if (preferencias_.atajoMantenido()) {
+            atajoMantenido_.soltado();
+        }
+    };
     std::optional<QString> aviso = coordinador_.avisoDelAtajo();
     // GNOME before 48 lets no application reserve a shortcut: no other program holds it, and
     // the remedy is its own custom shortcut, which needs no notice once it is there.
@@ -130,6 +147,18 @@ void Aplicacion::alternar() {
     coordinador_.alternarDesdeAtajo();
 }
 
+void Aplicacion::empezar() {
+    if (!motor_.isListening()) {
+        alternar();
+    }
+}
+
+void Aplicacion::parar() {
+    if (motor_.isListening() && !motor_.isStopping()) {
+        alternar();
+    }
+}
+
 void Aplicacion::ofrecerAtajoDeGnome() {
     QMenu* menu = ventana_.contenido().cabecera().menuOpciones();
     menu->addSeparator();
@@ -165,6 +194,32 @@ void Aplicacion::ofrecerPermisoParaEscribir(bool ahora) {
         disconnect(*conexion);
         escritorio_.pedirPermisoParaEscribir();
     });
+}
+
+void Aplicacion::ofrecerPreferencias() {
+    QMenu* menu = ventana_.contenido().cabecera().menuOpciones();
+    menu->addSeparator();
+    QAction* accion = menu->addAction(QStringLiteral("Preferencias…"));
+    accion->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma));
+    // Also in the window itself, so that Ctrl+, works with the menu closed.
+    ventana_.addAction(accion);
+    connect(accion, &QAction::triggered, this, &Aplicacion::mostrarPreferencias);
+    QMenu& bandeja = bandeja_.menu();
+    QAction* enBandeja = new QAction(QStringLiteral("Preferencias…"), &bandeja);
+    // Before the tray menu's last separator, next to "Abrir ventana".
+    const QList<QAction*> acciones = bandeja.actions();
+    bandeja.insertAction(acciones.value(acciones.size() - 2), enBandeja);
+    connect(enBandeja, &QAction::triggered, this, &Aplicacion::mostrarPreferencias);
+}
+
+void Aplicacion::mostrarPreferencias() {
+    // Over the main window where that shows; the desktop places it otherwise.
+    if (!ventanaPreferencias_.isVisible() && ventana_.isVisible()) {
+        QRect marco = ventanaPreferencias_.frameGeometry();
+        marco.moveCenter(ventana_.frameGeometry().center());
+        ventanaPreferencias_.move(marco.topLeft());
+    }
+    ventanaPreferencias_.mostrar();
 }
 
 void Aplicacion::mostrarVentana() {

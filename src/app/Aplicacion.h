@@ -4,6 +4,7 @@
 #include "app/Plataforma.h"
 #include "app/VentanaPrincipal.h"
 #include "control/Archivador.h"
+#include "control/AtajoMantenido.h"
 #include "control/Coordinador.h"
 #include "control/Diario.h"
 #include "control/HotKey.h"
@@ -15,6 +16,7 @@
 #include "hud/HUDEstado.h"
 #include "platform/QtClock.h"
 #include "ui/GestorModelos.h"
+#include "ui/VentanaPreferencias.h"
 
 #include <QObject>
 
@@ -39,6 +41,9 @@ public:
     void iniciar(bool conVentana, bool ofrecerModelos);
     // Toggles the dictation exactly as the shortcut does.
     void alternar();
+    // Starts it when none runs; stops the one that runs. Otherwise nothing.
+    void empezar();
+    void parar();
     // Shows the main window again and brings the application to the front.
     void mostrarVentana();
     // Ends the application as "Salir de Sonarel" does: a dictation under way stops and is
@@ -52,10 +57,13 @@ public:
     // How long an ending waits for the last words to be decoded, a model still loading
     // included: a logout does not wait for ever, and the journal keeps what was decoded.
     static constexpr double kSegundosParaTerminar = 10;
+    // "Preferencias…" (Ctrl+,), from the options menu and the tray.
+    void mostrarPreferencias();
 
     // What the tests reach into: they drive this same assembly.
     VentanaPrincipal& ventana() { return ventana_; }
     Bandeja& bandeja() { return bandeja_; }
+    VentanaPreferencias& ventanaPreferencias() { return ventanaPreferencias_; }
     SpeechEngine& motor() { return motor_; }
     HUD& hud() { return hud_; }
     const HotKey& hotKey() const { return hotKey_; }
@@ -79,6 +87,7 @@ private:
     void abrirAjustes(PanelAjustes panel);
     void ofrecerAtajoDeGnome();
     void ofrecerPermisoParaEscribir(bool ahora);
+    void ofrecerPreferencias();
 
     QtClock& clock_;
     ServiciosDeEscritorio escritorio_;
@@ -92,11 +101,13 @@ private:
     HUDEstado hudEstado_;
     HUD hud_;
     Coordinador coordinador_;
+    AtajoMantenido atajoMantenido_;
     GestorModelos gestorModelos_;
     const QStringList carpetasDeModelos_;
     VentanaPrincipal ventana_;
     Bandeja bandeja_;
     bool terminado_ = false;
+    VentanaPreferencias ventanaPreferencias_;
 };
 
 }  // namespace sonarel

@@ -8,8 +8,23 @@ namespace sonarel {
 namespace {
 
 constexpr int kEsperaMs = 1000;
-const QByteArray kMostrar = QByteArrayLiteral("mostrar\n");
-const QByteArray kAlternar = QByteArrayLiteral("alternar\n");
+const QByteArray kMostrar = QByteArrayLiteral("mostrar");
+const QByteArray kAlternar = QByteArrayLiteral("alternar");
+const QByteArray kEmpezar = QByteArrayLiteral("empezar");
+const QByteArray kParar = QByteArrayLiteral("parar");
+
+QByteArray peticionDe(InstanciaUnica::Aviso aviso) {
+    switch (aviso) {
+        case InstanciaUnica::Aviso::Alternar:
+            return kAlternar;
+        case InstanciaUnica::Aviso::Empezar:
+            return kEmpezar;
+        case InstanciaUnica::Aviso::Parar:
+            return kParar;
+        default:
+            return kMostrar;
+    }
+}
 
 }  // namespace
 
@@ -20,11 +35,15 @@ InstanciaUnica::InstanciaUnica(QString nombre, QObject* parent)
         while (QLocalSocket* conexion = servidor_.nextPendingConnection()) {
             connect(conexion, &QLocalSocket::disconnected, conexion, &QObject::deleteLater);
             connect(conexion, &QLocalSocket::readyRead, this, [this, conexion] {
-                const QByteArray peticion = conexion->readAll();
-                if (peticion.contains(kMostrar)) {
+                const QByteArray peticion = conexion->readAll().trimmed();
+                if (peticion == kMostrar) {
                     emit activada();
-                } else if (peticion.contains(kAlternar)) {
+                } else if (peticion == kAlternar) {
                     emit alternar();
+                } else if (peticion == kEmpezar) {
+                    emit empezar();
+                } else if (peticion == kParar) {
+                    emit parar();
                 }
                 conexion->disconnectFromServer();
             });
@@ -67,7 +86,7 @@ bool InstanciaUnica::avisarALaQueCorre(Aviso aviso) {
     if (aviso == Aviso::Ninguno) {
         return true;
     }
-    socket.write(aviso == Aviso::Alternar ? kAlternar : kMostrar);
+    socket.write(peticionDe(aviso) + '\n');
     socket.waitForBytesWritten(kEsperaMs);
     // The running copy closes the connection once it has read the request.
     if (socket.state() == QLocalSocket::ConnectedState) {

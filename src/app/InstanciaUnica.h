@@ -18,11 +18,11 @@ public:
     // The default socket, in the user's runtime folder.
     static QString nombrePorDefecto();
 
-    enum class Aviso { Mostrar, Alternar, Ninguno };
+    enum class Aviso { Mostrar, Alternar, Empezar, Parar, Ninguno };
 
     // False when another copy answered; it has then been asked to show its window
-    // (`Aviso::Mostrar`) or to toggle the dictation (`Aviso::Alternar`). True otherwise: this
-    // process is the running copy.
+    // (`Aviso::Mostrar`), to toggle the dictation (`Aviso::Alternar`), or to start or stop it
+    // (`Aviso::Empezar`, `Aviso::Parar`). True otherwise: this process is the running copy.
     bool reclamar(Aviso aviso);
 
 signals:
@@ -30,6 +30,9 @@ signals:
     void activada();
     // Another start asked this copy to toggle the dictation, as the shortcut does.
     void alternar();
+    // Another start asked this copy to start, or to stop, the dictation (a shortcut held down).
+    void empezar();
+    void parar();
 
 private:
     bool avisarALaQueCorre(Aviso aviso);

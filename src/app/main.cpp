@@ -38,7 +38,14 @@ int main(int argc, char* argv[]) {
     const std::optional<PeticionAutoprueba> autoprueba = leerAutoprueba(argumentos);
     // `--alternar` toggles the dictation of the running copy, as the shortcut does; with none
     // running, it starts one that begins a dictation at once.
-    const bool alternar = !autoprueba && argumentos.value(1) == QLatin1String("--alternar");
+    const QString orden = autoprueba ? QString() : argumentos.value(1);
+    const bool alternar = orden == QLatin1String("--alternar");
+    // `--empezar` and `--parar` start and stop it explicitly: a compositor binds them to a
+    // shortcut's press and its release, so that the dictation lasts while the keys are held.
+    const bool empezar = orden == QLatin1String("--empezar");
+    const bool parar = orden == QLatin1String("--parar");
+    // `--oculto`, as the session's autostart runs it: only the tray item and the shortcut.
+    const bool oculto = orden == QLatin1String("--oculto");
     const QByteArray pedida = qgetenv("QT_QPA_PLATFORM");
     QByteArray plataforma = wayland::qtPlatformForSession(pedida);
     if (plataforma.isEmpty()) {
@@ -70,9 +77,14 @@ int main(int argc, char* argv[]) {
     InstanciaUnica instancia(InstanciaUnica::nombrePorDefecto());
     bool primera = false;
     if (!autoprueba) {
-        if (!instancia.reclamar(alternar ? InstanciaUnica::Aviso::Alternar
-                                         : InstanciaUnica::Aviso::Mostrar)) {
-            return 0;  // the running copy shows its window, or toggles, instead
+        const InstanciaUnica::Aviso aviso = alternar  ? InstanciaUnica::Aviso::Alternar
+                                            : empezar ? InstanciaUnica::Aviso::Empezar
+                                            : parar   ? InstanciaUnica::Aviso::Parar
+                                            : oculto  ? InstanciaUnica::Aviso::Ninguno
+                                                      : InstanciaUnica::Aviso::Mostrar;
+        // With no copy running there is no dictation to stop.
+        if (!instancia.reclamar(aviso) || parar) {
+            return 0;  // the running copy shows its window, toggles, starts or stops instead
         }
         primera = true;
     } else {
@@ -92,6 +104,10 @@ int main(int argc, char* argv[]) {
                              &Aplicacion::mostrarVentana);
             QObject::connect(&instancia, &InstanciaUnica::alternar, aplicacion.get(),
                              &Aplicacion::alternar);
+            QObject::connect(&instancia, &InstanciaUnica::empezar, aplicacion.get(),
+                             &Aplicacion::empezar);
+            QObject::connect(&instancia, &InstanciaUnica::parar, aplicacion.get(),
+                             &Aplicacion::parar);
         } else if (!autoprueba) {
             std::fputs("Sonarel necesita un escritorio X11 o Wayland.\n", stderr);
             return 1;
@@ -113,8 +129,9 @@ int main(int argc, char* argv[]) {
     if (aplicacion) {
         // Started to dictate, it leaves the focus where the user pressed the shortcut. A self-test
         // run beside the window is no first start: it leaves the models alone.
-        aplicacion->iniciar(!alternar, !autoprueba);
-        if (alternar) {
+        const bool dictar = alternar || empezar;
+        aplicacion->iniciar(!dictar && !oculto, !autoprueba && !oculto);
+        if (dictar) {
             aplicacion->alternar();
         }
     }

@@ -1,5 +1,7 @@
 #include "control/Coordinador.h"
 
+#include "engine/Replacements.h"
+
 #include <QGuiApplication>
 #include <QPointer>
 #include <QWindow>
@@ -40,6 +42,9 @@ void Coordinador::sincronizarPreferencias() {
     s_.motor.preferOnDevice = s_.preferencias.sinConexion();
     s_.motor.addsPunctuation = s_.preferencias.puntuacion();
     s_.motor.autoStopSilence = s_.preferencias.autoStop();
+    s_.motor.spokenCommands = s_.preferencias.comandosHablados();
+    s_.motor.vocabulary = s_.preferencias.vocabulario();
+    s_.motor.replacements = text::parseReplacements(s_.preferencias.reemplazos());
 }
 
 // This process is in front when one of its windows has the focus, or when the frontmost

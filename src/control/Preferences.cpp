@@ -60,6 +60,8 @@ const QVariantMap& Preferences::valoresPorDefecto() {
         {kPegarAlParar, false},
         {kEnterEnTerminal, false},
         {kAutoStop, 0.0},
+        {kComandosHablados, true},
+        {kAtajoMantenido, false},
     };
     return defaults;
 }
@@ -123,6 +125,16 @@ void Preferences::set(const QString& key, const QVariant& value) {
 
 QString Preferences::idioma() const {
     return string(kIdioma).value_or(QStringLiteral("es-MX"));
+}
+
+QStringList Preferences::vocabulario() const {
+    QStringList terminos;
+    for (const QString& linea : string(kVocabulario).value_or(QString()).split(u'\n')) {
+        if (!linea.trimmed().isEmpty()) {
+            terminos << linea.trimmed();
+        }
+    }
+    return terminos;
 }
 
 void Preferences::sync() {

@@ -2,6 +2,7 @@
 
 #include <QSettings>
 #include <QString>
+#include <QStringList>
 #include <QVariantMap>
 
 #include <memory>
@@ -25,8 +26,17 @@ public:
     // The speech model file chosen in the model manager; absent or empty: the model folders'
     // own choice.
     static constexpr auto kModelo = "modelo";
+    // Spoken punctuation and commands ("coma", "punto y aparte"…) become their signs.
+    static constexpr auto kComandosHablados = "comandosHablados";
+    // The user's names and terms, one a line, told to the recognizer.
+    static constexpr auto kVocabulario = "vocabulario";
+    // The user's replacements, one a line: "dices → se escribe".
+    static constexpr auto kReemplazos = "reemplazos";
+    // The shortcut is held down while dictating, instead of pressed to start and to stop.
+    static constexpr auto kAtajoMantenido = "atajoMantenido";
 
-    // The defaults table: "es-MX", true, true, true, false, false, 0.0.
+    // The defaults table: "es-MX", true, true, true, false, false, 0.0, spoken commands on, the
+    // shortcut pressed to start and to stop.
     static const QVariantMap& valoresPorDefecto();
 
     // The user's store.
@@ -52,6 +62,11 @@ public:
     bool enterEnTerminal() const { return boolean(kEnterEnTerminal); }
     double autoStop() const { return number(kAutoStop); }
     QString modelo() const { return string(kModelo).value_or(QString()); }
+    bool comandosHablados() const { return boolean(kComandosHablados); }
+    // Its non-blank lines, trimmed.
+    QStringList vocabulario() const;
+    QString reemplazos() const { return string(kReemplazos).value_or(QString()); }
+    bool atajoMantenido() const { return boolean(kAtajoMantenido); }
 
     // Writes what is still buffered to the file.
     void sync();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/FinishingSegments.h"
+#include "engine/Replacements.h"
 #include "engine/RequestBox.h"
 #include "engine/Status.h"
 #include "platform/AudioInput.h"
@@ -75,6 +76,12 @@ public:
     bool preferOnDevice = true;
     bool addsPunctuation = true;
     double autoStopSilence = 0;
+    // Applied to each utterance as it is committed: the user's replacements, then the spoken
+    // punctuation and layout commands.
+    QList<Replacement> replacements;
+    bool spokenCommands = true;
+    // Names and terms the recognizer is told about.
+    QStringList vocabulary;
     std::function<void()> onAutoStop;
     // Receives the text heard in the session that ended.
     std::function<void(const QString& text)> onStopped;
@@ -134,6 +141,7 @@ private:
     std::unique_ptr<Timer> deadlineFor(std::int64_t taskGeneration);
     void modelReady(bool loaded);
     void settleFinished();
+    QString appendUtterance(const QString& before, const QString& utterance) const;
     void publishText();
     void rotate(bool finishing);
     void finishStop();

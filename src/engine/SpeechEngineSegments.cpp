@@ -1,5 +1,6 @@
 #include "engine/SpeechEngine.h"
 
+#include "engine/SpokenCommands.h"
 #include "engine/TextRules.h"
 #include "platform/Logging.h"
 #include "platform/MainThread.h"
@@ -26,6 +27,7 @@ void SpeechEngine::openRequest() {
     const bool supportsOnDevice = recognizer_->supportsOnDeviceRecognition();
     RequestSettings settings;
     settings.addsPunctuation = addsPunctuation;
+    settings.vocabulary = vocabulary;
     settings.requiresOnDeviceRecognition = preferOnDevice && supportsOnDevice;
     request_ = recognizer_->makeAudioBufferRequest(settings);
     setOnDevice(request_->requiresOnDeviceRecognition());
@@ -183,12 +185,17 @@ std::unique_ptr<Timer> SpeechEngine::deadlineFor(std::int64_t taskGeneration) {
 void SpeechEngine::settleFinished() {
     QString settled;
     finishing_.takeDone(settled);
-    committed_ = text::join(committed_, settled);
-    heard_ = text::join(heard_, settled);
+    committed_ = appendUtterance(committed_, settled);
+    heard_ = appendUtterance(heard_, settled);
     publishText();
     if (stopping_ && finishing_.empty()) {
         finishStop();
     }
+}
+
+QString SpeechEngine::appendUtterance(const QString& before, const QString& utterance) const {
+    const QString mine = text::replaced(utterance, replacements);
+    return spokenCommands ? spoken::append(before, mine) : text::join(before, mine);
 }
 
 void SpeechEngine::publishText() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <memory>
@@ -15,6 +16,8 @@ enum class SpeechAuthorization { NotDetermined = 0, Denied = 1, Restricted = 2, 
 struct RequestSettings {
     bool addsPunctuation = true;
     bool requiresOnDeviceRecognition = false;
+    // Names and terms the user dictates, which the recognizer should spell as given.
+    QStringList vocabulary;
 };
 
 struct RecognitionResult {

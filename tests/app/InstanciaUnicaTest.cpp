@@ -1,5 +1,7 @@
 #include "app/InstanciaUnica.h"
 
+#include "support/EventLoop.h"
+
 #include <gtest/gtest.h>
 
 #include <QDir>
@@ -37,6 +39,26 @@ TEST(InstanciaUnica, ASocketLeftBehindByACrashedCopyIsTakenOver) {
 TEST(InstanciaUnica, AnUnusableSocketFolderStillLetsTheCopyRun) {
     InstanciaUnica sola(QStringLiteral("/proc/no-such-folder/sonarel.sock"));
     EXPECT_TRUE(sola.reclamar(InstanciaUnica::Aviso::Mostrar));
+}
+
+// `sonarel --empezar` and `--parar`, which a compositor binds to a shortcut's press and release.
+TEST(InstanciaUnica, LaterStartsAskTheRunningCopyToStartOrStop) {
+    QTemporaryDir dir;
+    const QString nombre = QDir(dir.path()).filePath(QStringLiteral("sonarel.sock"));
+    InstanciaUnica corriendo(nombre);
+    ASSERT_TRUE(corriendo.reclamar(InstanciaUnica::Aviso::Mostrar));
+    QStringList recibidos;
+    QObject::connect(&corriendo, &InstanciaUnica::empezar, [&] { recibidos << "empezar"; });
+    QObject::connect(&corriendo, &InstanciaUnica::parar, [&] { recibidos << "parar"; });
+    QObject::connect(&corriendo, &InstanciaUnica::alternar, [&] { recibidos << "alternar"; });
+
+    InstanciaUnica empezar(nombre);
+    EXPECT_FALSE(empezar.reclamar(InstanciaUnica::Aviso::Empezar));
+    EXPECT_TRUE(testing::waitUntil([&] { return recibidos.size() == 1; }));
+    InstanciaUnica parar(nombre);
+    EXPECT_FALSE(parar.reclamar(InstanciaUnica::Aviso::Parar));
+    EXPECT_TRUE(testing::waitUntil([&] { return recibidos.size() == 2; }));
+    EXPECT_EQ(recibidos, (QStringList{"empezar", "parar"}));
 }
 
 }  // namespace

@@ -137,7 +137,10 @@ TEST_F(CoordinadorTest, ConfigurarRegistersDefaultsAndReservesTheShortcutOnce) {
     EXPECT_TRUE(motor.isListening());
 }
 
-TEST_F(CoordinadorTest, SincronizarCopiesFourPreferencesAndNothingElse) {
+TEST_F(CoordinadorTest, SincronizarCopiesTheEngineSettingsAndNothingElse) {
+    preferencias.set(Preferences::kComandosHablados, false);
+    preferencias.set(Preferences::kVocabulario, " Sonarel \n\n  Ana Belén\n");
+    preferencias.set(Preferences::kReemplazos, "guasap → WhatsApp");
     preferencias.set(Preferences::kIdioma, "es-CL");
     preferencias.set(Preferences::kSinConexion, false);
     preferencias.set(Preferences::kPuntuacion, false);
@@ -148,6 +151,10 @@ TEST_F(CoordinadorTest, SincronizarCopiesFourPreferencesAndNothingElse) {
     EXPECT_FALSE(motor.preferOnDevice);
     EXPECT_FALSE(motor.addsPunctuation);
     EXPECT_EQ(motor.autoStopSilence, 4.0);
+    EXPECT_FALSE(motor.spokenCommands);
+    EXPECT_EQ(motor.vocabulary, (QStringList{"Sonarel", "Ana Belén"}));
+    ASSERT_EQ(motor.replacements.size(), 1);
+    EXPECT_EQ(motor.replacements[0].escribe, "WhatsApp");
     EXPECT_EQ(motor.text(), "se queda");
 
     // Starting from the shortcut takes what the store says at that moment.

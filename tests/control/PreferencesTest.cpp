@@ -29,6 +29,9 @@ TEST_F(PreferencesTest, RegisteredDefaultsAnswerAnEmptyStore) {
     EXPECT_EQ(prefs.idioma(), QStringLiteral("es-MX"));
     EXPECT_TRUE(prefs.copiarAlParar());
     EXPECT_FALSE(prefs.pegarAlParar());
+    EXPECT_TRUE(prefs.comandosHablados());
+    EXPECT_TRUE(prefs.vocabulario().isEmpty());
+    EXPECT_EQ(prefs.reemplazos(), "");
     prefs.sync();
     EXPECT_FALSE(QFile::exists(path())) << "registered values are never written";
 }

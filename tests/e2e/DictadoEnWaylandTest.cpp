@@ -1,7 +1,8 @@
 // The shortcut workflow as a user meets it on a Wayland desktop: the real binary on the sway test
 // desktop, the shortcut bound in the compositor to `sonarel --alternar` (which starts Sonarel when
 // none runs), speech into the virtual microphone, the text into a native Wayland application in
-// front, the HUD above it on the compositor's overlay layer.
+// front, the HUD above it on the compositor's overlay layer; and the same shortcut held down, bound
+// to `sonarel --empezar` and, on its release, `sonarel --parar`.
 #include "delivery/Terminales.h"
 #include "support/EventLoop.h"
 #include "support/Sway.h"
@@ -111,6 +112,23 @@ protected:
     QProcessEnvironment entorno = QProcessEnvironment::systemEnvironment();
 };
 
+class DictadoEnWaylandMantenido : public DictadoEnWayland {
+protected:
+    DictadoEnWaylandMantenido() {
+        ejecutar("swaymsg", {"bindsym", "Mod1+Mod4+d", "exec", orden("empezar")});
+        ejecutar("swaymsg", {"bindsym", "--release", "Mod1+Mod4+d", "exec", orden("parar")});
+    }
+    // The next tests find the toggle binding alone.
+    ~DictadoEnWaylandMantenido() override {
+        ejecutar("swaymsg", {"unbindsym", "--release", "Mod1+Mod4+d"});
+    }
+
+    QString orden(const QString& cual) {
+        return QStringLiteral("env XDG_DATA_HOME=%1 XDG_CONFIG_HOME=%2 %3 --%4")
+            .arg(dir.filePath("datos"), dir.filePath("config"), SONAREL_BINARY, cual);
+    }
+};
+
 TEST_P(DictadoEnWayland, TheShortcutPastesTheDictationIntoTheApplicationInFront) {
     const Destino destino = GetParam();
     std::optional<Programa> sonarel;
@@ -163,6 +181,41 @@ TEST_P(DictadoEnWayland, TheShortcutPastesTheDictationIntoTheApplicationInFront)
         EXPECT_EQ(enfocadaEnSway().toStdString(), destino.appId);
     }
     EXPECT_TRUE(waitUntil([] { return !hudEnPantalla(); }, 10)) << "HUD still shown";
+}
+
+// Hold to talk through the compositor: the press runs `sonarel --empezar`, the release (a
+// `--release` binding) `sonarel --parar`; the dictation lasts while the keys are down.
+TEST_F(DictadoEnWaylandMantenido, HoldingTheShortcutDictatesUntilItIsReleased) {
+    Programa sonarel(SONAREL_BINARY, QStringList{}, entorno);
+    ASSERT_TRUE(waitUntil([] { return enfocadaEnSway() == "Sonarel"; }, 20))
+        << enfocadaEnSway().toStdString();
+    const QString salida = dir.filePath("salida.txt");
+    QProcessEnvironment nativo = QProcessEnvironment::systemEnvironment();
+    nativo.insert("QT_QPA_PLATFORM", "wayland");
+    Programa campo(QStringLiteral(SONAREL_TEXTFIELD), QStringList{salida}, nativo);
+    ASSERT_TRUE(waitUntil([&] { return enfocadaEnSway() == "sonarel_test_textfield"; }, 20));
+
+    const int antes = grabaciones();
+    // The user holds Alt+Super+D for a while, speaking meanwhile, then lets go.
+    QProcess manos;
+    manos.start("wtype", {"-M", "alt", "-M", "logo", "-P", "d", "-s", "15000", "-p", "d", "-m",
+                          "logo", "-m", "alt"});
+    ASSERT_TRUE(waitUntil([&] { return grabaciones() > antes; }, 10));
+    const QString voz = dir.filePath("voz.wav");
+    QProcess::execute("espeak-ng", {"-v", "es", "-w", voz, "Hola, esto llega manteniendo"});
+    QProcess::execute("paplay", {"--device=vsink", voz});
+    EXPECT_GT(grabaciones(), antes) << "stopped before the keys were released";
+    ASSERT_TRUE(manos.waitForFinished(30000));
+    ASSERT_TRUE(waitUntil([&] { return grabaciones() == antes; }, 20));
+
+    const QString rutaHistorial =
+        dir.filePath("datos/Sonarel/dictados-" + QDate::currentDate().toString("yyyy-MM") + ".txt");
+    QString texto;
+    ASSERT_TRUE(waitUntil(
+        [&] { return !(texto = leer(rutaHistorial).section("=====\n", -1).trimmed()).isEmpty(); },
+        20));
+    EXPECT_TRUE(waitUntil([&] { return leer(salida) == texto; }, 10))
+        << leer(salida).toStdString() << " / " << texto.toStdString();
 }
 
 INSTANTIATE_TEST_SUITE_P(Destinos, DictadoEnWayland,

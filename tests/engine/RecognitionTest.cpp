@@ -204,3 +204,36 @@ TEST_F(EngineTest, CallbacksOfReplacedTasksChangeNothing) {
     settle();
     EXPECT_EQ(engine.text(), "uno");
 }
+
+// The user's replacements, then the spoken commands, rewrite each utterance as it is committed;
+// the live text shows what was heard until then.
+TEST_F(EngineTest, CommittedUtterancesTakeTheUsersWordsAndSpokenCommands) {
+    engine.replacements = {{QStringLiteral("sonar el"), QStringLiteral("Sonarel")}};
+    startListening();
+    partial(QStringLiteral("Prueba sonar el coma"));
+    EXPECT_EQ(engine.text(), "Prueba sonar el coma");
+    finalResult(QStringLiteral("Prueba sonar el coma"));
+    EXPECT_EQ(engine.text(), "Prueba Sonarel,");
+    advance(1);
+    finalResult(QStringLiteral("funciona punto"));
+    EXPECT_EQ(engine.text(), "Prueba Sonarel, funciona.");
+    stop();
+    EXPECT_EQ(delivered, QStringList{"Prueba Sonarel, funciona."});
+}
+
+TEST_F(EngineTest, WithSpokenCommandsOffTheWordsStay) {
+    engine.spokenCommands = false;
+    startListening();
+    finalResult(QStringLiteral("Hola coma adiós"));
+    stop();
+    EXPECT_EQ(delivered, QStringList{"Hola coma adiós"});
+}
+
+TEST_F(EngineTest, EveryRequestCarriesTheUsersVocabulary) {
+    engine.vocabulary = {QStringLiteral("Sonarel"), QStringLiteral("Ana Belén")};
+    startListening();
+    finalResult(QStringLiteral("uno"));
+    advance(1);
+    ASSERT_EQ(taskCount(), 2);
+    EXPECT_EQ(speech.requestOf(1)->settings.vocabulary, engine.vocabulary);
+}

@@ -20,7 +20,7 @@ FileJob::FileJob(QString path, std::shared_ptr<ModelLoad> model, std::string lan
       deliver_(std::move(handler)) {}
 
 void FileJob::run() {
-    Transcriber transcriber(load_, {language_, addsPunctuation_}, deliver_.cancelledFlag());
+    Transcriber transcriber(load_, {language_, addsPunctuation_, 0, {}}, deliver_.cancelledFlag());
     Segmenter segmenter(kWindows);
     if (std::optional<RecognitionError> error = transcribe(transcriber, segmenter)) {
         deliver_(std::nullopt, std::move(*error));

@@ -86,7 +86,7 @@ bool LiveStream::take(std::vector<float>& into, std::chrono::milliseconds timeou
 
 LiveJob::LiveJob(std::shared_ptr<LiveStream> stream, std::shared_ptr<ModelLoad> model,
                  std::string language, bool addsPunctuation, RecognitionHandler handler,
-                 Tuning tuning)
+                 Tuning tuning, QStringList vocabulary)
     : stream_(std::move(stream)),
       deliver_(std::move(handler)),
       tuning_(std::move(tuning)),
@@ -94,7 +94,8 @@ LiveJob::LiveJob(std::shared_ptr<LiveStream> stream, std::shared_ptr<ModelLoad> 
                   .leadIn = tuning_.leadIn,
                   .longest = tuning_.longestUtterance,
                   .cutSearch = tuning_.longestUtterance / 2}),
-      transcriber_(std::move(model), {std::move(language), addsPunctuation, tuning_.threads},
+      transcriber_(std::move(model),
+                   {std::move(language), addsPunctuation, tuning_.threads, std::move(vocabulary)},
                    deliver_.cancelledFlag()),
       budget_(tuning_.cpuBudget, tuning_.cpuBurst) {}
 

@@ -104,7 +104,8 @@ public:
     };
 
     LiveJob(std::shared_ptr<LiveStream> stream, std::shared_ptr<ModelLoad> model,
-            std::string language, bool addsPunctuation, RecognitionHandler handler, Tuning tuning);
+            std::string language, bool addsPunctuation, RecognitionHandler handler, Tuning tuning,
+            QStringList vocabulary = {});
     void run() override;
     void cancel() override;
 

@@ -38,8 +38,8 @@ Transcriber::Decoded Transcriber::decode(const float* samples, size_t count, boo
     WhisperModel::Decoding decoding = WhisperModel::Decoding::of(samples, count);
     decoding.language = options_.language.c_str();
     decoding.threads = options_.threads;
-    if (closing && !committed_.isEmpty()) {
-        decoding.prompt = committed_.last().right(kPromptCharacters);
+    if (closing) {
+        decoding.prompt = prompt();
     }
     decoding.cancelled = stop;
     const auto start = std::chrono::steady_clock::now();
@@ -59,6 +59,19 @@ Transcriber::Decoded Transcriber::decode(const float* samples, size_t count, boo
             break;
     }
     return out;
+}
+
+// The vocabulary as a sentence that uses its spellings, then the text just before.
+QString Transcriber::prompt() const {
+    QString prompt;
+    if (!options_.vocabulary.isEmpty()) {
+        prompt = options_.vocabulary.join(QStringLiteral(", ")) + u'.';
+    }
+    if (!committed_.isEmpty()) {
+        prompt += (prompt.isEmpty() ? QString() : QStringLiteral(" ")) +
+                  committed_.last().right(kPromptCharacters);
+    }
+    return prompt;
 }
 
 void Transcriber::commit(const QString& text) {

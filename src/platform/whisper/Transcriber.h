@@ -23,6 +23,8 @@ public:
         std::string language;
         bool addsPunctuation = true;
         int threads = 0;  // 0: the model's own count
+        // The user's names and terms, in the prompt of every decoding that closes an utterance.
+        QStringList vocabulary;
     };
     // `cancelled` ends the task, and so a wait for the model.
     Transcriber(std::shared_ptr<ModelLoad> load, Options options,
@@ -49,6 +51,8 @@ public:
     static RecognitionError noSpeech();
 
 private:
+    QString prompt() const;
+
     std::shared_ptr<ModelLoad> load_;
     std::shared_ptr<WhisperModel> model_;  // once the load is over
     const Options options_;

@@ -53,7 +53,7 @@ public:
         if (auto live = std::dynamic_pointer_cast<LiveRequest>(request)) {
             job = std::make_shared<LiveJob>(live->stream(), model_, language_,
                                             live->settings().addsPunctuation, std::move(handler),
-                                            live_);
+                                            live_, live->settings().vocabulary);
         } else if (auto file = std::dynamic_pointer_cast<FileRequest>(request)) {
             job = std::make_shared<FileJob>(file->path(), model_, language_,
                                             file->settings().addsPunctuation, std::move(handler));

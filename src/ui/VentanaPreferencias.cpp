@@ -1,0 +1,156 @@
+#include "ui/VentanaPreferencias.h"
+
+#include "engine/Replacements.h"
+#include "ui/DialogoPalabras.h"
+#include "ui/Tema.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace sonarel {
+namespace {
+
+QLabel* titulo(const QString& texto, QWidget* padre) {
+    auto* etiqueta = new QLabel(texto, padre);
+    QFont fuente = etiqueta->font();
+    fuente.setBold(true);
+    etiqueta->setFont(fuente);
+    return etiqueta;
+}
+
+// A setting's explanation under it, indented to its text, in the secondary tint.
+QLabel* explicacion(const QString& texto, QWidget* padre) {
+    auto* etiqueta = new QLabel(texto, padre);
+    etiqueta->setWordWrap(true);
+    tema::ponerColorDeTexto(etiqueta, tema::secundario(etiqueta->palette()));
+    etiqueta->setContentsMargins(24, 0, 0, 0);
+    return etiqueta;
+}
+
+QString cuenta(qsizetype n, const char* uno, const char* varios) {
+    return n == 1 ? QStringLiteral("1 %1").arg(QString::fromUtf8(uno))
+                  : QStringLiteral("%1 %2").arg(n).arg(QString::fromUtf8(varios));
+}
+
+}  // namespace
+
+VentanaPreferencias::VentanaPreferencias(Servicios servicios, QWidget* parent)
+    : QWidget(parent, Qt::Window),
+      s_(std::move(servicios)),
+      atajo_(new QComboBox(this)),
+      comandos_(new QCheckBox(QStringLiteral("Comandos hablados"), this)),
+      resumen_(new QLabel(this)),
+      inicio_(new QCheckBox(QStringLiteral("Iniciar con la sesión"), this)),
+      mensaje_(new QLabel(this)) {
+    setWindowTitle(QStringLiteral("Preferencias"));
+    setObjectName(QStringLiteral("preferencias"));
+    auto* capas = new QVBoxLayout(this);
+    capas->setContentsMargins(tema::kMargenLateral, 14, tema::kMargenLateral, 14);
+    capas->setSpacing(6);
+
+    capas->addWidget(titulo(QStringLiteral("Atajo"), this));
+    auto* filaAtajo = new QHBoxLayout;
+    filaAtajo->addWidget(new QLabel(QStringLiteral("Alt+Super+D:"), this));
+    atajo_->addItem(QStringLiteral("Pulsar para empezar y parar"));
+    atajo_->addItem(QStringLiteral("Mantener pulsado"));
+    filaAtajo->addWidget(atajo_);
+    filaAtajo->addStretch(1);
+    capas->addLayout(filaAtajo);
+    capas->addWidget(explicacion(QStringLiteral("Mantenido, dicta mientras las teclas siguen "
+                                                "abajo; un toque breve no empieza nada."),
+                                 this));
+    connect(atajo_, &QComboBox::activated, this, [this](int indice) {
+        s_.preferencias.set(QString::fromLatin1(Preferences::kAtajoMantenido), indice == 1);
+        s_.preferencias.sync();
+    });
+
+    capas->addSpacing(10);
+    capas->addWidget(titulo(QStringLiteral("Dictado"), this));
+    capas->addWidget(comandos_);
+    capas->addWidget(explicacion(
+        QStringLiteral("Di «coma», «punto», «punto y coma», «dos puntos», «punto y aparte», «nueva "
+                       "línea», «abre interrogación»… y se escribe el signo."),
+        this));
+    connect(comandos_, &QCheckBox::toggled, this, [this](bool activo) {
+        s_.preferencias.set(QString::fromLatin1(Preferences::kComandosHablados), activo);
+        s_.preferencias.sync();
+        s_.sincronizarPreferencias();
+    });
+
+    capas->addSpacing(10);
+    capas->addWidget(titulo(QStringLiteral("Tus palabras"), this));
+    auto* filaPalabras = new QHBoxLayout;
+    resumen_->setWordWrap(true);
+    filaPalabras->addWidget(resumen_, 1);
+    auto* editar = new QPushButton(QStringLiteral("Editar…"), this);
+    connect(editar, &QPushButton::clicked, this, &VentanaPreferencias::editarPalabras);
+    filaPalabras->addWidget(editar, 0, Qt::AlignTop);
+    capas->addLayout(filaPalabras);
+
+    capas->addSpacing(10);
+    capas->addWidget(titulo(QStringLiteral("Inicio"), this));
+    capas->addWidget(inicio_);
+    capas->addWidget(explicacion(QStringLiteral("Sonarel se abre oculto en la bandeja al entrar, "
+                                                "y el atajo funciona sin abrir la ventana."),
+                                 this));
+    connect(inicio_, &QCheckBox::clicked, this, [this](bool activo) {
+        const std::optional<QString> error = s_.iniciarConSesion(activo);
+        mensaje_->setText(error.value_or(QString()));
+        mostrarValores();
+    });
+
+    capas->addStretch(1);
+    mensaje_->setWordWrap(true);
+    mensaje_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    tema::ponerColorDeTexto(mensaje_, tema::naranja(mensaje_->palette()));
+    capas->addWidget(mensaje_);
+    auto* botones = new QHBoxLayout;
+    botones->addStretch(1);
+    auto* cerrar = new QPushButton(QStringLiteral("Cerrar"), this);
+    connect(cerrar, &QPushButton::clicked, this, &QWidget::close);
+    botones->addWidget(cerrar);
+    capas->addLayout(botones);
+    setTabOrder(atajo_, comandos_);
+    setTabOrder(comandos_, editar);
+    setTabOrder(editar, inicio_);
+    setTabOrder(inicio_, cerrar);
+    resize(460, 400);
+}
+
+void VentanaPreferencias::mostrar() {
+    mensaje_->clear();
+    mostrarValores();
+    show();
+    raise();
+    activateWindow();
+}
+
+void VentanaPreferencias::mostrarValores() {
+    const QSignalBlocker sinAvisos(comandos_);
+    comandos_->setChecked(s_.preferencias.comandosHablados());
+    atajo_->setCurrentIndex(s_.preferencias.atajoMantenido() ? 1 : 0);
+    inicio_->setChecked(s_.iniciaConSesion());
+    const qsizetype terminos = s_.preferencias.vocabulario().size();
+    const qsizetype reemplazos = text::parseReplacements(s_.preferencias.reemplazos()).size();
+    resumen_->setText(terminos == 0 && reemplazos == 0
+                          ? QStringLiteral("Nombres y términos que dictas, y cómo se escriben.")
+                          : cuenta(terminos, "término", "términos") + QStringLiteral(", ") +
+                                cuenta(reemplazos, "reemplazo", "reemplazos") +
+                                QStringLiteral("."));
+}
+
+void VentanaPreferencias::editarPalabras() {
+    auto* dialogo = new DialogoPalabras(s_.preferencias, this);
+    dialogo->setAttribute(Qt::WA_DeleteOnClose);
+    connect(dialogo, &QDialog::accepted, this, [this] {
+        s_.sincronizarPreferencias();
+        mostrarValores();
+    });
+    dialogo->open();
+}
+
+}  // namespace sonarel

@@ -1,0 +1,58 @@
+#pragma once
+
+#include "control/Preferences.h"
+
+#include <QWidget>
+
+#include <functional>
+#include <optional>
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+
+namespace sonarel {
+
+// "Preferencias": the settings beyond the options menu, each written at once: how the shortcut
+// is used, spoken commands, the user's words (edited in "Tus palabras") and starting with the
+// session.
+class VentanaPreferencias : public QWidget {
+    Q_OBJECT
+
+public:
+    struct Servicios {
+        Preferences& preferencias;
+        // The coordinator's copy of the engine settings from the preferences.
+        std::function<void()> sincronizarPreferencias;
+        // The session's autostart entry: whether it is there, and writing or removing it (the
+        // reason when that failed).
+        std::function<bool()> iniciaConSesion;
+        std::function<std::optional<QString>(bool)> iniciarConSesion;
+    };
+
+    explicit VentanaPreferencias(Servicios servicios, QWidget* parent = nullptr);
+
+    // Shows the window with the values stored now and brings it to the front.
+    void mostrar();
+
+    // "Pulsar para empezar y parar" (0) or "Mantener pulsado" (1).
+    QComboBox& usoDelAtajo() { return *atajo_; }
+    QCheckBox& comandosHablados() { return *comandos_; }
+    QCheckBox& inicioConSesion() { return *inicio_; }
+    QLabel& resumenPalabras() { return *resumen_; }
+    QLabel& mensaje() { return *mensaje_; }
+    // Opens "Tus palabras" over this window, without waiting for it.
+    void editarPalabras();
+
+private:
+    void mostrarValores();
+
+    Servicios s_;
+    QComboBox* atajo_;
+    QCheckBox* comandos_;
+    QLabel* resumen_;
+    QCheckBox* inicio_;
+    QLabel* mensaje_;
+};
+
+}  // namespace sonarel

@@ -1,0 +1,114 @@
+// The preferences window on the offscreen platform, over the preferences of a temporary home and
+// the coordinator that hands them to the engine.
+#include "ui/VentanaPreferencias.h"
+
+#include "ui/DialogoPalabras.h"
+#include "ui/EntornoVentana.h"
+
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QDialogButtonBox>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTest>
+
+namespace sonarel {
+namespace {
+
+void pulsar(DialogoPalabras& dialogo, QDialogButtonBox::StandardButton boton) {
+    dialogo.findChild<QDialogButtonBox*>()->button(boton)->click();
+}
+
+struct VentanaPreferenciasTest : ::testing::Test {
+    VentanaPreferencias::Servicios servicios() {
+        return {entorno.preferencias, [this] { entorno.coordinador.sincronizarPreferencias(); },
+                [this] { return inicio; },
+                [this](bool activo) -> std::optional<QString> {
+                    if (fallo) {
+                        return fallo;
+                    }
+                    inicio = activo;
+                    return std::nullopt;
+                }};
+    }
+
+    testing::EntornoVentana entorno;
+    bool inicio = false;
+    std::optional<QString> fallo;
+    VentanaPreferencias ventana{servicios()};
+};
+
+TEST_F(VentanaPreferenciasTest, SpokenCommandsAreOnByDefaultAndTurningThemOffReachesTheEngine) {
+    ventana.mostrar();
+    EXPECT_EQ(ventana.windowTitle(), "Preferencias");
+    EXPECT_TRUE(ventana.comandosHablados().isChecked());
+    ventana.comandosHablados().click();
+    EXPECT_FALSE(entorno.preferencias.comandosHablados());
+    EXPECT_FALSE(entorno.motor.spokenCommands);
+    ventana.comandosHablados().click();
+    EXPECT_TRUE(entorno.motor.spokenCommands);
+}
+
+TEST_F(VentanaPreferenciasTest, TheUsersWordsAreEditedSavedAndHandedToTheEngine) {
+    ventana.mostrar();
+    EXPECT_EQ(ventana.resumenPalabras().text(),
+              "Nombres y términos que dictas, y cómo se escriben.");
+    ventana.editarPalabras();
+    auto* dialogo = ventana.findChild<DialogoPalabras*>();
+    ASSERT_NE(dialogo, nullptr);
+    dialogo->vocabulario().setPlainText("Sonarel\n\nAna Belén\n");
+    dialogo->reemplazos().setPlainText("guasap → WhatsApp\nsin flecha");
+    pulsar(*dialogo, QDialogButtonBox::Cancel);
+    EXPECT_TRUE(entorno.preferencias.vocabulario().isEmpty());
+
+    ventana.editarPalabras();
+    QTest::qWait(0);  // the first dialog is deleted once closed
+    dialogo = ventana.findChild<DialogoPalabras*>();
+    ASSERT_NE(dialogo, nullptr);
+    dialogo->vocabulario().setPlainText("Sonarel\n\nAna Belén\n");
+    dialogo->reemplazos().setPlainText("guasap → WhatsApp\nsin flecha");
+    pulsar(*dialogo, QDialogButtonBox::Save);
+    EXPECT_EQ(entorno.preferencias.vocabulario(), (QStringList{"Sonarel", "Ana Belén"}));
+    EXPECT_EQ(entorno.motor.vocabulary, (QStringList{"Sonarel", "Ana Belén"}));
+    ASSERT_EQ(entorno.motor.replacements.size(), 1);
+    EXPECT_EQ(entorno.motor.replacements[0].escribe, "WhatsApp");
+    EXPECT_EQ(ventana.resumenPalabras().text(), "2 términos, 1 reemplazo.");
+
+    // Opened again, it shows what was saved.
+    ventana.editarPalabras();
+    QTest::qWait(0);
+    dialogo = ventana.findChild<DialogoPalabras*>();
+    ASSERT_NE(dialogo, nullptr);
+    EXPECT_EQ(dialogo->vocabulario().toPlainText(), "Sonarel\nAna Belén");
+    EXPECT_EQ(dialogo->reemplazos().toPlainText(), "guasap → WhatsApp\nsin flecha");
+}
+
+TEST_F(VentanaPreferenciasTest, TheShortcutIsPressedByDefaultAndCanBeHeld) {
+    ventana.mostrar();
+    EXPECT_EQ(ventana.usoDelAtajo().currentText(), "Pulsar para empezar y parar");
+    ventana.usoDelAtajo().setCurrentIndex(1);
+    emit ventana.usoDelAtajo().activated(1);
+    EXPECT_TRUE(entorno.preferencias.atajoMantenido());
+    ventana.close();
+    ventana.mostrar();
+    EXPECT_EQ(ventana.usoDelAtajo().currentText(), "Mantener pulsado");
+}
+
+TEST_F(VentanaPreferenciasTest, StartingWithTheSessionShowsTheEntryAndWhyItFailed) {
+    inicio = true;
+    ventana.mostrar();
+    EXPECT_TRUE(ventana.inicioConSesion().isChecked());
+    ventana.inicioConSesion().click();
+    EXPECT_FALSE(inicio);
+    EXPECT_FALSE(ventana.inicioConSesion().isChecked());
+
+    fallo = "No se pudo escribir /x/autostart/sonarel.desktop.";
+    ventana.inicioConSesion().click();
+    EXPECT_FALSE(ventana.inicioConSesion().isChecked());
+    EXPECT_EQ(ventana.mensaje().text(), *fallo);
+}
+
+}  // namespace
+}  // namespace sonarel
