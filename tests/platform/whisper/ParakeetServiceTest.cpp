@@ -17,14 +17,20 @@ namespace {
 using whisper::ModelKind;
 using whisper::WhisperSpeechService;
 
-const QString kParakeet = QStringLiteral(SONAREL_PARAKEET_TEST_MODEL);
+// The library's own tiny test model, and ours whose pieces are Spanish words and marks.
+const QString kLibraryModel = QStringLiteral(SONAREL_PARAKEET_TEST_MODEL);
+const QString kParakeet = QStringLiteral(SONAREL_PARAKEET_WORDS_MODEL);
 const QString kWhisper = QStringLiteral(SONAREL_TEST_MODEL);
 
-// The tiny model's vocabulary is "<unk>", "<s>", "</s>" and the letters a to g, so whatever
-// its random weights say comes out through the library's own joining as those letters.
-bool onlyTestVocabulary(const QString& text) {
-    static const QRegularExpression form(QStringLiteral("^[a-g<>/unks ]*$"));
-    return form.match(text).hasMatch();
+// Text as the library joins word pieces: the pieces' word marks become single spaces between
+// words (none before the first), and punctuation pieces stick to the word before them.
+bool joinedLikeText(const QString& text, bool punctuation) {
+    static const QRegularExpression withMarks(
+        QStringLiteral("^(mundo|sí|que|dictado|año|hola)[.!s,¿?¡]*( "
+                       "(mundo|sí|que|dictado|año|hola)[.!s,¿?¡]*)*$"));
+    static const QRegularExpression plain(
+        QStringLiteral("^(mundo|sí|que|dictado|año|hola)s?( (mundo|sí|que|dictado|año|hola)s?)*$"));
+    return (punctuation ? withMarks : plain).match(text).hasMatch();
 }
 
 // The same recognizer services and tasks as for whisper, only with a Parakeet model chosen.
@@ -53,11 +59,13 @@ WhisperSpeechService* ParakeetService::service_ = nullptr;
 Audio* ParakeetService::speech_ = nullptr;
 
 TEST(ParakeetModelFiles, EachLibrarysModelIsKnownAndBrokenOnesAreNeither) {
+    EXPECT_EQ(whisper::modelKind(kLibraryModel), ModelKind::parakeet);
     EXPECT_EQ(whisper::modelKind(kParakeet), ModelKind::parakeet);
     EXPECT_EQ(whisper::modelKind(kWhisper), ModelKind::whisper);
     EXPECT_FALSE(whisper::ParakeetModel::load(kWhisper, 1));
+    EXPECT_TRUE(whisper::ParakeetModel::load(kLibraryModel, 1));
 
-    QFile original(kParakeet);
+    QFile original(kLibraryModel);
     ASSERT_TRUE(original.open(QIODevice::ReadOnly));
     const QByteArray whole = original.readAll();
     QTemporaryDir dir;
@@ -100,7 +108,8 @@ TEST_F(ParakeetService, LiveSpeechGivesPartialsThenTheFinalInTheLibrarysWords) {
     ASSERT_TRUE(last.result) << last.error->description.toStdString();
     EXPECT_TRUE(last.result->isFinal);
     EXPECT_FALSE(last.result->text.isEmpty());
-    EXPECT_TRUE(onlyTestVocabulary(last.result->text)) << last.result->text.toStdString();
+    EXPECT_TRUE(joinedLikeText(last.result->text, true)) << last.result->text.toStdString();
+    EXPECT_TRUE(last.result->text.contains(QStringLiteral("hola")));
 }
 
 TEST_F(ParakeetService, FilesGiveOneFinalResultAndSilenceTheNoSpeechCode) {
@@ -115,7 +124,7 @@ TEST_F(ParakeetService, FilesGiveOneFinalResultAndSilenceTheNoSpeechCode) {
     ASSERT_TRUE(result) << deliveries[0].error->code;
     EXPECT_TRUE(result->isFinal);
     EXPECT_FALSE(result->text.isEmpty());
-    EXPECT_TRUE(onlyTestVocabulary(result->text)) << result->text.toStdString();
+    EXPECT_TRUE(joinedLikeText(result->text, true)) << result->text.toStdString();
 
     const QString quiet = home_->filePath("silencio.wav");
     ASSERT_TRUE(runTool("sox", {"-n", "-r", "16000", "-c", "1", quiet, "trim", "0", "2"}));
@@ -126,19 +135,40 @@ TEST_F(ParakeetService, FilesGiveOneFinalResultAndSilenceTheNoSpeechCode) {
     EXPECT_EQ(silent.deliveries().back().error->code, whisper::kNoSpeech);
 }
 
-// A cancel must reach into the library's own graph computation, not wait for a whole pass.
-TEST_F(ParakeetService, CancelStopsTheTaskAndNothingArrivesAfterIt) {
+TEST_F(ParakeetService, WithoutPunctuationTheModelsMarksAreTakenOff) {
     auto recognizer = service_->recognizerFor("es-MX");
-    auto request = recognizer->makeAudioBufferRequest({});
+    RequestSettings settings;
+    settings.addsPunctuation = false;
+    auto request = recognizer->makeAudioBufferRequest(settings);
     Collector collector;
     auto task = recognizer->startTask(request, collector.handler());
-    const Audio twice = concatenate(*speech_, *speech_);
-    feed(*request, concatenate(twice, twice), false);
-    task->cancel();
-    const size_t atCancel = collector.deliveries().size();
+    feed(*request, concatenate(*speech_, silence(0.7, speech_->rate)), false);
     request->endAudio();
-    std::this_thread::sleep_for(std::chrono::milliseconds(500));
-    EXPECT_EQ(collector.deliveries().size(), atCancel);
+    ASSERT_TRUE(collector.waitEnded(90));
+    for (const auto& d : collector.deliveries()) {
+        ASSERT_TRUE(d.result);
+        EXPECT_TRUE(joinedLikeText(d.result->text, false)) << d.result->text.toStdString();
+    }
+}
+
+// A cancel reaches into the library's computation through its abort callback.
+TEST(ParakeetModelDecoding, ARaisedCancelFlagEndsTheDecodingWithoutText) {
+    auto model = whisper::ParakeetModel::load(kParakeet, 1);
+    ASSERT_TRUE(model);
+    const std::vector<float> noise = [] {
+        std::vector<float> samples(16000);
+        for (size_t i = 0; i < samples.size(); ++i) {
+            samples[i] = float((i * 7919) % 200) / 1000.0f - 0.1f;
+        }
+        return samples;
+    }();
+    auto decoding = whisper::RecognitionModel::Decoding::of(noise.data(), noise.size());
+    EXPECT_EQ(model->decode(decoding).outcome, whisper::RecognitionModel::Outcome::done);
+    std::atomic<bool> cancelled{true};
+    decoding.cancelled = &cancelled;
+    const auto decoded = model->decode(decoding);
+    EXPECT_EQ(decoded.outcome, whisper::RecognitionModel::Outcome::cancelled);
+    EXPECT_TRUE(decoded.text.isEmpty());
 }
 
 }  // namespace
