@@ -109,7 +109,7 @@ std::vector<std::string> vocabulary(ParakeetShape shape, int size) {
     if (shape == ParakeetShape::spanishWords) {
         // In this order the random weights mostly write "hola", now and then a mark after it.
         for (const char* p : {"\u2581mundo", "\u2581sí", "\u2581que", "\u2581dictado", ".", "!",
-                              "s", ",", "\u2581año", "¿", "?", "¡", "\u2581hola"}) {
+                              "\u2581hola", ",", "\u2581año", "¿", "?", "¡", "s"}) {
             pieces.push_back(p);
         }
         return pieces;
@@ -135,7 +135,7 @@ bool writeParakeetTestModel(const std::string& path, ParakeetShape shape, Parake
     if (v3) {
         h = {8192, 5000, 1024, 8, 24, 128, 0, 512, 8, 256, 9, 640, 2, 5, 10};
     } else {
-        h = {16, 3200, 32, 2, 1, 16, 0, 64, 8, 4, 3, 32, 1, 2, 5};
+        h = {16, 3200, 32, 2, 1, 16, 0, 64, 8, 16, 3, 32, 1, 2, 5};
     }
     h.ftype = std::int32_t(weights);
     Writer w(path, weights);
