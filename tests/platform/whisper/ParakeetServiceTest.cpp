@@ -110,6 +110,7 @@ TEST_F(ParakeetService, LiveSpeechGivesPartialsThenTheFinalInTheLibrarysWords) {
     EXPECT_TRUE(last.result->isFinal);
     EXPECT_FALSE(last.result->text.isEmpty());
     EXPECT_TRUE(joinedLikeText(last.result->text, true)) << last.result->text.toStdString();
+    EXPECT_TRUE(last.result->text.contains(QLatin1Char(',')));
 }
 
 TEST_F(ParakeetService, FilesGiveOneFinalResultAndSilenceTheNoSpeechCode) {
