@@ -6,6 +6,8 @@
 #include <parakeet.h>
 
 #include <algorithm>
+#include <cstdint>
+#include <memory>
 #include <vector>
 
 namespace sonarel::whisper {
@@ -91,6 +93,37 @@ ParakeetModel::Decoded ParakeetModel::decode(const Decoding& decoding) {
         text += QString::fromUtf8(parakeet_full_get_segment_text(context_, i));
     }
     return {Outcome::done, text.simplified(), cpu};
+}
+
+std::optional<double> ParakeetModel::timeEncoderPass(double seconds, int threads,
+                                                     const std::atomic<bool>* cancelled) {
+    // Faint noise rather than silence, like a room heard between words.
+    std::vector<float> audio(size_t(seconds * PARAKEET_SAMPLE_RATE));
+    std::uint32_t state = 12345;
+    for (float& sample : audio) {
+        state = state * 1664525u + 1013904223u;
+        sample = float(state >> 8) / float(1 << 24) * 0.02f - 0.01f;
+    }
+    Decoding decoding = Decoding::of(audio.data(), audio.size());
+    decoding.threads = threads;
+    decoding.cancelled = cancelled;
+    double encoder = 0;
+    for (int pass = 0; pass < 2; ++pass) {
+        {
+            std::lock_guard guard(lock_);
+            parakeet_reset_timings(context_);
+        }
+        if (decode(decoding).outcome != Outcome::done) {
+            return std::nullopt;
+        }
+        std::lock_guard guard(lock_);
+        const std::unique_ptr<parakeet_timings> timings(parakeet_get_timings(context_));
+        if (!timings) {
+            return std::nullopt;
+        }
+        encoder = timings->encode_ms / 1000.0;
+    }
+    return encoder;
 }
 
 }  // namespace sonarel::whisper

@@ -6,6 +6,7 @@
 
 #include <memory>
 #include <mutex>
+#include <optional>
 
 struct parakeet_context;
 
@@ -26,6 +27,12 @@ public:
     // Uses the samples, threads and cancel flag of `decoding`; its whisper-only fields (language,
     // prompt, encoder context, token bound) do not apply.
     Decoded decode(const Decoding& decoding) override;
+
+    // The seconds of the encoder's part of a decoding of `seconds` of faint noise with `threads`
+    // threads, the second of two so that the first's warming up does not count; nothing when it
+    // fails or `cancelled` is raised.
+    std::optional<double> timeEncoderPass(double seconds, int threads,
+                                          const std::atomic<bool>* cancelled);
 
 private:
     ParakeetModel(parakeet_context* context, int threads) : context_(context), threads_(threads) {}

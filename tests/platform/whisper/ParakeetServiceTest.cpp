@@ -1,5 +1,6 @@
 #include "ParakeetTestModel.h"
 #include "WhisperTestSupport.h"
+#include "platform/whisper/EncoderPass.h"
 #include "platform/whisper/ModelFile.h"
 #include "platform/whisper/ParakeetModel.h"
 #include "platform/whisper/ParakeetQuantize.h"
@@ -198,7 +199,10 @@ TEST(ParakeetModelDecoding, ARaisedCancelFlagEndsTheDecodingWithoutText) {
     }();
     auto decoding = whisper::RecognitionModel::Decoding::of(noise.data(), noise.size());
     EXPECT_EQ(model->decode(decoding).outcome, whisper::RecognitionModel::Outcome::done);
+    // The manager's measurement of a Parakeet file goes through the same decoding.
+    EXPECT_GT(whisper::timeEncoderPass(kParakeet, 1.0, 1).value_or(0), 0);
     std::atomic<bool> cancelled{true};
+    EXPECT_FALSE(whisper::timeEncoderPass(kParakeet, 1.0, 1, &cancelled));
     decoding.cancelled = &cancelled;
     const auto decoded = model->decode(decoding);
     EXPECT_EQ(decoded.outcome, whisper::RecognitionModel::Outcome::cancelled);
