@@ -1,9 +1,11 @@
 // The last words before a stop: shortcut dictations into an xterm on the test desktop with the
-// real recognizer (base-shaped generated model, 2 threads) hearing espeak-ng through the virtual
-// microphone, and the second press of Alt+Super+D 0.3 s after the voice ends. Prints how much of
-// the heard audio the delivered text leaves undecoded (and how much the last partial at the
-// press left), and how long the paste keystroke follows the press.
-//   scripts/test-desktop build/release/bench/e2e/drain_bench [dictations] [pace=T]
+// real recognizer (a generated model, base-shaped by default, 2 threads) hearing espeak-ng through
+// the virtual microphone, and the second press of Alt+Super+D 0.3 s after the voice ends. Prints
+// how much of the heard audio the delivered text leaves undecoded (and how much the last partial at
+// the press left), and how long the paste keystroke follows the press.
+//   scripts/test-desktop build/release/bench/e2e/drain_bench [dictations] [pace=T] [model=M]
+// model=M: the generated model, whisper "tiny", "base" (the default) or "small", or "parakeet"
+// (v3 shapes, q4_0).
 // pace=T ends every decoding after T tokens a second of audio, as real speech does (a random-
 // weight model otherwise runs each decoding to its token cap).
 //
@@ -11,12 +13,12 @@
 // process through its grab, and xterm answers the paste keystroke (Shift+Insert) by asking this
 // process for the PRIMARY selection, stamped with that keystroke's time.
 
+#include "BenchModels.h"
 #include "Montaje.h"
 #include "TestAudio.h"
-#include "TestModel.h"
 
+#include "platform/whisper/RecognitionModel.h"
 #include "platform/whisper/SleepingWaits.h"
-#include "platform/whisper/WhisperModel.h"
 #include "platform/whisper/WhisperSpeechModels.h"
 #include "platform/whisper/WhisperSpeechService.h"
 #include "support/EventLoop.h"
@@ -131,22 +133,21 @@ double finDeLaVoz(const testing::Audio& audio) {
     return fin;
 }
 
-int correr(int dictados, double ritmo) {
+int correr(int dictados, double ritmo, const QString& forma) {
     QTemporaryDir dir;
     const QString modelos = dir.filePath("modelos");
     QDir().mkpath(modelos);
-    const QString modelo = QStringLiteral(SONAREL_TEST_MODELS "/ggml-base-test.bin");
-    if (!QFileInfo::exists(modelo) &&
-        !testing::writeTestModel(modelo.toStdString(), testing::ModelShape::base)) {
-        std::fprintf(stderr, "could not write the base-shaped model\n");
+    const QString modelo = testing::modelFor(forma);
+    if (modelo.isEmpty()) {
+        std::fprintf(stderr, "could not write the %s-shaped model\n", qPrintable(forma));
         return 1;
     }
-    QFile::link(modelo, modelos + "/ggml-base.bin");
+    QFile::link(modelo, modelos + "/" + QFileInfo(modelo).fileName());
 
     Resultados resultados;
     whisper::WhisperSpeechService::Options opciones{{modelos}, kThreads};
     opciones.load = [ritmo](const QString& ruta, int hilos) {
-        auto modelo = whisper::WhisperModel::load(ruta, hilos);
+        auto modelo = whisper::loadRecognitionModel(ruta, hilos);
         if (modelo && ritmo > 0) {
             modelo->limitTokens(ritmo);
         }
@@ -156,7 +157,7 @@ int correr(int dictados, double ritmo) {
         resultados.anotar(cubiertas, texto);
     };
     auto speech = std::make_unique<whisper::WhisperSpeechService>(opciones);
-    speech->preload();
+    speech->useModel(modelos + "/" + QFileInfo(modelo).fileName());
     auto modelosDeVoz = std::make_unique<whisper::WhisperSpeechModels>(*speech);
     testing::Montaje montaje(std::move(speech), std::move(modelosDeVoz), dir.path());
     Aplicacion& app = montaje.app;
@@ -224,9 +225,9 @@ int correr(int dictados, double ritmo) {
     }
 
     std::printf(
-        "%d dictations of %.2f s of voice, base-shaped model, %d threads, stop %.1f s "
+        "%d dictations of %.2f s of voice, %s-shaped model, %d threads, stop %.1f s "
         "after the voice, %s\n",
-        dictados, voz, kThreads, kPressAfterVoice,
+        dictados, voz, qPrintable(forma), kThreads, kPressAfterVoice,
         ritmo > 0 ? qPrintable(QStringLiteral("decoder limited to %1 tokens a second").arg(ritmo))
                   : "as the random model decodes");
     std::printf("  voice not decoded in the delivered text:   p50 %.2f s   max %.2f s\n",
@@ -250,12 +251,15 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     int dictados = 10;
     double ritmo = 0;
+    QString modelo = QStringLiteral("base");
     for (const QString& a : app.arguments().mid(1)) {
         if (a.startsWith("pace=")) {
             ritmo = a.mid(5).toDouble();
+        } else if (a.startsWith("model=")) {
+            modelo = a.mid(6);
         } else {
             dictados = a.toInt();
         }
     }
-    return sonarel::correr(dictados, ritmo);
+    return sonarel::correr(dictados, ritmo, modelo);
 }

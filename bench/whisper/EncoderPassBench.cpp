@@ -1,7 +1,8 @@
 // encoder_bench [THREADS] [SHAPE...]: one encoder pass over live decoding's longest window (and a
 // full 30 s window) of random-weight models of the published shapes, as the model manager
 // measures it, with the time to make and load each model. Default: live decoding's threads;
-// tiny, base and small.
+// tiny, base and small. "parakeet" and "parakeet-f16": Parakeet v3 shapes, written once.
+#include "BenchModels.h"
 #include "platform/whisper/EncoderPass.h"
 #include "platform/whisper/LiveTask.h"
 #include "platform/whisper/SleepingWaits.h"
@@ -29,6 +30,18 @@ int main(int argc, char** argv) {
     std::printf("encoder pass, %d thread(s), random weights of each shape\n", threads);
     for (const QString& name : arguments) {
         const std::optional<ModelShape> shape = ModelShape::named(name);
+        if (name.startsWith("parakeet")) {
+            const QString path = sonarel::testing::modelFor(name);
+            for (double seconds : {window, 12.6, 30.0}) {
+                const std::optional<double> pass = timeEncoderPass(path, seconds, threads);
+                std::printf("  %-15s %4.1f s of audio: %s\n", qPrintable(name), seconds,
+                            pass ? qPrintable(QStringLiteral("%1 s a pass, %2 of real time")
+                                                  .arg(*pass, 0, 'f', 3)
+                                                  .arg(*pass / seconds, 0, 'f', 3))
+                                 : "did not run");
+            }
+            continue;
+        }
         if (!shape) {
             std::fprintf(stderr, "unknown shape %s\n", qPrintable(name));
             return 2;

@@ -1,7 +1,9 @@
 // Prints the recognizer's figures: file real-time factor, live partial lag, the cost of a partial
 // early and late in a 55 s task, the processor cores the task kept busy, cancel latency and
-// resident memory, for tiny- and base-shaped models (random weights, real cost) at 2 threads.
-//   whisper_bench [tiny|base]... [decode|file|live|cancel]... [threads=N] [pace=T] [limited]
+// resident memory, for whisper tiny-, base- and small-shaped models and Parakeet v3-shaped ones
+// (random weights, real cost) at 2 threads.
+//   whisper_bench [tiny|base|small|parakeet|parakeet-f16]... [decode|file|live|cancel]...
+//                 [threads=N] [pace=T] [limited]
 //                 [front]
 //
 // A random-weight model never ends a text by itself: each decoding runs to its token cap, far
@@ -10,13 +12,14 @@
 // three words, five tokens, a second of audio; pace=T sets another rate, pace=0 prints only the
 // first figures, limited only the second). front runs a busy application thread beside the live
 // task and prints the share of a core it got.
+#include "BenchDictation.h"
+#include "BenchModels.h"
 #include "TestAudio.h"
-#include "TestModel.h"
 #include "WhisperTestSupport.h"
 #include "platform/whisper/FileTask.h"
 #include "platform/whisper/LiveTask.h"
+#include "platform/whisper/RecognitionModel.h"
 #include "platform/whisper/SleepingWaits.h"
-#include "platform/whisper/WhisperModel.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -48,8 +51,8 @@ bool kFront = false;        // front: a busy application thread runs beside the 
 double kSpeechPace = 5;
 double gPace = 0;  // the pace of the figures being printed; 0: the random model's own
 
-std::shared_ptr<whisper::WhisperModel> loadModel(const QString& path) {
-    auto model = whisper::WhisperModel::load(path, kThreads);
+std::shared_ptr<whisper::RecognitionModel> loadModel(const QString& path) {
+    auto model = whisper::loadRecognitionModel(path, kThreads);
     if (model && gPace > 0) {
         model->limitTokens(gPace);
     }
@@ -64,85 +67,6 @@ double processCpuSeconds() {
     timespec t{};
     clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
     return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
-}
-
-double percentile(std::vector<double> values, double p) {
-    if (values.empty()) {
-        return 0;
-    }
-    std::sort(values.begin(), values.end());
-    return values[std::min(values.size() - 1, size_t(p * double(values.size() - 1) + 0.5))];
-}
-
-double residentMegabytes() {
-    QFile status(QStringLiteral("/proc/self/status"));
-    status.open(QIODevice::ReadOnly);
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:")) {
-            return line.mid(6).trimmed().split(' ').first().toDouble() / 1024;
-        }
-    }
-    return 0;
-}
-
-const char* const kSentences[] = {
-    "buenos días, quiero dictar una nota para la reunión de mañana",
-    "el informe trimestral tiene que estar listo antes del viernes",
-    "por favor, revisa los números de ventas de la región norte",
-    "la próxima semana empezamos con el nuevo proyecto de diseño",
-    "necesito que me envíes el contrato firmado lo antes posible",
-    "hoy hace un día estupendo para salir a caminar por el parque",
-    "recuerda comprar pan, leche y un poco de fruta fresca",
-    "la conferencia se celebra en el auditorio principal a las diez",
-};
-
-// Spoken sentences with pauses between them, `seconds` long, and where the speech is.
-struct Dictation {
-    Audio audio;
-    std::vector<std::pair<double, double>> speech;  // start and end of each sentence, seconds
-};
-
-Dictation dictation(const QString& dir, double seconds) {
-    std::vector<Audio> sentences;
-    for (size_t i = 0; i < std::size(kSentences); ++i) {
-        const QString wav = speechWav(dir, QStringLiteral("frase%1.wav").arg(i), kSentences[i]);
-        const QString wide = dir + QStringLiteral("/frase%1-48k.wav").arg(i);
-        runTool(QStringLiteral("sox"), {wav, "-r", "48000", "-c", "2", wide});
-        sentences.push_back(readAudio(wide));
-    }
-    Dictation d;
-    d.audio.channels = 2;
-    d.audio.rate = 48000;
-    std::mt19937 random(3);
-    std::uniform_real_distribution<double> pause(0.4, 1.0);
-    for (size_t i = 0; double(d.audio.samples.size()) / 2 / 48000 < seconds; ++i) {
-        const double start = double(d.audio.samples.size()) / 2 / 48000;
-        const Audio& s = sentences[i % sentences.size()];
-        d.audio.samples.insert(d.audio.samples.end(), s.samples.begin(), s.samples.end());
-        // espeak-ng ends each sentence with 0.3 s of silence: the speech is where the voice is.
-        const auto loud = [](float x) { return std::abs(x) > 0.01f; };
-        const auto first = std::find_if(s.samples.begin(), s.samples.end(), loud);
-        const auto last = std::find_if(s.samples.rbegin(), s.samples.rend(), loud);
-        d.speech.push_back({start + double(first - s.samples.begin()) / 2 / 48000,
-                            start + double(s.samples.rend() - last) / 2 / 48000});
-        d.audio.samples.resize(d.audio.samples.size() + size_t(pause(random) * 48000) * 2, 0.0f);
-    }
-    d.audio.samples.resize(size_t(seconds * 48000) * 2);
-    return d;
-}
-
-bool writeWav(const QString& path, const Audio& audio) {
-    SF_INFO info{};
-    info.channels = audio.channels;
-    info.samplerate = int(audio.rate);
-    info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
-    SNDFILE* file = sf_open(QFile::encodeName(path).constData(), SFM_WRITE, &info);
-    if (!file) {
-        return false;
-    }
-    sf_writef_float(file, audio.samples.data(), sf_count_t(audio.samples.size() / audio.channels));
-    sf_close(file);
-    return true;
 }
 
 void fileFactor(const QString& modelPath, const QString& wav, double seconds) {
@@ -181,27 +105,7 @@ void live(const QString& modelPath, const Dictation& d) {
     std::mutex lock;
     std::vector<Observed> observed;
     const auto start = Clock::now();
-    whisper::LiveJob::Tuning tuning;
-    // SONAREL_BENCH_LIVE="utterance=4,step=0.25,threads=2,budget=1,burst=0.5,stopped=0.1"
-    for (const QString& pair : qEnvironmentVariable("SONAREL_BENCH_LIVE").split(',')) {
-        const QString key = pair.section('=', 0, 0);
-        const double value = pair.section('=', 1).toDouble();
-        if (key == "utterance") {
-            tuning.longestUtterance = value;
-        } else if (key == "step") {
-            tuning.partialStep = value;
-        } else if (key == "threads") {
-            tuning.threads = int(value);
-        } else if (key == "budget") {
-            tuning.cpuBudget = value;
-        } else if (key == "burst") {
-            tuning.cpuBurst = value;
-        } else if (key == "stopped") {
-            tuning.speechStopped = value;
-        } else if (key == "nice") {
-            tuning.niceness = int(value);
-        }
-    }
+    whisper::LiveJob::Tuning tuning = tuningFromEnvironment();
     tuning.observe = [&](size_t covered, double cost, bool partial, const QString&) {
         std::lock_guard guard(lock);
         observed.push_back({since(start), double(covered) / 16000, cost, partial});
@@ -341,7 +245,7 @@ void decodeCost(const QString& modelPath, const Dictation& d) {
         mono.push_back(0.5f * (d.audio.samples[i] + d.audio.samples[i + 1]));  // 48 kHz to 16
     }
     // The prompt is what the model itself wrote for the audio before, as in a live task.
-    const auto first = whisper::WhisperModel::Decoding::of(mono.data(), 4 * 16000);
+    const auto first = whisper::RecognitionModel::Decoding::of(mono.data(), 4 * 16000);
     const QString prompt = model->decode(first).text.right(200);
     std::printf("  prompt: %s\n", qPrintable(prompt));
     for (double seconds : {1.0, 2.0, 4.0, 8.0}) {
@@ -349,7 +253,7 @@ void decodeCost(const QString& modelPath, const Dictation& d) {
             std::vector<double> costs;
             for (int round = 0; round < 3; ++round) {
                 auto decoding =
-                    whisper::WhisperModel::Decoding::of(mono.data(), size_t(seconds * 16000));
+                    whisper::RecognitionModel::Decoding::of(mono.data(), size_t(seconds * 16000));
                 if (withPrompt) {
                     decoding.prompt = prompt;
                 }
@@ -425,7 +329,8 @@ int main(int argc, char** argv) {
             kSpeechPace = a.mid(5).toDouble();
             continue;
         }
-        (a == "tiny" || a == "base" ? shapes : parts) << a;
+        (a == "tiny" || a == "base" || a == "small" || a.startsWith("parakeet") ? shapes : parts)
+            << a;
     }
     if (shapes.isEmpty()) {
         shapes = {"tiny", "base"};
@@ -439,10 +344,8 @@ int main(int argc, char** argv) {
     writeWav(wav, file.audio);
     const Dictation task = dictation(dir.path(), 55);
     for (const QString& shape : shapes) {
-        const QString path = QStringLiteral(SONAREL_TEST_MODELS "/ggml-%1-test.bin").arg(shape);
-        if (!QFileInfo::exists(path) &&
-            !writeTestModel(path.toStdString(),
-                            shape == "base" ? ModelShape::base : ModelShape::tiny)) {
+        const QString path = modelFor(shape);
+        if (path.isEmpty()) {
             std::printf("cannot write %s\n", qPrintable(path));
             return 1;
         }

@@ -57,13 +57,19 @@ QList<ModeloInstalado> modelosInstalados(const QStringList& carpetas) {
     for (qsizetype i = 0; i < carpetas.size(); ++i) {
         const QDir carpeta(carpetas[i]);
         for (const QString& nombre :
-             carpeta.entryList({QStringLiteral("ggml-*.bin")}, QDir::Files, QDir::Name)) {
+             carpeta.entryList({QStringLiteral("ggml-*.bin"), QStringLiteral("parakeet-*.bin")},
+                               QDir::Files, QDir::Name)) {
             if (!nombre.contains(QLatin1String(".en"))) {
                 modelos.append({carpeta.filePath(nombre), i == 0});
             }
         }
     }
     return modelos;
+}
+
+bool esParakeet(const QString& archivo) {
+    return archivo.startsWith(QLatin1String("parakeet-")) &&
+           archivo.endsWith(QLatin1String(".bin"));
 }
 
 }  // namespace sonarel

@@ -33,9 +33,18 @@ struct ModeloInstalado {
     bool delUsuario = false;  // in the user's own folder, which the user may change
 };
 
-// The multilingual ggml models in `carpetas`, the user's first; a file name met again in a
-// later folder is listed again, since either may be the one in use. Files on their way in
-// (".part") are not models yet; English-only ones (".en") cannot hear Spanish.
+// The multilingual ggml whisper models and the Parakeet ones in `carpetas`, the user's first; a
+// file name met again in a later folder is listed again, since either may be the one in use.
+// Files on their way in (".part") are not models yet; English-only ones (".en") cannot hear
+// Spanish.
 QList<ModeloInstalado> modelosInstalados(const QStringList& carpetas);
+
+// Parakeet TDT models ("parakeet-tdt-0.6b-v3-q4_0.bin"), installed by scripts/get-model.
+bool esParakeet(const QString& archivo);
+// What choosing one means, as the manager says it.
+inline const QString kSobreParakeet = QStringLiteral(
+    "Parakeet escribe la puntuación y las mayúsculas, con dos o tres veces menos errores que "
+    "whisper small, pero reconoce el idioma por sí mismo: no se le puede pedir que escriba en "
+    "español. Whisper escribe siempre en español.");
 
 }  // namespace sonarel

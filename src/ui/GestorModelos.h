@@ -56,6 +56,8 @@ public:
     void seleccionar(const QString& nombre);
 
 private:
+    enum Columna { kModelo, kDisco, kMemoria, kVelocidad, kEstado };
+
     // One line of the list: a published model, installed or not, or another installed file.
     struct Modelo {
         QString nombre;

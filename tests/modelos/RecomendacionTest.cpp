@@ -1,6 +1,8 @@
 // Which model the manager recommends for which timings, on made-up figures.
 #include "modelos/Recomendacion.h"
 
+#include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -64,6 +66,24 @@ TEST(Catalogo, TheBuiltInListHasEveryPublishedFormFromTheLightestUp) {
     EXPECT_FALSE(catalogo[14].cuantizado());
     EXPECT_TRUE(
         leerCatalogo("direccion\thttps://x\ntiny\tggml-tiny.bin\ttiny\t75\t273\n").isEmpty());
+}
+
+// What scripts/get-model installs: Parakeet's files are models too, English-only whisper ones and
+// downloads on their way in are not.
+TEST(Catalogo, InstalledModelsAreWhisperAndParakeetFiles) {
+    QTemporaryDir dir;
+    for (const char* name : {"ggml-base.bin", "ggml-base.en.bin", "parakeet-tdt-0.6b-v3-q4_0.bin",
+                             "parakeet-tdt-0.6b-v3-f16.bin.part", "notas.txt"}) {
+        QFile file(dir.filePath(name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    }
+    QStringList found;
+    for (const ModeloInstalado& m : modelosInstalados({dir.path()})) {
+        found << QFileInfo(m.ruta).fileName();
+    }
+    EXPECT_EQ(found, QStringList({"ggml-base.bin", "parakeet-tdt-0.6b-v3-q4_0.bin"}));
+    EXPECT_TRUE(esParakeet("parakeet-tdt-0.6b-v3-q4_0.bin"));
+    EXPECT_FALSE(esParakeet("ggml-base.bin"));
 }
 
 // This machine's figures with one thread: small keeps up, and medium, over three times its

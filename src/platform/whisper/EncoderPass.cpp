@@ -2,6 +2,7 @@
 
 #include "platform/whisper/DecodingParams.h"
 #include "platform/whisper/ModelFile.h"
+#include "platform/whisper/ParakeetModel.h"
 #include "platform/whisper/Resampler.h"
 #include "platform/whisper/WhisperModel.h"
 
@@ -80,6 +81,10 @@ std::optional<double> time(Load load, double window, int threads,
 
 std::optional<double> timeEncoderPass(const QString& path, double window, int threads,
                                       const std::atomic<bool>* cancelled) {
+    if (modelKind(path) == ModelKind::parakeet) {
+        const std::shared_ptr<ParakeetModel> model = ParakeetModel::load(path, threads);
+        return model ? model->timeEncoderPass(window, threads, cancelled) : std::nullopt;
+    }
     if (!isCompleteModel(path)) {
         return std::nullopt;
     }

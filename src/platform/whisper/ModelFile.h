@@ -12,4 +12,12 @@ namespace sonarel::whisper {
 bool isCompleteModel(QIODevice& device);
 bool isCompleteModel(const QString& path);
 
+// The same for a Parakeet TDT model (the same magic, a header of its own, mel filters, window,
+// durations and vocabulary, then 2- to 4-dimensional tensors), in bounds and whole to its end.
+bool isCompleteParakeetModel(QIODevice& device);
+
+enum class ModelKind { none, whisper, parakeet };
+// Which library's complete model the file at `path` holds.
+ModelKind modelKind(const QString& path);
+
 }  // namespace sonarel::whisper

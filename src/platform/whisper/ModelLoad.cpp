@@ -11,7 +11,8 @@ ModelLoad::ModelLoad(QString path)
       size_(QFileInfo(path_).size()),
       modified_(QFileInfo(path_).lastModified()) {}
 
-std::shared_ptr<ModelLoad> ModelLoad::finished(QString path, std::shared_ptr<WhisperModel> model) {
+std::shared_ptr<ModelLoad> ModelLoad::finished(QString path,
+                                               std::shared_ptr<RecognitionModel> model) {
     auto load = std::make_shared<ModelLoad>(std::move(path));
     load->finish(std::move(model));
     return load;
@@ -27,7 +28,7 @@ ModelLoad::State ModelLoad::state() const {
     return state_;
 }
 
-void ModelLoad::finish(std::shared_ptr<WhisperModel> model) {
+void ModelLoad::finish(std::shared_ptr<RecognitionModel> model) {
     std::vector<std::function<void(bool)>> waiting;
     bool loaded = false;
     {
@@ -56,7 +57,7 @@ void ModelLoad::whenDone(std::function<void(bool loaded)> done) {
     done(loaded);
 }
 
-std::shared_ptr<WhisperModel> ModelLoad::wait(const std::atomic<bool>* cancelled) const {
+std::shared_ptr<RecognitionModel> ModelLoad::wait(const std::atomic<bool>* cancelled) const {
     // In slices, so that a cancel raised meanwhile is seen promptly.
     constexpr auto kSlice = std::chrono::milliseconds(20);
     std::unique_lock guard(lock_);

@@ -35,7 +35,7 @@ Transcriber::Decoded Transcriber::decode(const float* samples, size_t count, boo
     if (cancelled_->load()) {
         return {};
     }
-    WhisperModel::Decoding decoding = WhisperModel::Decoding::of(samples, count);
+    RecognitionModel::Decoding decoding = RecognitionModel::Decoding::of(samples, count);
     decoding.language = options_.language.c_str();
     decoding.threads = options_.threads;
     if (closing) {
@@ -43,17 +43,17 @@ Transcriber::Decoded Transcriber::decode(const float* samples, size_t count, boo
     }
     decoding.cancelled = stop;
     const auto start = std::chrono::steady_clock::now();
-    const WhisperModel::Decoded decoded = model_->decode(decoding);
+    const RecognitionModel::Decoded decoded = model_->decode(decoding);
     Decoded out;
     out.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     out.cpuSeconds = decoded.cpuSeconds;
     switch (decoded.outcome) {
-        case WhisperModel::Outcome::done:
+        case RecognitionModel::Outcome::done:
             out.text = options_.addsPunctuation ? decoded.text : withoutPunctuation(decoded.text);
             break;
-        case WhisperModel::Outcome::cancelled:
+        case RecognitionModel::Outcome::cancelled:
             break;
-        case WhisperModel::Outcome::failed:
+        case RecognitionModel::Outcome::failed:
             out.error = makeError(kRecognitionFailed,
                                   QStringLiteral("El reconocedor no pudo procesar el audio."));
             break;

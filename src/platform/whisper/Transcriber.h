@@ -2,7 +2,7 @@
 
 #include "platform/SpeechService.h"
 #include "platform/whisper/ModelLoad.h"
-#include "platform/whisper/WhisperModel.h"
+#include "platform/whisper/RecognitionModel.h"
 
 #include <QStringList>
 
@@ -54,7 +54,7 @@ private:
     QString prompt() const;
 
     std::shared_ptr<ModelLoad> load_;
-    std::shared_ptr<WhisperModel> model_;  // once the load is over
+    std::shared_ptr<RecognitionModel> model_;  // once the load is over
     const Options options_;
     const std::atomic<bool>* const cancelled_;
     QStringList committed_;

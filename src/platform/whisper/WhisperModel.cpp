@@ -5,11 +5,11 @@
 #include "platform/whisper/ModelFile.h"
 #include "platform/whisper/Resampler.h"
 
+#include <parakeet.h>
 #include <whisper.h>
 
 #include <algorithm>
 #include <cmath>
-#include <ctime>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -18,8 +18,6 @@ namespace sonarel::whisper {
 
 namespace {
 
-constexpr double kFramesPerSecond = 50;
-constexpr int kFullContext = 1500;
 // whisper.cpp refuses less than a second of audio; shorter pieces are padded with silence.
 constexpr size_t kMinimumSamples = 17600;
 
@@ -27,10 +25,28 @@ bool isCancelled(void* flag) {
     return flag && static_cast<const std::atomic<bool>*>(flag)->load();
 }
 
-double processCpuSeconds() {
-    timespec t{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-    return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
+}  // namespace
+
+namespace {
+
+void forwardLine(ggml_log_level level, const char* text, void*) {
+    // The libraries write a line in pieces; each thread's goes out whole.
+    thread_local std::string line;
+    thread_local ggml_log_level lineLevel = GGML_LOG_LEVEL_INFO;
+    if (level != GGML_LOG_LEVEL_CONT && line.empty()) {
+        lineLevel = level;
+    }
+    line += text;
+    if (line.empty() || line.back() != '\n') {
+        return;
+    }
+    line.pop_back();
+    if (lineLevel == GGML_LOG_LEVEL_ERROR) {
+        qCWarning(logRecognizer, "whisper.cpp: %s", line.c_str());
+    } else {
+        qCDebug(logRecognizer, "whisper.cpp: %s", line.c_str());
+    }
+    line.clear();
 }
 
 }  // namespace
@@ -38,50 +54,9 @@ double processCpuSeconds() {
 void routeLibraryLog() {
     static std::once_flag once;
     std::call_once(once, [] {
-        whisper_log_set(
-            [](ggml_log_level level, const char* text, void*) {
-                // The library writes a line in pieces; each thread's goes out whole.
-                thread_local std::string line;
-                thread_local ggml_log_level lineLevel = GGML_LOG_LEVEL_INFO;
-                if (level != GGML_LOG_LEVEL_CONT && line.empty()) {
-                    lineLevel = level;
-                }
-                line += text;
-                if (line.empty() || line.back() != '\n') {
-                    return;
-                }
-                line.pop_back();
-                if (lineLevel == GGML_LOG_LEVEL_ERROR) {
-                    qCWarning(logRecognizer, "whisper.cpp: %s", line.c_str());
-                } else {
-                    qCDebug(logRecognizer, "whisper.cpp: %s", line.c_str());
-                }
-                line.clear();
-            },
-            nullptr);
+        whisper_log_set(forwardLine, nullptr);
+        parakeet_log_set(forwardLine, nullptr);
     });
-}
-
-int audioContextFor(double seconds) {
-    // The margin gives the decoder at least 0.64 s of silence after the audio, as the padding
-    // after speech it was trained on; every frame beyond that is encoder work for nothing (a
-    // 4 s window cost 0.33 s at 320 frames, 0.27 s at 240).
-    const int frames = int(std::ceil(seconds * kFramesPerSecond)) + 32;
-    return std::min(kFullContext, (frames + 15) / 16 * 16);
-}
-
-int maxTokensFor(double seconds) {
-    return std::min(220, int(std::ceil(seconds * 7)) + 10);
-}
-
-WhisperModel::Decoding WhisperModel::Decoding::of(const float* samples, size_t count) {
-    const double seconds = double(count) / kModelRate;
-    Decoding decoding;
-    decoding.samples = samples;
-    decoding.count = count;
-    decoding.audioContext = audioContextFor(seconds);
-    decoding.maxTokens = maxTokensFor(seconds);
-    return decoding;
 }
 
 std::shared_ptr<WhisperModel> WhisperModel::load(const QString& path, int threads) {

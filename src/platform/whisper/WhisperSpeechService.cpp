@@ -170,8 +170,9 @@ void WhisperSpeechService::setModelObserver(std::function<void()> observer) {
     observer_ = std::move(observer);
 }
 
-std::shared_ptr<WhisperModel> WhisperSpeechService::defaultLoad(const QString& path, int threads) {
-    return WhisperModel::load(path, threads);
+std::shared_ptr<RecognitionModel> WhisperSpeechService::defaultLoad(const QString& path,
+                                                                    int threads) {
+    return loadRecognitionModel(path, threads);
 }
 
 namespace {
@@ -181,7 +182,7 @@ namespace {
 class LoadJob : public Job {
 public:
     LoadJob(std::shared_ptr<ModelLoad> load,
-            std::function<std::shared_ptr<WhisperModel>(const QString&, int)> read, int threads,
+            std::function<std::shared_ptr<RecognitionModel>(const QString&, int)> read, int threads,
             std::function<void()> observer)
         : load_(std::move(load)),
           read_(std::move(read)),
@@ -197,7 +198,7 @@ public:
 
 private:
     std::shared_ptr<ModelLoad> load_;
-    std::function<std::shared_ptr<WhisperModel>(const QString&, int)> read_;
+    std::function<std::shared_ptr<RecognitionModel>(const QString&, int)> read_;
     const int threads_;
     std::function<void()> observer_;
 };
@@ -216,7 +217,7 @@ std::shared_ptr<ModelLoad> WhisperSpeechService::currentLoad() {
         return load_;
     }
     // A file that is not a whole model fails at once, without a thread.
-    if (!isCompleteModel(path)) {
+    if (modelKind(path) == ModelKind::none) {
         load_ = ModelLoad::finished(path, nullptr);
         return load_;
     }

@@ -14,7 +14,7 @@
 namespace sonarel::whisper {
 
 class TaskRunner;
-class WhisperModel;
+class RecognitionModel;
 
 // Offline speech recognition with whisper.cpp. The model is the file chosen with `useModel`, or
 // else the one the model folders offer (by default the user's `~/.local/share/Sonarel/modelos/`,
@@ -29,7 +29,7 @@ public:
         int threads = defaultThreads();
         LiveJob::Tuning live{};  // for measurements
         // Reads a model file; called on a loading thread.
-        std::function<std::shared_ptr<WhisperModel>(const QString& path, int threads)> load =
+        std::function<std::shared_ptr<RecognitionModel>(const QString& path, int threads)> load =
             defaultLoad;
     };
 
@@ -41,7 +41,7 @@ public:
     static constexpr const char* kDefaultModel = "ggml-base.bin";
     static QStringList defaultModelFolders();
     static int defaultThreads();
-    static std::shared_ptr<WhisperModel> defaultLoad(const QString& path, int threads);
+    static std::shared_ptr<RecognitionModel> defaultLoad(const QString& path, int threads);
     // The model file the folders offer: the default model first, then any other multilingual
     // ggml model, or an empty string.
     static QString findModel(const QStringList& folders);

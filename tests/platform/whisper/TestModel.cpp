@@ -8,8 +8,10 @@
 namespace sonarel::testing {
 
 bool writeTestModel(const std::string& path, ModelShape shape) {
-    whisper::SyntheticModel model(
-        *whisper::ModelShape::named(shape == ModelShape::tiny ? "tiny" : "base"));
+    const char* const name = shape == ModelShape::tiny   ? "tiny"
+                             : shape == ModelShape::base ? "base"
+                                                         : "small";
+    whisper::SyntheticModel model(*whisper::ModelShape::named(name));
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     std::vector<char> chunk(1 << 20);
     while (out) {

@@ -4,7 +4,7 @@
 
 namespace sonarel::testing {
 
-enum class ModelShape { tiny, base };
+enum class ModelShape { tiny, base, small };
 
 // Writes a multilingual whisper model in the ggml format with the real tensor shapes of `shape`
 // and random weights: whisper.cpp loads and runs it at the real cost, and what it writes is

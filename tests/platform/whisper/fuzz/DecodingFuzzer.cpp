@@ -64,5 +64,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::ReadOnly);
     sonarel::whisper::isCompleteModel(buffer);
+    buffer.seek(0);
+    sonarel::whisper::isCompleteParakeetModel(buffer);
     return 0;
 }
