@@ -114,7 +114,8 @@ TEST_F(HUDEnX11, FloatsAboveTheFrontWindowWithoutTakingItsFocus) {
     // A window raised over the panel's place afterwards stays below it.
     testing::Xterm encima("hud-encima", "100x24+300+500");
     xdotool({"windowraise", QString::number(encima.ventana())});
-    EXPECT_TRUE(waitUntil([&] { return ventanaConFoco() == encima.ventana(); }));
+    waitUntil([] { return false; }, 0.3);
+    EXPECT_EQ(ventanaConFoco(), encima.ventana());
     const QString archivo = QDir::current().absoluteFilePath("hud-encima.png");
     ejecutar("import", {"-window", "root", archivo});
     const QPoint dentroDeLaCapsula = hud.panel()->geometry().topLeft() + QPoint(12, 27);
