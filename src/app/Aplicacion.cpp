@@ -66,15 +66,17 @@ void Aplicacion::salir() {
 }
 
 void Aplicacion::terminarDictado() {
-    if (std::exchange(terminado_, true)) {
+    if (terminando_) {
         return;
     }
-    // The words go where they cannot be lost: the history and the clipboard, never a paste
-    // into whatever is in front while the desktop closes.
-    motor_.onStopped = [this](const QString& texto) {
+    terminando_ = true;
+    // The words go where they cannot be lost: the history and the clipboard, never a paste into
+    // whatever is in front while the desktop closes. A logout the user cancels finds the usual
+    // delivery again.
+    auto entregar = std::exchange(motor_.onStopped, [this](const QString& texto) {
         archivador_.guardarDictado(texto);
         paster_.copiar(texto);
-    };
+    });
     hud_.ocultar();
     if (motor_.isListening() || motor_.isStopping()) {
         QEventLoop espera;
@@ -86,7 +88,9 @@ void Aplicacion::terminarDictado() {
             espera.exec();
         }
     }
+    motor_.onStopped = std::move(entregar);
     archivador_.guardarYBorrar();
+    terminando_ = false;
 }
 
 void Aplicacion::iniciar(bool conVentana, bool ofrecerModelos) {

@@ -50,8 +50,8 @@ public:
     // decoded (up to `kSegundosParaTerminar`), archived and copied; the editor's text is
     // archived; then the event loop ends.
     void salir();
-    // The same, but for the event loop's end: for the end of the desktop session and for a
-    // quit that came another way. Once.
+    // The same, but without ending the event loop: for the end of the desktop session and for a
+    // quit that came another way.
     void terminarDictado();
 
     // How long an ending waits for the last words to be decoded, a model still loading
@@ -106,7 +106,7 @@ private:
     const QStringList carpetasDeModelos_;
     VentanaPrincipal ventana_;
     Bandeja bandeja_;
-    bool terminado_ = false;
+    bool terminando_ = false;
     VentanaPreferencias ventanaPreferencias_;
 };
 

@@ -53,6 +53,29 @@ QString avisoSinAtajo() {
         "sus ajustes de teclado.");
 }
 
+// The uinput keyboard lets any program of the user's type anywhere, so it is off until the user
+// turns it on.
+QString avisoSinUinput() {
+    return QStringLiteral(
+        "Este escritorio no deja que Sonarel escriba el texto: queda en el portapapeles. Para que "
+        "lo escriba, permite su teclado virtual como explica el README (apartado «Teclado "
+        "virtual»).");
+}
+
+// Told once: a notice the user has read needs no repeating at every start.
+void avisarUnaVez(DesktopNotices& avisos, const QString& clave, const QString& aviso) {
+    QSettings estado(archivoDelEscritorio(), QSettings::IniFormat);
+    if (estado.value(clave).toBool()) {
+        return;
+    }
+    estado.setValue(clave, true);
+    postToMain([destino = QPointer(&avisos), aviso] {
+        if (destino) {
+            emit destino->notice(aviso);
+        }
+    });
+}
+
 std::optional<ServiciosDeEscritorio> serviciosWayland(Clock& clock) {
     ServiciosDeEscritorio escritorio;
     DesktopNotices& avisos = *escritorio.avisos;
@@ -80,6 +103,10 @@ std::optional<ServiciosDeEscritorio> serviciosWayland(Clock& clock) {
         }
         if (auto dispositivo = wayland::UinputKeyboard::create()) {
             partes.routes.push_back(std::move(dispositivo));
+        }
+        // The keyboard device is the one route left, and the user has not allowed it.
+        if (partes.routes.empty() && QFileInfo::exists(wayland::UinputKeyboard::kDevice)) {
+            avisarUnaVez(avisos, QStringLiteral("avisoUinputMostrado"), avisoSinUinput());
         }
     }
     auto desktop = std::make_unique<wayland::WaylandDesktop>(std::move(partes), clock, &esTerminal,

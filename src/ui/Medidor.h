@@ -27,6 +27,8 @@ public:
     bool activo() const { return activo_; }
     void setNivel(double nivel);
     void setActivo(bool activo);
+    // Whether the bars are still fading towards their new colours.
+    bool enTransicion() const { return avance_.state() == QAbstractAnimation::Running; }
 
     // Bar `barra` is lit when the meter is live and barra / 12 < nivel (a NaN level lights none).
     static bool encendida(int barra, double nivel, bool activo);

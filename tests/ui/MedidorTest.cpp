@@ -39,15 +39,15 @@ QPalette paleta(bool oscura) {
     return p;
 }
 
-// Lets the 0.08 s transition run out.
-void esperarTransicion() {
-    testing::waitUntil([] { return false; }, 0.15);
+// Lets the transition run out.
+void esperarTransicion(const Medidor& medidor) {
+    ASSERT_TRUE(testing::waitUntil([&] { return !medidor.enTransicion(); }));
 }
 
 // Renders the meter on the palette's window colour once its transition has ended.
 QImage pintar(Medidor& medidor, QSize caja) {
     medidor.resize(caja);
-    esperarTransicion();
+    esperarTransicion(medidor);
     QImage imagen(caja, QImage::Format_ARGB32);
     imagen.fill(medidor.palette().color(QPalette::Window));
     medidor.render(&imagen, QPoint(), QRegion(), QWidget::DrawChildren);
@@ -103,13 +103,13 @@ TEST(Medidor, ChangeOfLevelFadesTheBarsInsteadOfJumping) {
     medidor.setPalette(paleta(false));
     medidor.resize(90, 22);
     medidor.setActivo(true);
-    esperarTransicion();
+    esperarTransicion(medidor);
     const QPoint centro = Medidor::rectBarra(0, QRectF(0, 0, 90, 22)).center().toPoint();
     const QColor apagada = medidor.grab().toImage().pixelColor(centro);
 
     medidor.setNivel(1);
     EXPECT_EQ(medidor.grab().toImage().pixelColor(centro), apagada);
-    esperarTransicion();
+    esperarTransicion(medidor);
     EXPECT_NE(medidor.grab().toImage().pixelColor(centro), apagada);
 }
 

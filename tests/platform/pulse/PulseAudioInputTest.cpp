@@ -27,8 +27,11 @@ struct Recording {
     std::mutex mutex;
     std::vector<std::pair<double, double>> levels;  // each buffer's, left and right channel
     AudioFormat expected;                           // the format the tap was installed with
+    int framesPerBuffer = 2048;
     std::atomic<int> buffers{0};
     std::atomic<int> misshapen{0};  // buffers not of 2048 frames with every channel's samples
+    std::atomic<int> shorter{0};    // buffers of fewer frames, else well formed: the stop's last
+    std::atomic<long> frames{0};
     std::atomic<bool> inTap{false};
     std::atomic<int> interruptions{0};
     QString interruption;
@@ -37,6 +40,13 @@ struct Recording {
     AudioInput::Tap tap() {
         return [this](const AudioBuffer& buffer) {
             inTap = true;
+            frames += buffer.frameCount;
+            if (buffer.frameCount > 0 && buffer.frameCount < framesPerBuffer) {
+                ++shorter;
+                ++buffers;
+                inTap = false;
+                return;
+            }
             const bool whole = buffer.channels != nullptr && buffer.frameCount == 2048 &&
                                buffer.channelCount == expected.channelCount &&
                                buffer.sampleRate == expected.sampleRate &&
@@ -79,7 +89,8 @@ class Capture {
 public:
     Capture(PulseAudioInput& input, Recording& recording, AudioFormat format) : input_(input) {
         recording.expected = format;
-        input.installTap(2048, format, recording.tap(), recording.interrupted());
+        input.installTap(recording.framesPerBuffer, format, recording.tap(),
+                         recording.interrupted());
         started = input.start();
     }
     ~Capture() {
@@ -128,6 +139,7 @@ TEST(PulseAudioInput, DeliversWholeBuffersOfTheVoiceInTheSourceFormat) {
     EXPECT_FALSE(input.isRunning());
 
     EXPECT_EQ(recording.misshapen, 0);
+    EXPECT_LE(recording.shorter, 1);  // what the stop found part-filled
     std::lock_guard lock(recording.mutex);
     // Nothing lost or repeated: the frames add up to the time recorded, give or take a buffer
     // and the latency of a loaded machine.
@@ -146,6 +158,27 @@ TEST(PulseAudioInput, DeliversWholeBuffersOfTheVoiceInTheSourceFormat) {
     }
     EXPECT_GT(loudest, level::kVoiceThreshold);
     EXPECT_EQ(recording.interruptions, 0);
+}
+
+// What the capture holds when it stops, less than a buffer, still reaches the tap: the last
+// words before a stop.
+TEST(PulseAudioInput, StopHandsOverWhatItHolds) {
+    PulseConnection pulse;
+    PulseAudioInput input(pulse);
+    Recording recording;
+    recording.framesPerBuffer = 48000 * 60;  // never filled here
+    Capture capture(input, recording, input.inputFormat());
+    ASSERT_EQ(capture.started, std::nullopt);
+    QElapsedTimer running;
+    running.start();
+    // Audio to hold: the sound server hands it over every 10 ms.
+    waitUntil([&] { return running.elapsed() >= 1000; }, 2);
+    EXPECT_EQ(recording.buffers, 0);
+    input.stop();
+    EXPECT_EQ(recording.buffers, 1);
+    EXPECT_EQ(recording.shorter, 1);
+    EXPECT_GT(recording.frames, 0);
+    EXPECT_LE(recording.frames, long(1.5 * 48000 * running.elapsed() / 1000.0));
 }
 
 // After removeTap returns, or once stop has, the tap is never called again.
