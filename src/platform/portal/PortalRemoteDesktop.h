@@ -8,20 +8,24 @@
 #include <QDBusServiceWatcher>
 #include <QObject>
 
+#include <deque>
 #include <memory>
+#include <utility>
 
 namespace sonarel::portal {
 
 // Keystrokes through the desktop portal's RemoteDesktop interface (GNOME, KDE Plasma): a session
 // with the keyboard, started once the user allows it in the desktop's dialog. The portal's
 // restore token is kept in `tokenFile`, so that later sessions start without the dialog. Keys go
-// as keysyms, which the desktop maps onto its current layout. A refusal, no answer in time, or a
-// session closed or a portal gone mid-session make the route unusable, with a notice.
+// as keysyms, which the desktop maps onto its current layout, one key event at a time. A refusal,
+// no answer in time, or a session closed or a portal gone mid-session make the route unusable, with
+// a notice.
 class PortalRemoteDesktop : public QObject, public wayland::KeyboardRoute {
     Q_OBJECT
 
 public:
     static constexpr double kTimeout = 60;  // the user may be reading the desktop's dialog
+    static constexpr double kKeyGap = 0;    // between two key events: one a turn of the loop
 
     // None unless the portal offers RemoteDesktop on `bus`. With a kept token the session is
     // restored at once.
@@ -43,6 +47,9 @@ private:
     void selectDevices();
     void start();
     void end(const QString& notice);
+    // Sends the first waiting key event, and the next one at the event loop's next turn; false
+    // when the bus refused it.
+    bool sendNextKey();
     QString keptToken() const;
 
 private slots:
@@ -57,6 +64,7 @@ private:
     QString session_;
     bool asked_ = false;
     bool started_ = false;
+    std::deque<std::pair<std::uint32_t, uint>> keys_;  // keysym, pressed
 };
 
 }  // namespace sonarel::portal
