@@ -158,7 +158,9 @@ bool PortalRemoteDesktop::sendNextKey() {
     const bool sent = bus_.send(call);
     // KDE Plasma 5 now and then lost the modifier of a chord whose key events came in one burst
     // (Shift+Insert reached Konsole as a bare Insert): one key event a turn of the event loop.
-    if (!keys_.empty()) {
+    if (keys_.empty()) {
+        qCDebug(logDesktop) << "portal keys sent";
+    } else {
         postToMain([self = QPointer(this)] {
             if (self) {
                 self->sendNextKey();
