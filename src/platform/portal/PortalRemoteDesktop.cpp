@@ -1,11 +1,13 @@
 #include "platform/portal/PortalRemoteDesktop.h"
 
 #include "platform/Logging.h"
+#include "platform/MainThread.h"
 
 #include "platform/portal/PortalRequest.h"
 
 #include <QDBusMessage>
 #include <QDBusObjectPath>
+#include <QPointer>
 #include <QSettings>
 
 namespace sonarel::portal {
@@ -130,37 +132,55 @@ void PortalRemoteDesktop::start() {
 }
 
 void PortalRemoteDesktop::warmUp() {
-    started_ = true;
-    const bool sent = send({kKeysymShiftL});
-    started_ = false;
-    if (!sent) {
-        end(refusedNotice());
-        return;
-    }
     warmUp_ = clock_.once(kWarmUp, [this] {
         warmUp_.reset();
         started_ = true;
     });
+    keys_.push_back({kKeysymShiftL, 1});
+    keys_.push_back({kKeysymShiftL, 0});
+    if (!sendNextKey()) {
+        end(refusedNotice());
+    }
 }
 
 bool PortalRemoteDesktop::send(const std::vector<std::uint32_t>& keysyms) {
     if (!started_) {
         return false;
     }
-    const auto key = [this](std::uint32_t keysym, uint state) {
-        QDBusMessage call = QDBusMessage::createMethodCall(
-            QString::fromLatin1(kService), QString::fromLatin1(kPath),
-            QString::fromLatin1(kInterface), QStringLiteral("NotifyKeyboardKeysym"));
-        call.setArguments({QVariant::fromValue(QDBusObjectPath(session_)), QVariantMap(),
-                           static_cast<int>(keysym), state});
-        return bus_.send(call);
-    };
-    bool sent = true;
+    const bool idle = keys_.empty();
     for (std::uint32_t keysym : keysyms) {
-        sent = key(keysym, 1) && sent;
+        keys_.push_back({keysym, 1});
     }
     for (auto it = keysyms.rbegin(); it != keysyms.rend(); ++it) {
-        sent = key(*it, 0) && sent;
+        keys_.push_back({*it, 0});
+    }
+    // Keys already waiting go first; this chord follows them.
+    return !idle || sendNextKey();
+}
+
+bool PortalRemoteDesktop::sendNextKey() {
+    if (keys_.empty() || (!started_ && !warmUp_)) {
+        keys_.clear();
+        return true;
+    }
+    const auto [keysym, state] = keys_.front();
+    keys_.pop_front();
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        QString::fromLatin1(kService), QString::fromLatin1(kPath), QString::fromLatin1(kInterface),
+        QStringLiteral("NotifyKeyboardKeysym"));
+    call.setArguments({QVariant::fromValue(QDBusObjectPath(session_)), QVariantMap(),
+                       static_cast<int>(keysym), state});
+    const bool sent = bus_.send(call);
+    // KDE Plasma 5 now and then lost the modifier of a chord whose key events came in one burst
+    // (Shift+Insert reached Konsole as a bare Insert): one key event a turn of the event loop.
+    if (keys_.empty()) {
+        qCDebug(logDesktop) << "portal keys sent";
+    } else {
+        postToMain([self = QPointer(this)] {
+            if (self) {
+                self->sendNextKey();
+            }
+        });
     }
     return sent;
 }

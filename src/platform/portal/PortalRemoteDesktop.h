@@ -8,7 +8,9 @@
 #include <QDBusServiceWatcher>
 #include <QObject>
 
+#include <deque>
 #include <memory>
+#include <utility>
 
 namespace sonarel::portal {
 
@@ -17,8 +19,9 @@ namespace sonarel::portal {
 // the focus, so it is opened only when the application asks (`ask`: at its start, or from its
 // menu), never from a dictation. Where the portal keeps permissions (version 2, a restore token
 // in the answer), the token is kept in `tokenFile` and later sessions start without the dialog.
-// Keys go as keysyms, which the desktop maps onto its current layout. A refusal, no answer in
-// time, or a session closed or a portal gone mid-session make the route unusable, with a notice.
+// Keys go as keysyms, which the desktop maps onto its current layout, one key event at a time. A
+// refusal, no answer in time, or a session closed or a portal gone mid-session make the route
+// unusable, with a notice.
 //
 // A started session's first keys can be lost: mutter adds the session's keyboard to the seat at
 // its first key, and applications bind it only after that key was dispatched (on a seat with no
@@ -30,6 +33,7 @@ class PortalRemoteDesktop : public QObject, public wayland::KeyboardRoute {
 public:
     static constexpr double kTimeout = 60;   // the user may be reading the desktop's dialog
     static constexpr double kWarmUp = 0.25;  // a round trip of every application, with margin
+    static constexpr double kKeyGap = 0;     // between two key events: one a turn of the loop
 
     // None unless the portal offers RemoteDesktop on `bus`. With a kept token the session is
     // restored at once.
@@ -52,6 +56,9 @@ private:
     void selectDevices();
     void start();
     void end(const QString& notice);
+    // Sends the first waiting key event, and the next one at the event loop's next turn; false
+    // when the bus refused it.
+    bool sendNextKey();
     QString keptToken() const;
     void warmUp();
 
@@ -68,6 +75,7 @@ private:
     std::unique_ptr<Timer> warmUp_;
     bool asked_ = false;
     bool started_ = false;
+    std::deque<std::pair<std::uint32_t, uint>> keys_;  // keysym, pressed
 };
 
 }  // namespace sonarel::portal

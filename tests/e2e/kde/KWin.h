@@ -6,6 +6,7 @@
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryFile>
 
 namespace sonarel::testing {
@@ -49,9 +50,28 @@ inline QString enfocadaEnKWin() {
     return respuesta;
 }
 
-// Keys as the desktop's remote input sends them (KWin's fake input), e.g. "alt+meta+d".
-inline void teclasEnKWin(const QStringList& acordes) {
-    ejecutar(SONAREL_TECLAS_KWIN, acordes);
-}
+// A keyboard on the KWin test desktop, there for the whole test as a real one stays plugged in
+// (KWin forgets the keys of a fake-input client that goes away, the modifiers another one holds
+// included). Keys go in as the desktop's remote input sends them (KWin's fake input).
+class TecladoKWin {
+public:
+    TecladoKWin() {
+        proceso_.start(SONAREL_TECLAS_KWIN, {});
+        proceso_.waitForStarted();
+    }
+    ~TecladoKWin() {
+        proceso_.closeWriteChannel();
+        proceso_.waitForFinished(3000);
+    }
+    // Presses a chord such as "alt+meta+d"; true once KWin has it.
+    bool pulsar(const QString& acorde) {
+        proceso_.write((acorde + '\n').toUtf8());
+        return waitUntil([&] { return proceso_.canReadLine(); }, 10) &&
+               proceso_.readLine().trimmed() == "ok";
+    }
+
+private:
+    QProcess proceso_;
+};
 
 }  // namespace sonarel::testing

@@ -1,6 +1,7 @@
 // Presses keys on the KWin test desktop as its remote input does: through KWin's fake-input
 // protocol, which KWin grants only to a program whose desktop file names the interface.
 //   sonarel_teclas_kwin CHORD...   e.g. alt+meta+d, ctrl+shift+v, return
+//   sonarel_teclas_kwin            chords from stdin, one a line, until it closes
 // Each chord presses its keys in order and releases them in reverse.
 #include "fake-input-client-protocol.h"
 
@@ -35,6 +36,30 @@ const std::map<std::string, uint32_t> kTeclas{{"alt", KEY_LEFTALT},   {"meta", K
                                               {"v", KEY_V},           {"s", KEY_S},
                                               {"insert", KEY_INSERT}, {"escape", KEY_ESC}};
 
+// Presses and releases one chord; false for an unknown key name.
+bool pulsar(wl_display* pantalla, const std::string& chord) {
+    std::vector<uint32_t> acorde;
+    std::string resto = chord;
+    while (!resto.empty()) {
+        const auto mas = resto.find('+');
+        const std::string nombre = resto.substr(0, mas);
+        const auto tecla = kTeclas.find(nombre);
+        if (tecla == kTeclas.end()) {
+            std::fprintf(stderr, "sonarel_teclas_kwin: unknown key %s\n", nombre.c_str());
+            return false;
+        }
+        acorde.push_back(tecla->second);
+        resto = mas == std::string::npos ? std::string() : resto.substr(mas + 1);
+    }
+    for (uint32_t tecla : acorde) {
+        org_kde_kwin_fake_input_keyboard_key(entrada, tecla, WL_KEYBOARD_KEY_STATE_PRESSED);
+    }
+    for (auto it = acorde.rbegin(); it != acorde.rend(); ++it) {
+        org_kde_kwin_fake_input_keyboard_key(entrada, *it, WL_KEYBOARD_KEY_STATE_RELEASED);
+    }
+    return wl_display_roundtrip(pantalla) != -1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -52,26 +77,20 @@ int main(int argc, char** argv) {
     }
     org_kde_kwin_fake_input_authenticate(entrada, "Sonarel tests", "keys for the tests");
     for (int i = 1; i < argc; ++i) {
-        std::vector<uint32_t> acorde;
-        std::string resto = argv[i];
-        while (!resto.empty()) {
-            const auto mas = resto.find('+');
-            const std::string nombre = resto.substr(0, mas);
-            const auto tecla = kTeclas.find(nombre);
-            if (tecla == kTeclas.end()) {
-                std::fprintf(stderr, "sonarel_teclas_kwin: unknown key %s\n", nombre.c_str());
-                return 2;
-            }
-            acorde.push_back(tecla->second);
-            resto = mas == std::string::npos ? std::string() : resto.substr(mas + 1);
+        if (!pulsar(pantalla, argv[i])) {
+            return 2;
         }
-        for (uint32_t tecla : acorde) {
-            org_kde_kwin_fake_input_keyboard_key(entrada, tecla, WL_KEYBOARD_KEY_STATE_PRESSED);
+    }
+    if (argc == 1) {
+        // Without chords it stays, as a keyboard stays plugged in: one chord a line from stdin,
+        // each acknowledged with a line once KWin has it.
+        char linea[256];
+        while (std::fgets(linea, sizeof linea, stdin)) {
+            std::string chord(linea);
+            chord.erase(chord.find_last_not_of("\r\n") + 1);
+            std::printf("%s\n", pulsar(pantalla, chord) ? "ok" : "error");
+            std::fflush(stdout);
         }
-        for (auto it = acorde.rbegin(); it != acorde.rend(); ++it) {
-            org_kde_kwin_fake_input_keyboard_key(entrada, *it, WL_KEYBOARD_KEY_STATE_RELEASED);
-        }
-        wl_display_roundtrip(pantalla);
     }
     // KWin drops a client's keys when it goes before they are handled: one more round trip.
     wl_display_roundtrip(pantalla);

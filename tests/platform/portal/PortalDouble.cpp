@@ -2,8 +2,9 @@
 // GlobalShortcuts, RemoteDesktop and the host registry as the real one does, records every call
 // in a file, one line each, and obeys a control interface to press and release the shortcut or
 // to close the remote-desktop session.
-// With --olvida it answers BindShortcuts without keeping the shortcut, as KDE Plasma 5's does.
-//   sonarel_portal_double LOG [--respuesta N] [--mudo] [--olvida]
+// With --olvida it answers BindShortcuts without keeping the shortcut, as KDE Plasma 5's does;
+// with --sin-teclas it keeps it without keys, as a desktop whose combination is taken does.
+//   sonarel_portal_double LOG [--respuesta N] [--mudo] [--olvida] [--sin-teclas]
 #include "platform/portal/Shortcut.h"
 
 #include <QCoreApplication>
@@ -24,8 +25,12 @@ const QString kPath = QStringLiteral("/org/freedesktop/portal/desktop");
 
 class Portal : public QDBusVirtualObject {
 public:
-    Portal(QString log, uint response, bool mute, bool forget)
-        : log_(std::move(log)), response_(response), mute_(mute), forget_(forget) {}
+    Portal(QString log, uint response, bool mute, bool forget, bool keyless)
+        : log_(std::move(log)),
+          response_(response),
+          mute_(mute),
+          forget_(forget),
+          keyless_(keyless) {}
 
     QString introspect(const QString&) const override { return {}; }
 
@@ -88,6 +93,9 @@ public:
                     if (!forget_) {
                         bound_.append(s);
                     }
+                    if (keyless_ && !bound_.isEmpty()) {
+                        bound_.last().properties["trigger_description"] = QString();
+                    }
                 }
             } else {
                 record("ListShortcuts");
@@ -125,6 +133,7 @@ private:
     uint response_;
     bool mute_;
     bool forget_;
+    bool keyless_;
     QString session_;
     Shortcuts bound_;
     int tokens_ = 0;
@@ -138,7 +147,7 @@ int main(int argc, char** argv) {
     const QStringList args = app.arguments();
     const int at = args.indexOf("--respuesta");
     Portal portal(args.value(1), at > 0 ? args.value(at + 1).toUInt() : 0, args.contains("--mudo"),
-                  args.contains("--olvida"));
+                  args.contains("--olvida"), args.contains("--sin-teclas"));
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.registerVirtualObject(kPath, &portal) ||
         !bus.registerService("org.freedesktop.portal.Desktop")) {

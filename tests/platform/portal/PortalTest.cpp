@@ -108,7 +108,7 @@ TEST_F(BusDePrueba, TheShortcutIsBoundOnceAndItsPressAndReleaseArrive) {
     EXPECT_TRUE(recibidos.isEmpty());
 }
 
-TEST_F(BusDePrueba, ARefusalNoAnswerAForgottenBindingOrAVanishedPortalEachEndInTheirNotice) {
+TEST_F(BusDePrueba, EachFailureOfTheBindingEndsInTheNoticeOfItsCause) {
     struct Caso {
         QStringList opciones;
         QString aviso;
@@ -116,6 +116,7 @@ TEST_F(BusDePrueba, ARefusalNoAnswerAForgottenBindingOrAVanishedPortalEachEndInT
     for (const Caso& caso : {Caso{{"--respuesta", "1"}, PortalGlobalShortcuts::refusedNotice()},
                              Caso{{"--mudo"}, PortalGlobalShortcuts::unansweredNotice()},
                              Caso{{"--olvida"}, PortalGlobalShortcuts::unboundNotice()},
+                             Caso{{"--sin-teclas"}, PortalGlobalShortcuts::keylessNotice()},
                              Caso{{}, PortalGlobalShortcuts::goneNotice()}}) {
         SCOPED_TRACE(caso.opciones.join(' ').toStdString());
         recibidos.clear();
