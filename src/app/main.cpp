@@ -5,10 +5,12 @@
 #include "app/SenalesDeSalida.h"
 #include "control/Preferences.h"
 #include "platform/MainThread.h"
+#include "platform/portal/HostRegistry.h"
 #include "platform/wayland/Session.h"
 #include "platform/whisper/SleepingWaits.h"
 
 #include <QApplication>
+#include <QDBusConnection>
 #include <QIcon>
 
 #include <cstdio>
@@ -59,6 +61,11 @@ int main(int argc, char* argv[]) {
     }
     qputenv("QT_QPA_PLATFORM", plataforma);
 
+    // On a Wayland session Sonarel reaches the portal: it names itself before anything else in
+    // the process talks to it, Qt's platform theme in QApplication's constructor included.
+    if (!autoprueba && wayland::isWaylandSession()) {
+        portal::registerHost(QDBusConnection::sessionBus(), QStringLiteral("sonarel"));
+    }
     QApplication app(argc, argv);
     if (QGuiApplication::platformName() == QLatin1String("offscreen") && !sinPantallaPedida &&
         !autoprueba) {

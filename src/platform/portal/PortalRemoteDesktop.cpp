@@ -134,17 +134,15 @@ void PortalRemoteDesktop::start() {
 }
 
 void PortalRemoteDesktop::warmUp() {
-    started_ = true;
-    const bool sent = send({kKeysymShiftL});
-    started_ = false;
-    if (!sent) {
-        end(refusedNotice());
-        return;
-    }
     warmUp_ = clock_.once(kWarmUp, [this] {
         warmUp_.reset();
         started_ = true;
     });
+    keys_.push_back({kKeysymShiftL, 1});
+    keys_.push_back({kKeysymShiftL, 0});
+    if (!sendNextKey()) {
+        end(refusedNotice());
+    }
 }
 
 bool PortalRemoteDesktop::send(const std::vector<std::uint32_t>& keysyms) {
@@ -163,7 +161,7 @@ bool PortalRemoteDesktop::send(const std::vector<std::uint32_t>& keysyms) {
 }
 
 bool PortalRemoteDesktop::sendNextKey() {
-    if (keys_.empty() || !started_) {
+    if (keys_.empty() || (!started_ && !warmUp_)) {
         keys_.clear();
         return true;
     }

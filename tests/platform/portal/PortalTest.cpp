@@ -1,5 +1,6 @@
 // The portal clients against a test portal on a private session bus.
 #include "platform/doubles/FakeClock.h"
+#include "platform/portal/HostRegistry.h"
 #include "platform/portal/PortalGlobalShortcuts.h"
 #include "platform/portal/PortalRemoteDesktop.h"
 #include "platform/wayland/KeyboardRoute.h"
@@ -198,6 +199,12 @@ TEST_F(BusDePrueba, RemoteDesktopRefusedLeavesTheRouteUnusableWithANotice) {
     // The menu may ask again after a refusal.
     ruta->ask();
     EXPECT_TRUE(waitUntil([&] { return recibidos.size() == 2; }));
+}
+
+TEST_F(BusDePrueba, TheHostRegistrationIsAnsweredBeforeItReturns) {
+    arrancarPortal();
+    registerHost(*bus, "sonarel");
+    EXPECT_EQ(llamadas(), QStringList{"Register sonarel"});
 }
 
 }  // namespace
