@@ -27,6 +27,9 @@ Aplicacion::Aplicacion(QtClock& clock, ServiciosDeVoz& voz, ServiciosDeEscritori
       hud_(motor_, hudEstado_, clock_, *escritorio_.paneles),
       coordinador_(
           {motor_, preferencias_, archivador_, paster_, hud_, hotKey_, *escritorio_.desktop}),
+      atajoMantenido_(
+          clock_, [this] { return motor_.isListening() && !motor_.isStopping(); },
+          [this] { coordinador_.alternarDesdeAtajo(); }),
       gestorModelos_({*voz.modelos, preferencias_, clock_, voz.carpetasDeModelos,
                       catalogoPublicado(),
                       QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) +
@@ -55,6 +58,16 @@ void Aplicacion::iniciar(bool conVentana, bool ofrecerModelos) {
     connect(escritorio_.avisos.get(), &DesktopNotices::notice, this,
             [this](const QString& aviso) { hud_.avisar(aviso, kSegundosAvisoDelEscritorio); });
     coordinador_.configurar();
+    // Held down, by the preference, the shortcut's press and release go to the hold instead.
+    hotKey_.action = [this] {
+        preferencias_.atajoMantenido() ? atajoMantenido_.pulsado()
+                                       : coordinador_.alternarDesdeAtajo();
+    };
+    hotKey_.alSoltar = [this] {
+        if (preferencias_.atajoMantenido()) {
+            atajoMantenido_.soltado();
+        }
+    };
     if (const std::optional<QString> aviso = coordinador_.avisoDelAtajo()) {
         ventana_.contenido().pie().setAvisoAtajo(Aviso{*aviso, Aviso::Enlace::Ninguno});
         bandeja_.setAvisoAtajo(*aviso);

@@ -4,6 +4,7 @@
 #include "app/Plataforma.h"
 #include "app/VentanaPrincipal.h"
 #include "control/Archivador.h"
+#include "control/AtajoMantenido.h"
 #include "control/Coordinador.h"
 #include "control/HotKey.h"
 #include "control/Preferences.h"
@@ -76,6 +77,7 @@ private:
     HUDEstado hudEstado_;
     HUD hud_;
     Coordinador coordinador_;
+    AtajoMantenido atajoMantenido_;
     GestorModelos gestorModelos_;
     const QStringList carpetasDeModelos_;
     VentanaPrincipal ventana_;

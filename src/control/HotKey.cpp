@@ -25,7 +25,12 @@ void HotKey::registerHotKey(std::uint32_t keyCode, Modifiers modifiers) {
     if (!instalado_) {
         service_.installHandler([self = QPointer(this)](HotKeyID id) {
             if (self) {
-                self->handlePress(id);
+                self->handlePress(id, false);
+            }
+        });
+        service_.installReleaseHandler([self = QPointer(this)](HotKeyID id) {
+            if (self) {
+                self->handlePress(id, true);
             }
         });
         instalado_ = true;
@@ -37,14 +42,18 @@ void HotKey::unregister() {
     ref_.reset();
 }
 
-void HotKey::handlePress(HotKeyID id) {
+void HotKey::handlePress(HotKeyID id, bool soltada) {
     if (id.signature != firma()) {
         return;
     }
     // Deferred so that the action never runs inside the desktop's event dispatch.
-    postToMain([self = QPointer(this)] {
-        if (self && self->action) {
-            self->action();
+    postToMain([self = QPointer(this), soltada] {
+        if (!self) {
+            return;
+        }
+        const std::function<void()>& accion = soltada ? self->alSoltar : self->action;
+        if (accion) {
+            accion();
         }
     });
 }

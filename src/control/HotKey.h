@@ -33,9 +33,11 @@ public:
 
     // What a press runs; read when the press is handled, not when the key goes down.
     std::function<void()> action;
+    // What the release of the keys runs, in the same way, where the desktop reports it.
+    std::function<void()> alSoltar;
 
 private:
-    void handlePress(HotKeyID id);
+    void handlePress(HotKeyID id, bool soltada);
 
     HotKeyService& service_;
     std::unique_ptr<HotKeyRegistration> ref_;

@@ -57,6 +57,7 @@ const QVariantMap& Preferences::valoresPorDefecto() {
         {kEnterEnTerminal, false},
         {kAutoStop, 0.0},
         {kComandosHablados, true},
+        {kAtajoMantenido, false},
     };
     return defaults;
 }

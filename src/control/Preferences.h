@@ -32,8 +32,11 @@ public:
     static constexpr auto kVocabulario = "vocabulario";
     // The user's replacements, one a line: "dices → se escribe".
     static constexpr auto kReemplazos = "reemplazos";
+    // The shortcut is held down while dictating, instead of pressed to start and to stop.
+    static constexpr auto kAtajoMantenido = "atajoMantenido";
 
-    // The defaults table: "es-MX", true, true, true, false, false, 0.0, and spoken commands on.
+    // The defaults table: "es-MX", true, true, true, false, false, 0.0, spoken commands on, the
+    // shortcut pressed to start and to stop.
     static const QVariantMap& valoresPorDefecto();
 
     // The user's store.
@@ -63,6 +66,7 @@ public:
     // Its non-blank lines, trimmed.
     QStringList vocabulario() const;
     QString reemplazos() const { return string(kReemplazos).value_or(QString()); }
+    bool atajoMantenido() const { return boolean(kAtajoMantenido); }
 
     // Writes what is still buffered to the file.
     void sync();

@@ -30,6 +30,9 @@ public:
     // The handler runs on the main thread, inside the desktop's event dispatch, at every press
     // of any combination registered here, with that combination's identifier.
     virtual void installHandler(PressHandler handler) = 0;
+    // Where the desktop reports releases, the handler runs, in the same way, when the key of a
+    // combination registered here goes up after its press; elsewhere it never runs.
+    virtual void installReleaseHandler(PressHandler handler) { (void)handler; }
     // Reserves the combination until the registration is destroyed; none when the desktop
     // refuses it (another client holds it, or the key does not exist in the keymap).
     virtual std::unique_ptr<HotKeyRegistration> registerHotKey(std::uint32_t keyCode,

@@ -5,6 +5,7 @@
 #include "ui/Tema.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -40,6 +41,7 @@ QString cuenta(qsizetype n, const char* uno, const char* varios) {
 VentanaPreferencias::VentanaPreferencias(Servicios servicios, QWidget* parent)
     : QWidget(parent, Qt::Window),
       s_(std::move(servicios)),
+      atajo_(new QComboBox(this)),
       comandos_(new QCheckBox(QStringLiteral("Comandos hablados"), this)),
       resumen_(new QLabel(this)),
       inicio_(new QCheckBox(QStringLiteral("Iniciar con la sesión"), this)),
@@ -50,6 +52,23 @@ VentanaPreferencias::VentanaPreferencias(Servicios servicios, QWidget* parent)
     capas->setContentsMargins(tema::kMargenLateral, 14, tema::kMargenLateral, 14);
     capas->setSpacing(6);
 
+    capas->addWidget(titulo(QStringLiteral("Atajo"), this));
+    auto* filaAtajo = new QHBoxLayout;
+    filaAtajo->addWidget(new QLabel(QStringLiteral("Alt+Super+D:"), this));
+    atajo_->addItem(QStringLiteral("Pulsar para empezar y parar"));
+    atajo_->addItem(QStringLiteral("Mantener pulsado"));
+    filaAtajo->addWidget(atajo_);
+    filaAtajo->addStretch(1);
+    capas->addLayout(filaAtajo);
+    capas->addWidget(explicacion(QStringLiteral("Mantenido, dicta mientras las teclas siguen "
+                                                "abajo; un toque breve no empieza nada."),
+                                 this));
+    connect(atajo_, &QComboBox::activated, this, [this](int indice) {
+        s_.preferencias.set(QString::fromLatin1(Preferences::kAtajoMantenido), indice == 1);
+        s_.preferencias.sync();
+    });
+
+    capas->addSpacing(10);
     capas->addWidget(titulo(QStringLiteral("Dictado"), this));
     capas->addWidget(comandos_);
     capas->addWidget(explicacion(
@@ -95,10 +114,11 @@ VentanaPreferencias::VentanaPreferencias(Servicios servicios, QWidget* parent)
     connect(cerrar, &QPushButton::clicked, this, &QWidget::close);
     botones->addWidget(cerrar);
     capas->addLayout(botones);
+    setTabOrder(atajo_, comandos_);
     setTabOrder(comandos_, editar);
     setTabOrder(editar, inicio_);
     setTabOrder(inicio_, cerrar);
-    resize(460, 330);
+    resize(460, 400);
 }
 
 void VentanaPreferencias::mostrar() {
@@ -112,6 +132,7 @@ void VentanaPreferencias::mostrar() {
 void VentanaPreferencias::mostrarValores() {
     const QSignalBlocker sinAvisos(comandos_);
     comandos_->setChecked(s_.preferencias.comandosHablados());
+    atajo_->setCurrentIndex(s_.preferencias.atajoMantenido() ? 1 : 0);
     inicio_->setChecked(s_.iniciaConSesion());
     const qsizetype terminos = s_.preferencias.vocabulario().size();
     const qsizetype reemplazos = text::parseReplacements(s_.preferencias.reemplazos()).size();

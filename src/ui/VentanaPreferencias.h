@@ -8,12 +8,14 @@
 #include <optional>
 
 class QCheckBox;
+class QComboBox;
 class QLabel;
 
 namespace sonarel {
 
-// "Preferencias": the settings beyond the options menu, each written at once: spoken commands,
-// the user's words (edited in "Tus palabras") and starting with the session.
+// "Preferencias": the settings beyond the options menu, each written at once: how the shortcut
+// is used, spoken commands, the user's words (edited in "Tus palabras") and starting with the
+// session.
 class VentanaPreferencias : public QWidget {
     Q_OBJECT
 
@@ -33,6 +35,8 @@ public:
     // Shows the window with the values stored now and brings it to the front.
     void mostrar();
 
+    // "Pulsar para empezar y parar" (0) or "Mantener pulsado" (1).
+    QComboBox& usoDelAtajo() { return *atajo_; }
     QCheckBox& comandosHablados() { return *comandos_; }
     QCheckBox& inicioConSesion() { return *inicio_; }
     QLabel& resumenPalabras() { return *resumen_; }
@@ -44,6 +48,7 @@ private:
     void mostrarValores();
 
     Servicios s_;
+    QComboBox* atajo_;
     QCheckBox* comandos_;
     QLabel* resumen_;
     QCheckBox* inicio_;

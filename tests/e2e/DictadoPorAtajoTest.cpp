@@ -121,6 +121,32 @@ TEST_P(DictadoPorAtajo, TextReachesHistoryAndTheXtermLine) {
 INSTANTIATE_TEST_SUITE_P(EnterEnTerminal, DictadoPorAtajo, ::testing::Bool(),
                          [](const auto& info) { return info.param ? "ConEnter" : "SinEnter"; });
 
+// Hold to talk: the dictation runs while Alt+Super+D is held down, and its text lands once the
+// keys go up.
+TEST(DictadoMantenido, HoldingTheShortcutDictatesUntilItIsReleased) {
+    auto recognizer = std::make_unique<doubles::ScriptedSpeechService>();
+    doubles::ScriptedSpeechService& speech = *recognizer;
+    Sesion s(std::move(recognizer), std::make_unique<doubles::FakeSpeechModels>());
+    s.app.preferencias().set(Preferences::kAtajoMantenido, true);
+    s.app.preferencias().set(Preferences::kEnterEnTerminal, true);
+    ASSERT_TRUE(waitUntil([&] { return ventanaConFoco() == s.xterm.ventana(); }));
+
+    xdotool({"keydown", "alt+super+d"});
+    ASSERT_TRUE(waitUntil([&] { return s.app.motor().status() == Status::listening(); }, 10));
+    auto reproductor = testing::reproducir(testing::voz(s.dir.path(), kFrase));
+    EXPECT_TRUE(waitUntil([&] { return speech.requestOf(0)->framesAppended > 16000; }, 10));
+    speech.deliverToLatest(RecognitionResult{kFrase, false});
+    EXPECT_TRUE(waitUntil([&] { return reproductor->state() == QProcess::NotRunning; }, 20));
+    EXPECT_EQ(s.app.motor().status(), Status::listening()) << "stopped while the keys were down";
+
+    xdotool({"keyup", "d"});
+    xdotool({"keyup", "alt+super"});
+    ASSERT_TRUE(waitUntil([&] { return s.app.motor().status() == Status::idle(); }));
+    EXPECT_TRUE(waitUntil([&] { return leer(s.linea()) == kFrase; }, 5))
+        << leer(s.linea()).toStdString();
+    EXPECT_TRUE(testing::historiaDelMes(s.app.historial(), s.montaje.clock).contains(kFrase));
+}
+
 TEST(DictadoPorAtajoConWhisper, TheRealRecognizerRunsTheWholeChain) {
     QTemporaryDir modelos;
     ASSERT_TRUE(QFile::link(SONAREL_TEST_MODEL, modelos.filePath("ggml-tiny-test.bin")));

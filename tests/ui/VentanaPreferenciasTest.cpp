@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDialogButtonBox>
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -83,6 +84,17 @@ TEST_F(VentanaPreferenciasTest, TheUsersWordsAreEditedSavedAndHandedToTheEngine)
     ASSERT_NE(dialogo, nullptr);
     EXPECT_EQ(dialogo->vocabulario().toPlainText(), "Sonarel\nAna Belén");
     EXPECT_EQ(dialogo->reemplazos().toPlainText(), "guasap → WhatsApp\nsin flecha");
+}
+
+TEST_F(VentanaPreferenciasTest, TheShortcutIsPressedByDefaultAndCanBeHeld) {
+    ventana.mostrar();
+    EXPECT_EQ(ventana.usoDelAtajo().currentText(), "Pulsar para empezar y parar");
+    ventana.usoDelAtajo().setCurrentIndex(1);
+    emit ventana.usoDelAtajo().activated(1);
+    EXPECT_TRUE(entorno.preferencias.atajoMantenido());
+    ventana.close();
+    ventana.mostrar();
+    EXPECT_EQ(ventana.usoDelAtajo().currentText(), "Mantener pulsado");
 }
 
 TEST_F(VentanaPreferenciasTest, StartingWithTheSessionShowsTheEntryAndWhyItFailed) {

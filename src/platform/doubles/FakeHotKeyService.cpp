@@ -47,6 +47,15 @@ void FakeHotKeyService::press(std::uint32_t keyCode, Modifiers modifiers) {
     }
 }
 
+void FakeHotKeyService::release(std::uint32_t keyCode, Modifiers modifiers) {
+    auto it = std::find_if(registered.begin(), registered.end(), [&](const auto& r) {
+        return r.keyCode == keyCode && r.modifiers == modifiers;
+    });
+    if (it != registered.end() && releaseHandler_) {
+        releaseHandler_(it->id);
+    }
+}
+
 void FakeHotKeyService::deliver(HotKeyID id) {
     if (handler_) {
         handler_(id);

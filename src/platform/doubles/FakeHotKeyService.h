@@ -17,6 +17,9 @@ public:
     };
 
     void installHandler(PressHandler handler) override;
+    void installReleaseHandler(PressHandler handler) override {
+        releaseHandler_ = std::move(handler);
+    }
     std::unique_ptr<HotKeyRegistration> registerHotKey(std::uint32_t keyCode, Modifiers modifiers,
                                                        HotKeyID id) override;
 
@@ -24,6 +27,8 @@ public:
     void press(std::uint32_t keyCode, Modifiers modifiers);
     // Delivers a press carrying any identifier, as a desktop might.
     void deliver(HotKeyID id);
+    // Lets go of the combination that `press` pressed.
+    void release(std::uint32_t keyCode, Modifiers modifiers);
 
     std::vector<std::pair<std::uint32_t, Modifiers>> heldElsewhere;
     std::vector<Registered> registered;  // currently reserved combinations
@@ -31,6 +36,7 @@ public:
 
 private:
     PressHandler handler_;
+    PressHandler releaseHandler_;
 };
 
 }  // namespace sonarel::doubles

@@ -56,6 +56,10 @@ X11HotKeyService::~X11HotKeyService() {
     }
 }
 
+void X11HotKeyService::installReleaseHandler(PressHandler handler) {
+    releaseHandler_ = std::move(handler);
+}
+
 void X11HotKeyService::installHandler(PressHandler handler) {
     handler_ = std::move(handler);
 }
@@ -181,7 +185,10 @@ bool X11HotKeyService::nativeEventFilter(const QByteArray& eventType, void* mess
         return false;
     }
     if (type == XCB_KEY_RELEASE) {
-        down_.erase(key->detail);
+        if (down_.erase(key->detail) > 0 && releaseHandler_) {
+            const HotKeyID id = match->id;
+            releaseHandler_(id);
+        }
         return true;
     }
     // A key held down repeats its press: one press, one action.

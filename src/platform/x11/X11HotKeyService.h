@@ -22,6 +22,7 @@ public:
     ~X11HotKeyService() override;
 
     void installHandler(PressHandler handler) override;
+    void installReleaseHandler(PressHandler handler) override;
     std::unique_ptr<HotKeyRegistration> registerHotKey(std::uint32_t keyCode, Modifiers modifiers,
                                                        HotKeyID id) override;
 
@@ -48,6 +49,7 @@ private:
 
     X11Session session_;
     PressHandler handler_;
+    PressHandler releaseHandler_;
     std::vector<Grab> grabs_;
     int nextSerial_ = 1;
     std::uint16_t numLock_ = XCB_MOD_MASK_2;

@@ -109,5 +109,31 @@ TEST_F(HotKeyX11Test, APasteFromThePressWaitsUntilTheShortcutIsReleased) {
     EXPECT_EQ(awaitContents(out, "al soltar"), QByteArray("al soltar"));
 }
 
+// Hold to talk hears the keys go up: one release per press, however long the key repeats, and
+// whichever of the keys goes up first.
+TEST_F(HotKeyX11Test, EachReleaseOfTheShortcutRunsItsReleaseActionOnce) {
+    int soltadas = 0;
+    hotKey_->alSoltar = [&] { ++soltadas; };
+    hotKey_->registerHotKey();
+
+    xdotool({QStringLiteral("keydown"), QStringLiteral("alt+super+d")});
+    ASSERT_TRUE(waitUntil([&] { return fronts_.size() == 1; }));
+    // Held past the keyboard's repeat delay: still one press, and no release yet.
+    xdotool({QStringLiteral("keydown"), QStringLiteral("d")});
+    xdotool({QStringLiteral("keydown"), QStringLiteral("d")});
+    waitUntil([] { return false; }, 0.3);
+    EXPECT_EQ(fronts_.size(), 1u);
+    EXPECT_EQ(soltadas, 0);
+    xdotool({QStringLiteral("keyup"), QStringLiteral("d")});
+    xdotool({QStringLiteral("keyup"), QStringLiteral("alt+super")});
+    ASSERT_TRUE(waitUntil([&] { return soltadas == 1; }));
+
+    xdotool({QStringLiteral("keydown"), QStringLiteral("alt+super+d")});
+    xdotool({QStringLiteral("keyup"), QStringLiteral("alt")});
+    xdotool({QStringLiteral("keyup"), QStringLiteral("super+d")});
+    ASSERT_TRUE(waitUntil([&] { return soltadas == 2; }));
+    EXPECT_EQ(fronts_.size(), 2u);
+}
+
 }  // namespace
 }  // namespace sonarel::testing
