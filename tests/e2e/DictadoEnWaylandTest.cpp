@@ -116,11 +116,12 @@ class DictadoEnWaylandMantenido : public DictadoEnWayland {
 protected:
     DictadoEnWaylandMantenido() {
         ejecutar("swaymsg", {"bindsym", "Mod1+Mod4+d", "exec", orden("empezar")});
-        ejecutar("swaymsg", {"bindsym", "--release", "Mod1+Mod4+d", "exec", orden("parar")});
+        // "--": the option is the binding's, not swaymsg's own.
+        ejecutar("swaymsg", {"--", "bindsym", "--release", "Mod1+Mod4+d", "exec", orden("parar")});
     }
     // The next tests find the toggle binding alone.
     ~DictadoEnWaylandMantenido() override {
-        ejecutar("swaymsg", {"unbindsym", "--release", "Mod1+Mod4+d"});
+        ejecutar("swaymsg", {"--", "unbindsym", "--release", "Mod1+Mod4+d"});
     }
 
     QString orden(const QString& cual) {
