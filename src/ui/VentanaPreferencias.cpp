@@ -118,7 +118,7 @@ VentanaPreferencias::VentanaPreferencias(Servicios servicios, QWidget* parent)
     setTabOrder(comandos_, editar);
     setTabOrder(editar, inicio_);
     setTabOrder(inicio_, cerrar);
-    resize(460, 400);
+    resize(480, 480);
 }
 
 void VentanaPreferencias::mostrar() {

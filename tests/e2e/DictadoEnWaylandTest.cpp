@@ -114,13 +114,18 @@ protected:
 
 class DictadoEnWaylandMantenido : public DictadoEnWayland {
 protected:
+    // As the user binds them: the press not repeated while the key is held, which would start
+    // a copy of the command at every repeat, the last ones after the release's.
+    // "--": the options are the binding's, not swaymsg's own.
     DictadoEnWaylandMantenido() {
-        ejecutar("swaymsg", {"bindsym", "Mod1+Mod4+d", "exec", orden("empezar")});
-        ejecutar("swaymsg", {"bindsym", "--release", "Mod1+Mod4+d", "exec", orden("parar")});
+        ejecutar("swaymsg",
+                 {"--", "bindsym", "--no-repeat", "Mod1+Mod4+d", "exec", orden("empezar")});
+        ejecutar("swaymsg", {"--", "bindsym", "--release", "Mod1+Mod4+d", "exec", orden("parar")});
     }
-    // The next tests find the toggle binding alone.
+    // The next tests find the toggle binding alone (each of these is a binding of its own).
     ~DictadoEnWaylandMantenido() override {
-        ejecutar("swaymsg", {"unbindsym", "--release", "Mod1+Mod4+d"});
+        ejecutar("swaymsg", {"--", "unbindsym", "--no-repeat", "Mod1+Mod4+d"});
+        ejecutar("swaymsg", {"--", "unbindsym", "--release", "Mod1+Mod4+d"});
     }
 
     QString orden(const QString& cual) {

@@ -6,6 +6,7 @@
 #include "platform/x11/XcbReply.h"
 
 #include <QCoreApplication>
+#include <QTimer>
 
 #include <xcb/xcb_keysyms.h>
 
@@ -154,6 +155,15 @@ void X11HotKeyService::keymapChanged() {
         grab(entry);
     }
     down_.clear();
+    pendingRelease_.reset();
+}
+
+void X11HotKeyService::settleRelease() {
+    const PendingRelease done = *std::exchange(pendingRelease_, std::nullopt);
+    down_.erase(done.keycode);
+    if (releaseHandler_) {
+        releaseHandler_(done.id);
+    }
 }
 
 bool X11HotKeyService::nativeEventFilter(const QByteArray& eventType, void* message, qintptr*) {
@@ -185,11 +195,27 @@ bool X11HotKeyService::nativeEventFilter(const QByteArray& eventType, void* mess
         return false;
     }
     if (type == XCB_KEY_RELEASE) {
-        if (down_.erase(key->detail) > 0 && releaseHandler_) {
-            const HotKeyID id = match->id;
-            releaseHandler_(id);
+        if (down_.contains(key->detail)) {
+            if (pendingRelease_) {
+                settleRelease();
+            }
+            pendingRelease_ = PendingRelease{key->detail, key->time, match->id};
+            const int release = ++*releases_;
+            QTimer::singleShot(kRepeatPairMs, [this, releases = std::weak_ptr(releases_), release] {
+                const std::shared_ptr<int> current = releases.lock();
+                if (current && *current == release && pendingRelease_) {
+                    settleRelease();
+                }
+            });
         }
         return true;
+    }
+    if (pendingRelease_) {
+        if (pendingRelease_->keycode == key->detail && pendingRelease_->time == key->time) {
+            pendingRelease_.reset();  // an autorepeat: the key never went up
+            return true;
+        }
+        settleRelease();
     }
     // A key held down repeats its press: one press, one action.
     if (down_.insert(key->detail).second && handler_) {

@@ -6,6 +6,7 @@
 #include <QAbstractNativeEventFilter>
 
 #include <memory>
+#include <optional>
 #include <set>
 #include <vector>
 
@@ -46,6 +47,8 @@ private:
     void ungrab(const Grab& grab);
     void release(int serial);
     void keymapChanged();
+    // A key's release, once no autorepeat press came with it.
+    void settleRelease();
 
     X11Session session_;
     PressHandler handler_;
@@ -54,6 +57,17 @@ private:
     int nextSerial_ = 1;
     std::uint16_t numLock_ = XCB_MOD_MASK_2;
     std::set<xcb_keycode_t> down_;  // grabbed keys pressed and not yet released
+    // A key held down repeats as a release and a press with the same time; a release waits this
+    // long for such a press before it counts.
+    static constexpr int kRepeatPairMs = 50;
+    struct PendingRelease {
+        xcb_keycode_t keycode;
+        xcb_timestamp_t time;
+        HotKeyID id;
+    };
+    std::optional<PendingRelease> pendingRelease_;
+    // Counts releases; the timers hold it weakly, so that none outlives the service.
+    std::shared_ptr<int> releases_ = std::make_shared<int>(0);
 };
 
 }  // namespace sonarel::x11
