@@ -120,7 +120,7 @@ protected:
     QString dictar(const QString& frase) {
         const int antes = grabaciones();
         teclas({"alt+super+d"});
-        if (!waitUntil([&] { return grabaciones() > antes; }, 20)) {
+        if (!waitUntil([&] { return grabaciones() > antes; }, 60)) {
             ADD_FAILURE() << "no recording";
             return {};
         }
@@ -136,7 +136,7 @@ protected:
                 return ahora != previo &&
                        !(texto = ahora.section("=====\n", -1).trimmed()).isEmpty();
             },
-            20);
+            60);
         return texto;
     }
 

@@ -1,9 +1,8 @@
-// Keys and clicks into the GNOME test desktop the way its remote input goes in: a session of
+// Keys into the GNOME test desktop the way its remote input goes in: a session of
 // mutter's own RemoteDesktop D-Bus API (the one the portal's back end uses), alive while this
 // runs. Each argument is one action, done in order:
 //   KEYSYM[+KEYSYM...]   a chord by X keysym names (Return, shift+Insert, alt+super+d): pressed
 //                        in order, released in reverse
-//   clic:X,Y             a left click at (X, Y) on the 1280x800 monitor
 //   pausa:MS             a pause
 // With --sin-preparar, the first action goes right after the session starts; otherwise a lone
 // Shift tap goes first and the actions 250 ms later: mutter adds the session's keyboard to the
@@ -22,7 +21,6 @@ namespace {
 
 constexpr auto kService = "org.gnome.Mutter.RemoteDesktop";
 constexpr auto kSessionInterface = "org.gnome.Mutter.RemoteDesktop.Session";
-constexpr int kButtonLeft = 0x110;  // BTN_LEFT
 
 QDBusConnection bus = QDBusConnection::sessionBus();
 QString session;
@@ -73,15 +71,6 @@ bool chord(const QStringList& names) {
     return ok;
 }
 
-// Without a screen-cast stream mutter moves the pointer by relative steps only: to the top left
-// corner first, then to the point.
-bool click(double x, double y) {
-    return call(QStringLiteral("NotifyPointerMotionRelative"), {-5000.0, -5000.0}) &&
-           call(QStringLiteral("NotifyPointerMotionRelative"), {x, y}) &&
-           call(QStringLiteral("NotifyPointerButton"), {kButtonLeft, true}) &&
-           call(QStringLiteral("NotifyPointerButton"), {kButtonLeft, false});
-}
-
 }  // namespace
 
 int main(int argc, char* argv[]) {
@@ -107,9 +96,6 @@ int main(int argc, char* argv[]) {
         bool ok = true;
         if (action.startsWith(QLatin1String("pausa:"))) {
             QThread::msleep(action.mid(6).toULong());
-        } else if (action.startsWith(QLatin1String("clic:"))) {
-            const QStringList xy = action.mid(5).split(QLatin1Char(','));
-            ok = click(xy.value(0).toDouble(), xy.value(1).toDouble());
         } else {
             ok = chord(action.split(QLatin1Char('+')));
         }
