@@ -77,7 +77,14 @@ void Coordinador::alternarDesdeAtajo() {
     }
     if (s_.motor.isListening()) {
         s_.motor.stop();
-        s_.hud.ocultar();
+        // Words heard before the model was ready are decoded once it is: until then the panel
+        // says so, and the delivery hides it.
+        if (s_.motor.modoIntegrado && s_.motor.isStopping() && s_.motor.isWaitingForModel()) {
+            s_.hud.avisar(avisoTranscribiendo(), kSegundosTranscribiendo);
+            avisandoTranscripcion_ = true;
+        } else {
+            s_.hud.ocultar();
+        }
         return;
     }
     s_.motor.modoIntegrado = otraAppDelante();
@@ -98,7 +105,14 @@ void Coordinador::alternarDesdeAtajo() {
     s_.motor.start();
 }
 
+void Coordinador::quitarAvisoTranscribiendo() {
+    if (std::exchange(avisandoTranscripcion_, false)) {
+        s_.hud.quitarAviso();
+    }
+}
+
 void Coordinador::alParar(const QString& texto) {
+    quitarAvisoTranscribiendo();
     s_.archivador.guardarDictado(texto);
     s_.hud.ocultar();
     const bool enterEnTerminal = s_.preferencias.enterEnTerminal();
@@ -126,6 +140,7 @@ void Coordinador::alParar(const QString& texto) {
 // Whatever ended the session (a stop with or without text, a start that failed), the next
 // dictation follows its own mode, and the panel does not stay on the listening bar.
 void Coordinador::alTerminarSesion() {
+    quitarAvisoTranscribiendo();
     const bool integrado = s_.motor.modoIntegrado;
     s_.motor.modoIntegrado = false;
     if (integrado) {

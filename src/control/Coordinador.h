@@ -43,6 +43,11 @@ public:
     static QString avisoSinAccesibilidad() {
         return QStringLiteral("Texto copiado. El escritorio no deja que Sonarel lo escriba solo.");
     }
+    static QString avisoTranscribiendo() {
+        return QStringLiteral("Transcribiendo… el modelo de voz aún está cargando.");
+    }
+    // Long enough for a big model on a slow disk; the delivery hides it sooner.
+    static constexpr double kSegundosTranscribiendo = 120;
     static QString avisoAtajoOcupado() {
         return QStringLiteral(
             "El atajo ⌥⌘D (Alt+Super+D) no funciona: otro programa ya lo usa. Puedes dictar con "
@@ -70,9 +75,11 @@ private:
     bool otraAppDelante() const;
     void alParar(const QString& texto);
     void alTerminarSesion();
+    void quitarAvisoTranscribiendo();
 
     Servicios s_;
-    bool pulsacionPendiente_ = false;  // a press made while the last session was ending
+    bool pulsacionPendiente_ = false;     // a press made while the last session was ending
+    bool avisandoTranscripcion_ = false;  // the panel says the stop waits for the model
 };
 
 }  // namespace sonarel

@@ -173,5 +173,27 @@ TEST_F(CoordinadorTest, APressDuringAFailedSessionsDrainWaitsForItAndStartsClean
     EXPECT_EQ(desktop.clipboard, "segunda");
 }
 
+// A stop before the model is ready: the panel says the words are still being transcribed, and
+// they are pasted once the model has decoded them.
+TEST_F(CoordinadorTest, AStopWhileTheModelLoadsSaysItIsTranscribingThenPastes) {
+    speech.holdReady = true;
+    speech.finishWhenAudioEnds = false;
+    pulsarAtajo();
+    esperarEscucha();
+    teclas.press(2, Modifier::Alt | Modifier::Super);
+    drainPosted();
+    EXPECT_TRUE(motor.isStopping());
+    EXPECT_TRUE(hudVisible());
+    EXPECT_EQ(estado.mensaje(), Coordinador::avisoTranscribiendo());
+
+    speech.becomeReady(true);
+    speech.deliver(0, RecognitionResult{QStringLiteral("por fin"), true});
+    esperarFinDeParada();
+    EXPECT_EQ(pegados(), 1);
+    EXPECT_EQ(desktop.clipboard, "por fin");
+    EXPECT_EQ(estado.mensaje(), std::nullopt);
+    EXPECT_TRUE(waitUntil([&] { return !hudVisible(); }));
+}
+
 }  // namespace
 }  // namespace sonarel
