@@ -45,7 +45,7 @@ void Bandeja::setAvisoAtajo(const QString& aviso) {
 void Bandeja::actualizar() {
     const bool escuchando = motor_.isListening();
     dictar_->setText(escuchando ? QStringLiteral("Detener dictado")
-                                : QStringLiteral("Dictar  (⌥⌘D)"));
+                                : QStringLiteral("Dictar  (Alt+Super+D)"));
     const bool hayTexto = !motor_.text().isEmpty();
     copiar_->setEnabled(hayTexto);
     terminal_->setEnabled(hayTexto);

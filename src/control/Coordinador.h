@@ -50,7 +50,7 @@ public:
     static constexpr double kSegundosTranscribiendo = 120;
     static QString avisoAtajoOcupado() {
         return QStringLiteral(
-            "El atajo ⌥⌘D (Alt+Super+D) no funciona: otro programa ya lo usa. Puedes dictar con "
+            "El atajo Alt+Super+D no funciona: otro programa ya lo usa. Puedes dictar con "
             "el botón Dictar o desde el icono de la bandeja.");
     }
 

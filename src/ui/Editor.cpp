@@ -44,9 +44,10 @@ Editor::Editor(SpeechEngine& motor, QWidget* parent)
 }
 
 void Editor::mostrarEstado() {
-    marcador_->setText(motor_.isListening()
-                           ? QStringLiteral("Habla…")
-                           : QStringLiteral("Pulsa Dictar (⌥⌘D) y habla. El texto aparece aquí."));
+    marcador_->setText(
+        motor_.isListening()
+            ? QStringLiteral("Habla…")
+            : QStringLiteral("Pulsa Dictar (Alt+Super+D) y habla. El texto aparece aquí."));
 }
 
 void Editor::mostrarTexto() {
