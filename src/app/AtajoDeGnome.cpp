@@ -1,10 +1,9 @@
 #include "app/AtajoDeGnome.h"
 
-#include <QCoreApplication>
-#include <QFileInfo>
+#include "app/OrdenPropia.h"
+
 #include <QProcess>
 #include <QRegularExpression>
-#include <QStandardPaths>
 #include <QStringList>
 
 #include <utility>
@@ -109,14 +108,7 @@ std::optional<QString> anadir(const QString& orden) {
 }
 
 QString ordenAlternar() {
-    const QString propio = QFileInfo(QCoreApplication::applicationFilePath()).canonicalFilePath();
-    const QString enElPath = QStandardPaths::findExecutable(QStringLiteral("sonarel"));
-    // Installed, by its name; run from elsewhere (a build folder), by its full path.
-    const QString programa =
-        !enElPath.isEmpty() && QFileInfo(enElPath).canonicalFilePath() == propio
-            ? QStringLiteral("sonarel")
-            : QLatin1Char('"') + propio + QLatin1Char('"');
-    return programa + QStringLiteral(" --alternar");
+    return ordenPropia(QStringLiteral("--alternar"));
 }
 
 }  // namespace sonarel::atajo_de_gnome

@@ -1,6 +1,7 @@
 #include "app/InicioConSesion.h"
 
-#include <QCoreApplication>
+#include "app/OrdenPropia.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -19,14 +20,7 @@ bool activo() {
 }
 
 QString ordenOculta() {
-    const QString propio = QFileInfo(QCoreApplication::applicationFilePath()).canonicalFilePath();
-    const QString enElPath = QStandardPaths::findExecutable(QStringLiteral("sonarel"));
-    // Installed, by its name; run from elsewhere (a build folder), by its full path.
-    const QString programa =
-        !enElPath.isEmpty() && QFileInfo(enElPath).canonicalFilePath() == propio
-            ? QStringLiteral("sonarel")
-            : QLatin1Char('"') + propio + QLatin1Char('"');
-    return programa + QStringLiteral(" --oculto");
+    return ordenPropia(QStringLiteral("--oculto"));
 }
 
 std::optional<QString> activar(bool activo) {

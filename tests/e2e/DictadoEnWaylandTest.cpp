@@ -5,6 +5,7 @@
 // to `sonarel --empezar` and, on its release, `sonarel --parar`.
 #include "delivery/Terminales.h"
 #include "support/EventLoop.h"
+#include "support/Lecturas.h"
 #include "support/Sway.h"
 
 #include <gtest/gtest.h>
@@ -22,19 +23,10 @@ namespace {
 
 using testing::ejecutar;
 using testing::enfocadaEnSway;
+using testing::grabaciones;
+using testing::leer;
 using testing::Programa;
 using testing::waitUntil;
-
-QString leer(const QString& ruta) {
-    QFile archivo(ruta);
-    return archivo.open(QIODevice::ReadOnly) ? QString::fromUtf8(archivo.readAll()) : QString();
-}
-
-int grabaciones() {
-    return ejecutar("pactl", {"list", "short", "source-outputs"})
-        .split('\n', Qt::SkipEmptyParts)
-        .size();
-}
 
 // Alt+Super+D as the user presses it.
 void pulsarAtajo() {

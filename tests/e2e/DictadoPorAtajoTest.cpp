@@ -7,6 +7,7 @@
 #include "platform/whisper/WhisperSpeechModels.h"
 #include "platform/whisper/WhisperSpeechService.h"
 #include "support/EventLoop.h"
+#include "support/Lecturas.h"
 #include "support/Xdotool.h"
 
 #include <gtest/gtest.h>
@@ -22,16 +23,12 @@ namespace sonarel {
 namespace {
 
 using testing::ejecutar;
+using testing::leer;
 using testing::ventanaConFoco;
 using testing::waitUntil;
 using testing::xdotool;
 
 const QString kFrase = QStringLiteral("Hola, esto llega a la terminal desde el atajo");
-
-QString leer(const QString& ruta) {
-    QFile archivo(ruta);
-    return archivo.open(QIODevice::ReadOnly) ? QString::fromUtf8(archivo.readAll()) : QString();
-}
 
 // One user session: a home of its own (the history in its data folder), the application, and an
 // xterm in front whose shell reads one line into a file.

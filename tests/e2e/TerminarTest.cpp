@@ -5,6 +5,7 @@
 #include "platform/doubles/FakeSpeechModels.h"
 #include "platform/doubles/ScriptedSpeechService.h"
 #include "support/EventLoop.h"
+#include "support/Lecturas.h"
 #include "support/Xdotool.h"
 
 #include <gtest/gtest.h>
@@ -21,15 +22,11 @@
 namespace sonarel {
 namespace {
 
+using testing::leer;
 using testing::waitUntil;
 using testing::xdotool;
 
 const QString kFrase = QStringLiteral("Hola, esto no se pierde al salir");
-
-QString leer(const QString& ruta) {
-    QFile archivo(ruta);
-    return archivo.open(QIODevice::ReadOnly) ? QString::fromUtf8(archivo.readAll()) : QString();
-}
 
 // The application's own assembly: ending it mid-dictation archives and copies the text.
 TEST(Terminar, EndingMidDictationArchivesAndCopiesTheText) {

@@ -5,6 +5,7 @@
 // a native Wayland text field through the portal's remote desktop: the first dictation after the
 // grant and a later one.
 #include "support/EventLoop.h"
+#include "support/Lecturas.h"
 #include "support/Xdotool.h"
 
 #include <gtest/gtest.h>
@@ -23,18 +24,9 @@ namespace sonarel {
 namespace {
 
 using testing::ejecutar;
+using testing::grabaciones;
+using testing::leer;
 using testing::waitUntil;
-
-QString leer(const QString& ruta) {
-    QFile archivo(ruta);
-    return archivo.open(QIODevice::ReadOnly) ? QString::fromUtf8(archivo.readAll()) : QString();
-}
-
-int grabaciones() {
-    return ejecutar("pactl", {"list", "short", "source-outputs"})
-        .split('\n', Qt::SkipEmptyParts)
-        .size();
-}
 
 // Keys through mutter's remote input, as another remote-desktop client sends them.
 void teclas(const QStringList& acciones) {

@@ -5,6 +5,7 @@
 #include "KWin.h"
 
 #include "delivery/Terminales.h"
+#include "support/Lecturas.h"
 #include "support/Sway.h"
 
 #include <gtest/gtest.h>
@@ -21,20 +22,11 @@ namespace {
 
 using testing::ejecutar;
 using testing::enfocadaEnKWin;
+using testing::grabaciones;
+using testing::leer;
 using testing::Programa;
 using testing::TecladoKWin;
 using testing::waitUntil;
-
-QString leer(const QString& ruta) {
-    QFile archivo(ruta);
-    return archivo.open(QIODevice::ReadOnly) ? QString::fromUtf8(archivo.readAll()) : QString();
-}
-
-int grabaciones() {
-    return ejecutar("pactl", {"list", "short", "source-outputs"})
-        .split('\n', Qt::SkipEmptyParts)
-        .size();
-}
 
 class DictadoEnKde : public ::testing::Test {
 protected:

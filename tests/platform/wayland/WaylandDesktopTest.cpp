@@ -4,6 +4,7 @@
 #include "platform/wayland/VirtualKeyboard.h"
 #include "platform/wayland/WaylandDesktop.h"
 #include "support/EventLoop.h"
+#include "support/Lecturas.h"
 #include "support/Sway.h"
 
 #include <gtest/gtest.h>
@@ -14,12 +15,8 @@
 namespace sonarel::wayland {
 namespace {
 
+using testing::leer;
 using testing::waitUntil;
-
-QString leer(const QString& ruta) {
-    QFile archivo(ruta);
-    return archivo.open(QIODevice::ReadOnly) ? QString::fromUtf8(archivo.readAll()) : QString();
-}
 
 struct EnSway : ::testing::Test {
     EnSway() {
