@@ -41,10 +41,13 @@ TEST(PanelEnCapa, ShowsAboveTheWindowsNeverTakesTheFocusAndLetsClicksThrough) {
     nativo.insert("QT_QPA_PLATFORM", "wayland");
     testing::Programa campo(SONAREL_TEXTFIELD, {dir.filePath("campo.txt")}, nativo);
     ASSERT_TRUE(waitUntil([] { return enfocadaEnSway() == "sonarel_test_textfield"; }, 20));
-    testing::Programa foot("foot", {"sh", "-c", "sleep 60"});
+    // Its own background colour, so that the test knows when foot has drawn its first frame:
+    // the focus comes before it.
+    const QColor debajo(0x10, 0x30, 0x50);
+    testing::Programa foot("foot", {"--override=colors.background=103050", "sh", "-c", "sleep 60"});
     ASSERT_TRUE(waitUntil([] { return enfocadaEnSway() == "foot"; }, 20));
+    ASSERT_TRUE(waitUntil([&] { return muestra(debajo); }, 20));
     const int antes = ventanas();
-    const QColor debajo = capturaEnSway(kMuestra).pixelColor(0, 0);
 
     QWidget panel;
     panel.setWindowFlags(Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
