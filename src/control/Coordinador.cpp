@@ -2,9 +2,7 @@
 
 #include "engine/Replacements.h"
 
-#include <QGuiApplication>
 #include <QPointer>
-#include <QWindow>
 
 #include <utility>
 
@@ -52,10 +50,8 @@ void Coordinador::sincronizarPreferencias() {
 // its identifier (two absent ones count as equal). No frontmost application at all counts as
 // another one.
 bool Coordinador::otraAppDelante() const {
-    // Whatever the desktop reports (GNOME reports nothing), one of this process's own windows
-    // with the keyboard focus is this application in front; the HUD never takes it.
-    if (const QWindow* foco = QGuiApplication::focusWindow();
-        foco && !(foco->flags() & Qt::WindowDoesNotAcceptFocus)) {
+    // Whatever the desktop reports (GNOME and KDE report nothing).
+    if (s_.desktop.ownWindowHasFocus()) {
         return false;
     }
     const Application delante = s_.desktop.frontmostApplication();

@@ -60,6 +60,9 @@ public:
     // This process's own number and application identifier.
     virtual qint64 processIdentifier() const = 0;
     virtual std::optional<QString> applicationId() const = 0;
+    // Whether one of this process's own windows that take the keyboard (the panel never does)
+    // has the focus: this application is in front then, whatever the desktop reports.
+    virtual bool ownWindowHasFocus() = 0;
 
     // Replaces the clipboard's contents with exactly `text`, as plain text.
     virtual void setClipboardText(const QString& text) = 0;

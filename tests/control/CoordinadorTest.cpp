@@ -1,8 +1,5 @@
 #include "CoordinadorFixture.h"
 
-#include <QGuiApplication>
-#include <QWindow>
-
 namespace sonarel {
 namespace {
 
@@ -200,10 +197,7 @@ TEST_F(CoordinadorTest, NoFrontmostApplicationCountsAsAnotherOneUnlessOurWindowH
     // one of this process's windows: its text is neither archived away nor pasted back into it.
     for (const auto& delante : {Application(), Application(editor)}) {
         desktop.bringToFront(delante);
-        QWindow propiaVentana;
-        propiaVentana.show();
-        propiaVentana.requestActivate();
-        ASSERT_TRUE(waitUntil([&] { return QGuiApplication::focusWindow() == &propiaVentana; }));
+        desktop.ownWindowFocused = true;
         motor.clear();
         motor.textBinding().set("escrito a mano");
         desktop.posted.clear();

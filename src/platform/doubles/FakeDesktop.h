@@ -58,6 +58,7 @@ public:
     std::vector<Application> runningApplications() override { return running; }
     qint64 processIdentifier() const override { return ownPid_; }
     std::optional<QString> applicationId() const override { return ownApplicationId_; }
+    bool ownWindowHasFocus() override { return ownWindowFocused; }
     void setClipboardText(const QString& text) override;
     bool mayPostKeystrokes() override { return trusted; }
     void requestKeystrokeAccess() override { ++accessRequests; }
@@ -65,7 +66,8 @@ public:
 
     Application frontmost;
     std::vector<Application> running;
-    bool trusted = true;  // what mayPostKeystrokes answers
+    bool trusted = true;            // what mayPostKeystrokes answers
+    bool ownWindowFocused = false;  // what ownWindowHasFocus answers
     bool keystrokesFail = false;
     int accessRequests = 0;
     QString clipboard;

@@ -33,6 +33,7 @@ class PortalRemoteDesktop : public QObject, public wayland::KeyboardRoute {
 public:
     static constexpr double kTimeout = 60;   // the user may be reading the desktop's dialog
     static constexpr double kWarmUp = 0.25;  // a round trip of every application, with margin
+    static constexpr double kKeyGap = 0;     // between two key events: one a turn of the loop
 
     // None unless the portal offers RemoteDesktop on `bus`. With a kept token the session is
     // restored at once.

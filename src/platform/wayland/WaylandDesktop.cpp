@@ -3,6 +3,7 @@
 #include "platform/Logging.h"
 
 #include "platform/MainThread.h"
+#include "platform/x11/FocusedWindow.h"
 
 #include <QClipboard>
 #include <QCoreApplication>
@@ -123,6 +124,10 @@ Application WaylandDesktop::applicationOf(const std::shared_ptr<const Toplevel>&
             }
             return nullptr;
         });
+}
+
+bool WaylandDesktop::ownWindowHasFocus() {
+    return x11::ownWindowHasFocus();
 }
 
 Application WaylandDesktop::frontmostApplication() {

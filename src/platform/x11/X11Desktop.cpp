@@ -1,5 +1,6 @@
 #include "platform/x11/X11Desktop.h"
 
+#include "platform/x11/FocusedWindow.h"
 #include "platform/x11/X11Application.h"
 #include "platform/x11/XcbReply.h"
 
@@ -58,6 +59,10 @@ Application X11Desktop::applicationOf(xcb_window_t window) {
                                                     self->keyboard_.expectActivation(target);
                                                 }
                                             });
+}
+
+bool X11Desktop::ownWindowHasFocus() {
+    return x11::ownWindowHasFocus();
 }
 
 Application X11Desktop::frontmostApplication() {

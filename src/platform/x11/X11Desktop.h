@@ -32,6 +32,7 @@ public:
     std::vector<Application> runningApplications() override;
     qint64 processIdentifier() const override;
     std::optional<QString> applicationId() const override;
+    bool ownWindowHasFocus() override;
     void setClipboardText(const QString& text) override;
     bool mayPostKeystrokes() override;
     void requestKeystrokeAccess() override {}
