@@ -129,7 +129,11 @@ void PortalRemoteDesktop::start() {
                             << "cannot keep the remote desktop token in" << tokenFile_;
                     }
                 }
-                warmUp();
+                if (wakesKeyboard) {
+                    warmUp();
+                } else {
+                    started_ = true;
+                }
             });
 }
 

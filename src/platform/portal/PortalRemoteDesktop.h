@@ -33,7 +33,6 @@ class PortalRemoteDesktop : public QObject, public wayland::KeyboardRoute {
 public:
     static constexpr double kTimeout = 60;   // the user may be reading the desktop's dialog
     static constexpr double kWarmUp = 0.25;  // a round trip of every application, with margin
-    static constexpr double kKeyGap = 0;     // between two key events: one a turn of the loop
 
     // None unless the portal offers RemoteDesktop on `bus`. With a kept token the session is
     // restored at once.
@@ -41,6 +40,10 @@ public:
                                                        DesktopNotices& notices, QString tokenFile);
 
     bool usable() const override { return started_; }
+
+    // Whether a started session's keyboard is woken by the Shift tap (mutter). KDE Plasma needs
+    // none, and lost the first chord into an application that took the focus after such a tap.
+    bool wakesKeyboard = true;
     bool send(const std::vector<std::uint32_t>& keysyms) override;
     // Opens the session, showing the desktop's dialog unless a kept token spares it; again after
     // a refusal, never while a session is being opened or runs.
