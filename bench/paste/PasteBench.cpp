@@ -151,6 +151,38 @@ int main(int argc, char** argv) {
         }
     }
 
+    // An application that quit while still listed, asked to activate: the paste that follows
+    // goes at once to whatever has the focus, this process's own field.
+    const int goneRounds = std::max(1, rounds / 4);
+    std::vector<double> goneMs;
+    for (int i = 0; i < goneRounds; ++i) {
+        QProcess quitter;
+        quitter.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--campo")});
+        Application gone;
+        waitUntil(
+            [&] {
+                gone = desktop->frontmostApplication();
+                return gone && gone->processIdentifier() == quitter.processId();
+            },
+            10);
+        own.activateWindow();
+        waitUntil([&] { return own.hasFocus(); }, 5);
+        quitter.kill();
+        quitter.waitForFinished(2000);
+        if (!gone || !gone->isTerminated() || !own.hasFocus()) {
+            continue;
+        }
+        const QString word = QStringLiteral("q%1").arg(i);
+        own.clear();
+        desktop->setClipboardText(word);
+        const double start = monotonicSeconds();
+        gone->activate();
+        desktop->postKeystroke(kPasteKeystroke);
+        if (waitUntil([&] { return own.text() == word; }, 5)) {
+            goneMs.push_back((monotonicSeconds() - start) * 1000);
+        }
+    }
+
     // An xterm whose shell writes each line it receives to a file; the field stays in front.
     QTemporaryDir dir;
     const QString linePath = dir.filePath(QStringLiteral("line"));
@@ -186,6 +218,7 @@ int main(int argc, char** argv) {
     report("pegarEnFoco: call to text in the field", focusMs, rounds);
     report("pegarEnAppAnterior: beyond 0.28 s, to the field", previousMs, rounds);
     report("enviarATerminal: beyond 0.5 s, to xterm's line", terminalMs, terminalRounds);
+    report("activate a quit app, then paste: to own field", goneMs, goneRounds);
     for (QProcess* process : {&field, &xterm}) {
         process->kill();
         process->waitForFinished(2000);

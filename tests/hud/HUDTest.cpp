@@ -17,6 +17,14 @@
 #include <QWidget>
 #include <QWindow>
 
+#include <xcb/xcb.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <functional>
+#include <utility>
+#include <vector>
+
 namespace sonarel {
 namespace {
 
@@ -41,6 +49,84 @@ QRect areaUtil() {
 QRect lugarDelPanel(const QRect& util) {
     return QRect(util.x() + (util.width() - 560) / 2, util.bottom() + 1 - 96 - 54, 560, 54);
 }
+
+// The screen as the X server shows it now, also kept in a file for whoever reads the test log.
+QImage captura(const QString& nombre) {
+    const QString archivo = QDir::current().absoluteFilePath(nombre);
+    ejecutar("import", {"-window", "root", archivo});
+    return QImage(archivo);
+}
+
+// Screenshots until two in a row agree at `puntos` (and `listo`, if given, holds for the last
+// one): what is on the screen has settled. Answers the last one.
+QImage capturaAsentada(const QString& nombre, const QList<QPoint>& puntos,
+                       const std::function<bool(const QImage&)>& listo = {}) {
+    QImage anterior;
+    QImage actual;
+    waitUntil(
+        [&] {
+            anterior = std::exchange(actual, captura(nombre));
+            return !anterior.isNull() && !actual.isNull() && (!listo || listo(actual)) &&
+                   std::all_of(puntos.begin(), puntos.end(), [&](const QPoint& p) {
+                       return anterior.pixelColor(p) == actual.pixelColor(p);
+                   });
+        },
+        15);
+    return actual;
+}
+
+// The test's own view of the X server: stacking and pointer as the server itself has them.
+class Servidor {
+public:
+    Servidor() : conexion_(xcb_connect(nullptr, nullptr)) {
+        raiz_ = xcb_setup_roots_iterator(xcb_get_setup(conexion_)).data->root;
+    }
+    ~Servidor() { xcb_disconnect(conexion_); }
+
+    // The child of the root that holds `ventana`: the window itself or the frame around it.
+    xcb_window_t deNivelSuperior(xcb_window_t ventana) const {
+        while (ventana != XCB_WINDOW_NONE) {
+            xcb_query_tree_reply_t* arbol =
+                xcb_query_tree_reply(conexion_, xcb_query_tree(conexion_, ventana), nullptr);
+            const xcb_window_t padre = arbol ? arbol->parent : xcb_window_t{XCB_WINDOW_NONE};
+            std::free(arbol);
+            if (padre == raiz_) {
+                return ventana;
+            }
+            ventana = padre;
+        }
+        return XCB_WINDOW_NONE;
+    }
+
+    // Whether `arriba` is stacked above `abajo`, frames included.
+    bool encimaDe(xcb_window_t arriba, xcb_window_t abajo) const {
+        xcb_query_tree_reply_t* arbol =
+            xcb_query_tree_reply(conexion_, xcb_query_tree(conexion_, raiz_), nullptr);
+        if (arbol == nullptr) {
+            return false;
+        }
+        // Children come from the bottom up.
+        const xcb_window_t* hijos = xcb_query_tree_children(arbol);
+        const std::vector<xcb_window_t> pila(hijos, hijos + xcb_query_tree_children_length(arbol));
+        std::free(arbol);
+        const auto de = std::find(pila.begin(), pila.end(), deNivelSuperior(arriba));
+        const auto a = std::find(pila.begin(), pila.end(), deNivelSuperior(abajo));
+        return de != pila.end() && a != pila.end() && de > a;
+    }
+
+    // The window of the root's that takes the pointer's input where it is now.
+    xcb_window_t bajoElPuntero() const {
+        xcb_query_pointer_reply_t* puntero =
+            xcb_query_pointer_reply(conexion_, xcb_query_pointer(conexion_, raiz_), nullptr);
+        const xcb_window_t hijo = puntero ? puntero->child : xcb_window_t{XCB_WINDOW_NONE};
+        std::free(puntero);
+        return hijo;
+    }
+
+private:
+    xcb_connection_t* conexion_;
+    xcb_window_t raiz_;
+};
 
 // A normal window below the panel that counts the clicks it gets.
 class Diana : public QWidget {
@@ -114,14 +200,21 @@ TEST_F(HUDEnX11, FloatsAboveTheFrontWindowWithoutTakingItsFocus) {
     // A window raised over the panel's place afterwards stays below it.
     testing::Xterm encima("hud-encima", "100x24+300+500");
     xdotool({"windowraise", QString::number(encima.ventana())});
-    waitUntil([] { return false; }, 0.3);
+    // The raise is done once the window manager has restacked the terminal, and drawn once the
+    // screen stops changing there.
+    Servidor servidor;
+    EXPECT_TRUE(waitUntil([&] {
+        return servidor.encimaDe(encima.ventana(), xterm.ventana()) &&
+               servidor.encimaDe(ventanaPanel(), encima.ventana());
+    }));
     EXPECT_EQ(ventanaConFoco(), encima.ventana());
-    const QString archivo = QDir::current().absoluteFilePath("hud-encima.png");
-    ejecutar("import", {"-window", "root", archivo});
     const QPoint dentroDeLaCapsula = hud.panel()->geometry().topLeft() + QPoint(12, 27);
-    EXPECT_EQ(QImage(archivo).pixelColor(dentroDeLaCapsula),
+    const QPoint encimaDeLaCapsula = dentroDeLaCapsula - QPoint(0, 40);
+    const QImage pantalla =
+        capturaAsentada("hud-encima.png", {dentroDeLaCapsula, encimaDeLaCapsula});
+    EXPECT_EQ(pantalla.pixelColor(dentroDeLaCapsula),
               hud.panel()->palette().color(QPalette::Window));
-    EXPECT_EQ(QImage(archivo).pixelColor(dentroDeLaCapsula - QPoint(0, 40)), QColor(Qt::white));
+    EXPECT_EQ(pantalla.pixelColor(encimaDeLaCapsula), QColor(Qt::white));
 
     xterm.activar();
     hud.ocultar();
@@ -165,13 +258,19 @@ TEST_F(HUDEnX11, ClicksPassThroughToTheWindowBelow) {
     diana.setGeometry(areaUtil().adjusted(0, 200, 0, 0));
     diana.show();
     ASSERT_TRUE(waitUntil([&] { return diana.isVisible() && diana.windowHandle()->isExposed(); }));
-    waitUntil([] { return false; }, 0.3);
 
     hud.mostrar();
     ASSERT_TRUE(waitUntil([&] { return panelEnPantalla(); }));
-    waitUntil([] { return false; }, 0.3);
+    ASSERT_TRUE(waitUntil(
+        [&] { return geometriaEnPantalla(ventanaPanel()) == lugarDelPanel(areaUtil()); }));
     const QPoint centro = geometriaEnPantalla(ventanaPanel()).center();
-    xdotool({"mousemove", QString::number(centro.x()), QString::number(centro.y()), "click", "1"});
+    xdotool({"mousemove", QString::number(centro.x()), QString::number(centro.y())});
+    // The X server finds the target below the panel once both are in place and the panel takes
+    // no input.
+    Servidor servidor;
+    EXPECT_TRUE(waitUntil(
+        [&] { return servidor.bajoElPuntero() == servidor.deNivelSuperior(diana.winId()); }));
+    xdotool({"click", "1"});
     EXPECT_TRUE(waitUntil([&] { return diana.clics == 1; }, 3));
     hud.ocultar();
 }
@@ -220,16 +319,24 @@ TEST_F(HUDEnX11, LiveTextKeepsItsLatestWordsInView) {
     hud.ocultar();
 }
 
+// Where the centres of the meter's bars are on the screen.
+QList<QPoint> centrosDeLasBarras(const HUDView& panel) {
+    const QRect medidor = panel.medidor().geometry().translated(panel.geometry().topLeft());
+    QList<QPoint> centros;
+    for (int i = 0; i < Medidor::kBarras; ++i) {
+        centros.append(
+            Medidor::rectBarra(i, QRectF(QPointF(0, 0), medidor.size())).center().toPoint() +
+            medidor.topLeft());
+    }
+    return centros;
+}
+
 // The bars of the meter as they appear in a screenshot, lit or not.
 int barrasEncendidasEn(const QImage& captura, const HUDView& panel) {
-    const QRect medidor = panel.medidor().geometry().translated(panel.geometry().topLeft());
     const QColor apagado = panel.palette().color(QPalette::Window);
     const QColor acento = panel.palette().color(QPalette::Highlight);
     int encendidas = 0;
-    for (int i = 0; i < Medidor::kBarras; ++i) {
-        const QPoint centro =
-            Medidor::rectBarra(i, QRectF(QPointF(0, 0), medidor.size())).center().toPoint() +
-            medidor.topLeft();
+    for (const QPoint& centro : centrosDeLasBarras(panel)) {
         const QColor color = captura.pixelColor(centro);
         const bool comoAcento = std::max({std::abs(color.red() - acento.red()),
                                           std::abs(color.green() - acento.green()),
@@ -249,15 +356,21 @@ TEST_F(HUDEnX11, ScreenshotWhileListeningShowsTheLevelAndTheText) {
 
     hud.mostrar();
     ASSERT_TRUE(waitUntil([&] { return panelEnPantalla(); }));
-    waitUntil([] { return false; }, 0.5);
     EXPECT_EQ(ventanaConFoco(), xterm.ventana());
 
-    const QString archivo = QDir::current().absoluteFilePath("hud-escuchando.png");
-    ejecutar("import", {"-window", "root", archivo});
-    const QImage captura(archivo);
-    ASSERT_FALSE(captura.isNull());
+    // Drawn once the panel is in its place, the capsule shows and the bars stop changing between
+    // two screenshots.
+    ASSERT_TRUE(waitUntil(
+        [&] { return geometriaEnPantalla(ventanaPanel()) == lugarDelPanel(areaUtil()); }));
+    const HUDView& panel = *hud.panel();
+    const QPoint dentroDeLaCapsula = panel.geometry().topLeft() + QPoint(12, 27);
+    const QImage pantalla =
+        capturaAsentada("hud-escuchando.png", centrosDeLasBarras(panel), [&](const QImage& c) {
+            return c.pixelColor(dentroDeLaCapsula) == panel.palette().color(QPalette::Window);
+        });
+    ASSERT_FALSE(pantalla.isNull());
     ASSERT_TRUE(motor.level() > 6.0 / 12 && motor.level() <= 7.0 / 12) << motor.level();
-    EXPECT_EQ(barrasEncendidasEn(captura, *hud.panel()), 7);
+    EXPECT_EQ(barrasEncendidasEn(pantalla, *hud.panel()), 7);
     motor.stop();
     hud.ocultar();
 }

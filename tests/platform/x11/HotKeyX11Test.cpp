@@ -2,12 +2,69 @@
 
 #include "control/HotKey.h"
 #include "platform/x11/X11HotKeyService.h"
+#include "platform/x11/X11Session.h"
+#include "platform/x11/XTestKeyboard.h"
+
+#include <QElapsedTimer>
+#include <QWidget>
 
 #include <xcb/xcb.h>
 #include <xcb/xcb_keysyms.h>
 
+#include <cstring>
+
 namespace sonarel::testing {
 namespace {
+
+xcb_atom_t atom(xcb_connection_t* connection, const char* name) {
+    xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(
+        connection, xcb_intern_atom(connection, 0, std::strlen(name), name), nullptr);
+    const xcb_atom_t value = reply ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
+    std::free(reply);
+    return value;
+}
+
+// Sends a Qt window a _NET_WM_PING and waits for its answer. Events reach a client in the order
+// the X server made them, and Qt answers the ping when it handles it: once the answer is back,
+// every key event made before has been handled too.
+bool pingAnswered(xcb_window_t window) {
+    xcb_connection_t* connection = xcb_connect(nullptr, nullptr);
+    if (xcb_connection_has_error(connection)) {
+        xcb_disconnect(connection);
+        return false;
+    }
+    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
+    // Qt sends its answer to the root window for whoever selects structure events there.
+    const std::uint32_t mask = XCB_EVENT_MASK_STRUCTURE_NOTIFY;
+    xcb_change_window_attributes(connection, root, XCB_CW_EVENT_MASK, &mask);
+    static std::uint32_t serial = 0;
+    xcb_client_message_event_t ping{};
+    ping.response_type = XCB_CLIENT_MESSAGE;
+    ping.format = 32;
+    ping.window = window;
+    ping.type = atom(connection, "WM_PROTOCOLS");
+    ping.data.data32[0] = atom(connection, "_NET_WM_PING");
+    ping.data.data32[1] = ++serial;
+    ping.data.data32[2] = window;
+    xcb_send_event(connection, 0, window, XCB_EVENT_MASK_NO_EVENT,
+                   reinterpret_cast<const char*>(&ping));
+    xcb_flush(connection);
+    const bool answered = waitUntil([&] {
+        bool back = false;
+        while (xcb_generic_event_t* event = xcb_poll_for_event(connection)) {
+            const auto* answer = reinterpret_cast<const xcb_client_message_event_t*>(event);
+            back = back || ((event->response_type & 0x7f) == XCB_CLIENT_MESSAGE &&
+                            answer->data.data32[0] == ping.data.data32[0] &&
+                            answer->data.data32[1] == ping.data.data32[1]);
+            std::free(event);
+        }
+        return back;
+    });
+    xcb_disconnect(connection);
+    // The action a press posts runs after the press was handled.
+    drainPosted();
+    return answered;
+}
 
 class HotKeyX11Test : public DesktopFixture {
 protected:
@@ -61,7 +118,8 @@ TEST_F(HotKeyX11Test, EachPressRunsTheActionOnceWhateverIsInFront) {
 
     hotKey_->unregister();
     press(QStringLiteral("alt+super+d"));
-    waitUntil([] { return false; }, 0.3);
+    QWidget probe;
+    ASSERT_TRUE(pingAnswered(probe.winId()));
     EXPECT_EQ(fronts_.size(), 5u);
 }
 
@@ -98,12 +156,23 @@ TEST_F(HotKeyX11Test, APasteFromThePressWaitsUntilTheShortcutIsReleased) {
     const QString out = outputPath(QStringLiteral("field"));
     QProcess& field = launchTextField(out);
     ASSERT_TRUE(awaitFront(field));
-    hotKey_->action = [this] { paster_->pegarEnFoco(QStringLiteral("al soltar")); };
+    QElapsedTimer sincePaste;
+    hotKey_->action = [&] {
+        paster_->pegarEnFoco(QStringLiteral("al soltar"));
+        sincePaste.start();
+    };
     hotKey_->registerHotKey();
 
     xdotool({QStringLiteral("keydown"), QStringLiteral("alt+super+d")});
-    waitUntil([] { return false; }, 0.4);
-    EXPECT_EQ(read(out), QByteArray());
+    ASSERT_TRUE(waitUntil([&] { return sincePaste.isValid(); }));
+    // A paste sent at once would have been handled by the field before its answer to a ping.
+    const std::optional<x11::X11Session> session = x11::X11Session::fromApplication();
+    ASSERT_TRUE(pingAnswered(session->activeWindow()));
+    // Past the release wait the paste goes even with the keys down: the check tells only while
+    // that wait has not passed (the paste is sent from this event loop, which ran before it).
+    if (sincePaste.elapsed() < x11::XTestKeyboard::kReleaseWait * 1000) {
+        EXPECT_EQ(read(out), QByteArray());
+    }
     xdotool({QStringLiteral("keyup"), QStringLiteral("d")});
     xdotool({QStringLiteral("keyup"), QStringLiteral("alt+super")});
     EXPECT_EQ(awaitContents(out, "al soltar"), QByteArray("al soltar"));

@@ -1,6 +1,7 @@
 #include "DesktopFixture.h"
 
 #include "platform/x11/X11Session.h"
+#include "platform/x11/XTestKeyboard.h"
 
 #include <QAbstractNativeEventFilter>
 #include <QElapsedTimer>
@@ -200,7 +201,10 @@ TEST_F(X11DesktopTest, AnAppThatQuitHoldsNoKeystrokeBack) {
     gone->activate();
     EXPECT_TRUE(desktop_->postKeystroke(kPasteKeystroke));
     EXPECT_TRUE(waitUntil([&] { return own.text() == QStringLiteral("aquí"); }));
-    EXPECT_LT(elapsed.elapsed(), 500);
+    // paste_bench's "activate a quit app" row: median 3 ms, at most 7 ms. Half the activation
+    // wait is over 3x that with room for a loaded machine, and a keystroke held for the
+    // activation would take twice as long.
+    EXPECT_LT(elapsed.elapsed(), x11::XTestKeyboard::kActivationWait / 2 * 1000);
 }
 
 }  // namespace
