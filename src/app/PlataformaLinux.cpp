@@ -94,7 +94,6 @@ std::optional<ServiciosDeEscritorio> serviciosWayland(Clock& clock) {
     if (partes.routes.empty()) {
         if (auto remoto =
                 portal::PortalRemoteDesktop::create(bus, clock, avisos, archivoDelEscritorio())) {
-            remoto->wakesKeyboard = wayland::isGnomeSession();
             escritorio.pedirPermisoParaEscribir = [ruta = QPointer(remoto.get())] {
                 if (ruta) {
                     ruta->ask();

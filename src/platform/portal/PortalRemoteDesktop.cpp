@@ -129,18 +129,15 @@ void PortalRemoteDesktop::start() {
                             << "cannot keep the remote desktop token in" << tokenFile_;
                     }
                 }
-                if (wakesKeyboard) {
-                    warmUp();
-                } else {
-                    started_ = true;
-                }
+                warmUp();
             });
 }
 
 void PortalRemoteDesktop::warmUp() {
     warmUp_ = clock_.once(kWarmUp, [this] {
-        warmUp_.reset();
         started_ = true;
+        cold_ = true;
+        warmUp_.reset();  // last: it holds this very callback
     });
     keys_.push_back({kKeysymShiftL, 1});
     keys_.push_back({kKeysymShiftL, 0});
@@ -153,13 +150,33 @@ bool PortalRemoteDesktop::send(const std::vector<std::uint32_t>& keysyms) {
     if (!started_) {
         return false;
     }
-    const bool idle = keys_.empty();
+    std::vector<std::pair<std::uint32_t, uint>> chord;
     for (std::uint32_t keysym : keysyms) {
-        keys_.push_back({keysym, 1});
+        chord.push_back({keysym, 1});
     }
     for (auto it = keysyms.rbegin(); it != keysyms.rend(); ++it) {
-        keys_.push_back({*it, 0});
+        chord.push_back({*it, 0});
     }
+    if (std::exchange(cold_, false)) {
+        // KDE Plasma lost the first chord into an application that took the focus after the
+        // session's first keys: one more lone Shift tap goes just before it.
+        held_ = std::move(chord);
+        chord = {{kKeysymShiftL, 1}, {kKeysymShiftL, 0}};
+        warmUp_ = clock_.once(kWarmUp, [this] {
+            const bool idle = keys_.empty();
+            keys_.insert(keys_.end(), held_.begin(), held_.end());
+            held_.clear();
+            if (idle) {
+                sendNextKey();
+            }
+            warmUp_.reset();  // last: it holds this very callback
+        });
+    } else if (warmUp_) {
+        held_.insert(held_.end(), chord.begin(), chord.end());
+        return true;
+    }
+    const bool idle = keys_.empty();
+    keys_.insert(keys_.end(), chord.begin(), chord.end());
     // Keys already waiting go first; this chord follows them.
     return !idle || sendNextKey();
 }
@@ -198,7 +215,9 @@ void PortalRemoteDesktop::closed() {
 void PortalRemoteDesktop::end(const QString& notice) {
     const bool wasStarted = started_ || warmUp_;
     started_ = false;
+    cold_ = false;
     warmUp_.reset();
+    held_.clear();
     asked_ = false;  // the menu may ask again
     // A restore token the desktop no longer honours would fail every later start.
     if (!wasStarted) {

@@ -11,6 +11,7 @@
 #include <deque>
 #include <memory>
 #include <utility>
+#include <vector>
 
 namespace sonarel::portal {
 
@@ -26,7 +27,9 @@ namespace sonarel::portal {
 // A started session's first keys can be lost: mutter adds the session's keyboard to the seat at
 // its first key, and applications bind it only after that key was dispatched (on a seat with no
 // other keyboard, as on a headless or remote desktop, none had a keyboard before). So a lone
-// Shift tap goes first, and the route is usable `kWarmUp` later.
+// Shift tap goes first, and the route is usable `kWarmUp` later. KDE Plasma lost the first chord
+// into an application focused after that tap, so the session's first keystroke also follows a
+// tap of its own by `kWarmUp`.
 class PortalRemoteDesktop : public QObject, public wayland::KeyboardRoute {
     Q_OBJECT
 
@@ -40,10 +43,6 @@ public:
                                                        DesktopNotices& notices, QString tokenFile);
 
     bool usable() const override { return started_; }
-
-    // Whether a started session's keyboard is woken by the Shift tap (mutter). KDE Plasma needs
-    // none, and lost the first chord into an application that took the focus after such a tap.
-    bool wakesKeyboard = true;
     bool send(const std::vector<std::uint32_t>& keysyms) override;
     // Opens the session, showing the desktop's dialog unless a kept token spares it; again after
     // a refusal, never while a session is being opened or runs.
@@ -78,7 +77,9 @@ private:
     std::unique_ptr<Timer> warmUp_;
     bool asked_ = false;
     bool started_ = false;
-    std::deque<std::pair<std::uint32_t, uint>> keys_;  // keysym, pressed
+    bool cold_ = false;                                 // no keystroke sent yet in this session
+    std::deque<std::pair<std::uint32_t, uint>> keys_;   // keysym, pressed
+    std::vector<std::pair<std::uint32_t, uint>> held_;  // behind the first keystroke's tap
 };
 
 }  // namespace sonarel::portal

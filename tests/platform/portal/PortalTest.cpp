@@ -168,9 +168,15 @@ TEST_F(BusDePrueba, RemoteDesktopAsksOnceKeepsItsTokenAndSendsKeysyms) {
         EXPECT_FALSE(ruta->usable());
         clock.advance(PortalRemoteDesktop::kWarmUp);
         ASSERT_TRUE(ruta->usable());
+        // The first keystroke follows a tap of its own.
         EXPECT_TRUE(ruta->send({wayland::kKeysymControlL, wayland::kKeysymV}));
-        ASSERT_TRUE(waitUntil([&] { return llamadas().size() == 9; }));
-        EXPECT_EQ(llamadas().mid(5),
+        ASSERT_TRUE(waitUntil([&] { return llamadas().size() == 7; }));
+        EXPECT_EQ(llamadas().mid(5), (QStringList{"Keysym ffe1 1", "Keysym ffe1 0"}));
+        testing::drainPosted();
+        EXPECT_EQ(llamadas().size(), 7);
+        clock.advance(PortalRemoteDesktop::kWarmUp);
+        ASSERT_TRUE(waitUntil([&] { return llamadas().size() == 11; }));
+        EXPECT_EQ(llamadas().mid(7),
                   (QStringList{"Keysym ffe3 1", "Keysym 76 1", "Keysym 76 0", "Keysym ffe3 0"}));
     }
     // A later start restores the session with the kept token, without the dialog's question.
