@@ -2,14 +2,6 @@
 
 namespace sonarel::whisper {
 
-namespace {
-
-bool isCancelled(void* flag) {
-    return flag && static_cast<const std::atomic<bool>*>(flag)->load();
-}
-
-}  // namespace
-
 whisper_full_params decodingParams(const WhisperModel::Decoding& decoding, int threads) {
     whisper_full_params params = whisper_full_default_params(WHISPER_SAMPLING_GREEDY);
     params.n_threads = threads;
@@ -29,10 +21,10 @@ whisper_full_params decodingParams(const WhisperModel::Decoding& decoding, int t
     params.audio_ctx = decoding.audioContext;
     params.max_tokens = decoding.maxTokens;
     void* flag = const_cast<std::atomic<bool>*>(decoding.cancelled);
-    params.abort_callback = [](void* data) { return isCancelled(data); };
+    params.abort_callback = cancelRaised;
     params.abort_callback_user_data = flag;
     params.encoder_begin_callback = [](whisper_context*, whisper_state*, void* data) {
-        return !isCancelled(data);
+        return !cancelRaised(data);
     };
     params.encoder_begin_callback_user_data = flag;
     return params;

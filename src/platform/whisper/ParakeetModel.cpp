@@ -17,10 +17,6 @@ namespace {
 // The encoder's subsampling needs a few frames; shorter pieces are padded with silence.
 constexpr size_t kMinimumSamples = 4000;
 
-bool isCancelled(void* flag) {
-    return flag && static_cast<const std::atomic<bool>*>(flag)->load();
-}
-
 }  // namespace
 
 std::shared_ptr<ParakeetModel> ParakeetModel::load(const QString& path, int threads) {
@@ -47,52 +43,28 @@ ParakeetModel::~ParakeetModel() {
 }
 
 ParakeetModel::Decoded ParakeetModel::decode(const Decoding& decoding) {
-    std::vector<float> padded;
-    const float* samples = decoding.samples;
-    size_t count = decoding.count;
-    if (count < kMinimumSamples) {
-        padded.assign(kMinimumSamples, 0.0f);
-        std::copy(samples, samples + count, padded.begin());
-        samples = padded.data();
-        count = padded.size();
-    }
-
     parakeet_full_params params = parakeet_full_default_params(PARAKEET_SAMPLING_GREEDY);
     params.n_threads = decoding.threads > 0 ? decoding.threads : threads_;
     // Each decoding stands alone: a partial decodes the same utterance again from its start.
     params.no_context = true;
     void* flag = const_cast<std::atomic<bool>*>(decoding.cancelled);
-    params.abort_callback = isCancelled;
+    params.abort_callback = cancelRaised;
     params.abort_callback_user_data = flag;
     params.encoder_begin_callback = [](parakeet_context*, parakeet_state*, void* data) {
-        return !isCancelled(data);
+        return !cancelRaised(data);
     };
     params.encoder_begin_callback_user_data = flag;
-
-    std::lock_guard guard(lock_);
-    if (isCancelled(flag)) {
-        return {Outcome::cancelled, {}};
-    }
-    const double cpuStart = processCpuSeconds();
-    int status = -1;
-    try {
-        status = parakeet_full(context_, params, samples, int(count));
-    } catch (...) {
-        status = -1;
-    }
-    const double cpu = processCpuSeconds() - cpuStart;
-    if (isCancelled(flag)) {
-        return {Outcome::cancelled, {}, cpu};
-    }
-    if (status != 0) {
-        return {Outcome::failed, {}, cpu};
-    }
-    QString text;
-    const int segments = parakeet_full_n_segments(context_);
-    for (int i = 0; i < segments; ++i) {
-        text += QString::fromUtf8(parakeet_full_get_segment_text(context_, i));
-    }
-    return {Outcome::done, text.simplified(), cpu};
+    return runDecoding(
+        lock_, decoding, kMinimumSamples,
+        [&](const float* samples, int count) {
+            return parakeet_full(context_, params, samples, count);
+        },
+        [&](Decoded& decoded) {
+            const int segments = parakeet_full_n_segments(context_);
+            for (int i = 0; i < segments; ++i) {
+                decoded.text += QString::fromUtf8(parakeet_full_get_segment_text(context_, i));
+            }
+        });
 }
 
 std::optional<double> ParakeetModel::timeEncoderPass(double seconds, int threads,

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 #include <ctime>
+#include <vector>
 
 namespace sonarel::whisper {
 
@@ -42,6 +43,48 @@ RecognitionModel::Decoding RecognitionModel::Decoding::of(const float* samples, 
     decoding.audioContext = audioContextFor(seconds);
     decoding.maxTokens = maxTokensFor(seconds);
     return decoding;
+}
+
+bool cancelRaised(void* flag) {
+    return flag && static_cast<const std::atomic<bool>*>(flag)->load();
+}
+
+RecognitionModel::Decoded RecognitionModel::runDecoding(
+    std::mutex& lock, const Decoding& decoding, size_t minimumSamples,
+    const std::function<int(const float*, int)>& run,
+    const std::function<void(Decoded&)>& collect) {
+    std::vector<float> padded;
+    const float* samples = decoding.samples;
+    size_t count = decoding.count;
+    if (count < minimumSamples) {
+        padded.assign(minimumSamples, 0.0f);
+        std::copy(samples, samples + count, padded.begin());
+        samples = padded.data();
+        count = padded.size();
+    }
+    void* flag = const_cast<std::atomic<bool>*>(decoding.cancelled);
+
+    std::lock_guard guard(lock);
+    if (cancelRaised(flag)) {
+        return {Outcome::cancelled, {}};
+    }
+    const double cpuStart = processCpuSeconds();
+    int status = -1;
+    try {
+        status = run(samples, int(count));
+    } catch (...) {
+        // A model whose vocabulary lacks what the decoder looks up fails here.
+        status = -1;
+    }
+    Decoded decoded{Outcome::failed, {}, processCpuSeconds() - cpuStart};
+    if (cancelRaised(flag)) {
+        decoded.outcome = Outcome::cancelled;
+    } else if (status == 0) {
+        decoded.outcome = Outcome::done;
+        collect(decoded);
+        decoded.text = decoded.text.simplified();
+    }
+    return decoded;
 }
 
 std::shared_ptr<RecognitionModel> loadRecognitionModel(const QString& path, int threads) {

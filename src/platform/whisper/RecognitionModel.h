@@ -4,7 +4,9 @@
 
 #include <atomic>
 #include <cstddef>
+#include <functional>
 #include <memory>
+#include <mutex>
 
 namespace sonarel::whisper {
 
@@ -34,6 +36,9 @@ public:
         Outcome outcome = Outcome::failed;
         QString text;
         double cpuSeconds = 0;  // processor time the decoding took, over all its threads
+        // How sure the model is that the audio held no speech, 0 to 1: whisper's figure for its
+        // segment. Parakeet gives none (0): its decoding writes blanks, not phrases, on noise.
+        double noSpeech = 0;
     };
 
     // Transcribes up to 30 s of audio as one segment.
@@ -43,7 +48,21 @@ public:
     // decoding after the tokens that real speech of its length gives, `perSecond` of audio.
     // Only whisper's decoder needs it: Parakeet's emits a bounded number of tokens per frame.
     virtual void limitTokens(double /*perSecond*/) {}
+
+protected:
+    // The steps both libraries' decodings share: pads audio shorter than `minimumSamples` with
+    // silence, takes `lock` (one decoding at a time per model), gives up when the cancel flag is
+    // raised before or during `run`, times the processor, and on success lets `collect` fill in
+    // the text (its blanks simplified after) and figures. `run` answers the library's status (0:
+    // done); anything it throws counts as a failure.
+    static Decoded runDecoding(std::mutex& lock, const Decoding& decoding, size_t minimumSamples,
+                               const std::function<int(const float*, int)>& run,
+                               const std::function<void(Decoded&)>& collect);
 };
+
+// Whether the cancel flag `flag` (a `const std::atomic<bool>*`, or null) is raised, in the shape
+// of the libraries' abort callbacks.
+bool cancelRaised(void* flag);
 
 // The model in the file at `path`, whisper's or Parakeet's by its contents, or null when the
 // file is neither a complete model nor loads.

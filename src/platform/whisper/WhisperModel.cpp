@@ -12,7 +12,6 @@
 #include <cmath>
 #include <mutex>
 #include <string>
-#include <vector>
 
 namespace sonarel::whisper {
 
@@ -20,14 +19,6 @@ namespace {
 
 // whisper.cpp refuses less than a second of audio; shorter pieces are padded with silence.
 constexpr size_t kMinimumSamples = 17600;
-
-bool isCancelled(void* flag) {
-    return flag && static_cast<const std::atomic<bool>*>(flag)->load();
-}
-
-}  // namespace
-
-namespace {
 
 void forwardLine(ggml_log_level level, const char* text, void*) {
     // The libraries write a line in pieces; each thread's goes out whole.
@@ -88,16 +79,6 @@ bool WhisperModel::knowsLanguage(const QString& code) {
 }
 
 WhisperModel::Decoded WhisperModel::decode(const Decoding& decoding) {
-    std::vector<float> padded;
-    const float* samples = decoding.samples;
-    size_t count = decoding.count;
-    if (count < kMinimumSamples) {
-        padded.assign(kMinimumSamples, 0.0f);
-        std::copy(samples, samples + count, padded.begin());
-        samples = padded.data();
-        count = padded.size();
-    }
-
     whisper_full_params params =
         decodingParams(decoding, decoding.threads > 0 ? decoding.threads : threads_);
     if (const double pace = tokensPerSecond_; pace > 0) {
@@ -109,33 +90,19 @@ WhisperModel::Decoded WhisperModel::decode(const Decoding& decoding) {
     if (!prompt.isEmpty()) {
         params.initial_prompt = prompt.constData();
     }
-    void* flag = const_cast<std::atomic<bool>*>(decoding.cancelled);
-
-    std::lock_guard guard(lock_);
-    if (isCancelled(flag)) {
-        return {Outcome::cancelled, {}};
-    }
-    const double cpuStart = processCpuSeconds();
-    int status = -1;
-    try {
-        status = whisper_full(context_, params, samples, int(count));
-    } catch (...) {
-        // A model whose vocabulary lacks what the decoder looks up fails here.
-        status = -1;
-    }
-    const double cpu = processCpuSeconds() - cpuStart;
-    if (isCancelled(flag)) {
-        return {Outcome::cancelled, {}, cpu};
-    }
-    if (status != 0) {
-        return {Outcome::failed, {}, cpu};
-    }
-    QString text;
-    const int segments = whisper_full_n_segments(context_);
-    for (int i = 0; i < segments; ++i) {
-        text += QString::fromUtf8(whisper_full_get_segment_text(context_, i));
-    }
-    return {Outcome::done, text.simplified(), cpu};
+    return runDecoding(
+        lock_, decoding, kMinimumSamples,
+        [&](const float* samples, int count) {
+            return whisper_full(context_, params, samples, count);
+        },
+        [&](Decoded& decoded) {
+            const int segments = whisper_full_n_segments(context_);
+            for (int i = 0; i < segments; ++i) {
+                decoded.text += QString::fromUtf8(whisper_full_get_segment_text(context_, i));
+                decoded.noSpeech = std::max(
+                    decoded.noSpeech, double(whisper_full_get_segment_no_speech_prob(context_, i)));
+            }
+        });
 }
 
 }  // namespace sonarel::whisper
