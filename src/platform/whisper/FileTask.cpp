@@ -44,7 +44,8 @@ std::optional<RecognitionError> FileJob::transcribe(Transcriber& transcriber,
     // Each window is decoded as it closes, and then the rest once the file is used up.
     auto decodeWindow = [&](size_t end) -> std::optional<RecognitionError> {
         const Transcriber::Decoded decoded =
-            transcriber.decode(segmenter.utterance().data(), end, true, deliver_.cancelledFlag());
+            transcriber.decode(segmenter.utterance().data(), end, true, deliver_.cancelledFlag(),
+                               segmenter.contrast());
         if (decoded.text) {
             transcriber.commit(*decoded.text);
         }

@@ -1,5 +1,6 @@
 #include "platform/whisper/LiveTask.h"
 
+#include "platform/whisper/SpeechEvidence.h"
 #include "platform/whisper/VoiceActivity.h"
 #include "platform/whisper/WhisperErrors.h"
 
@@ -140,7 +141,8 @@ void LiveJob::run() {
 }
 
 bool LiveJob::partialDue() const {
-    if (!segmenter_.inSpeech()) {
+    // Until the voice stands out from the room, a decoding could only write noise's phantoms.
+    if (!segmenter_.inSpeech() || !voiceStandsOut(segmenter_.contrast())) {
         return false;
     }
     // Only voice that no result has shown yet is worth a decoding.
@@ -163,8 +165,8 @@ bool LiveJob::decodePartial() {
     const std::vector<float>& utterance = segmenter_.utterance();
     const size_t end = utterance.size();
     // Once the voice has stopped, this text may become the utterance's.
-    const Transcriber::Decoded decoded =
-        transcriber_.decode(utterance.data(), end, speechStopped(), stream_->partialStale());
+    const Transcriber::Decoded decoded = transcriber_.decode(
+        utterance.data(), end, speechStopped(), stream_->partialStale(), segmenter_.contrast());
     spend(decoded);
     if (!decoded.text) {
         // Either the task is over, or the input ended with words this decoding did not hear:
@@ -185,7 +187,8 @@ bool LiveJob::close(size_t end) {
         transcriber_.commit(partial_->text);
     } else {
         const Transcriber::Decoded decoded =
-            transcriber_.decode(segmenter_.utterance().data(), end, true, deliver_.cancelledFlag());
+            transcriber_.decode(segmenter_.utterance().data(), end, true, deliver_.cancelledFlag(),
+                                segmenter_.contrast());
         spend(decoded);
         if (!decoded.text) {
             return fail(decoded.error);

@@ -1,6 +1,7 @@
 #include "platform/whisper/Segmenter.h"
 
 #include "platform/whisper/Resampler.h"
+#include "platform/whisper/SpeechEvidence.h"
 
 #include <algorithm>
 
@@ -28,13 +29,22 @@ std::optional<size_t> Segmenter::nextCut() {
         utterance_.insert(utterance_.end(), from, from + kFrame);
         queueAt_ += kFrame;
         const bool voiced = voice_.isVoiced(utterance_.data() + classified_);
+        const double energy = voice_.lastEnergy();
         classified_ += kFrame;
+        if (voiced && !inSpeech_) {
+            loudest_ = quietest_ = energy;
+        }
         if (voiced) {
-            inSpeech_ = heardSpeech_ = true;
+            inSpeech_ = true;
             silentFrames_ = 0;
             speechEnd_ = classified_;
         } else {
             ++silentFrames_;
+        }
+        if (inSpeech_) {
+            loudest_ = std::max(loudest_, energy);
+            quietest_ = std::min(quietest_, energy);
+            heardSpeech_ = heardSpeech_ || voiceStandsOut(contrast());
         }
         if (!inSpeech_) {
             if (utterance_.size() > leadIn) {
@@ -83,6 +93,13 @@ size_t Segmenter::quietestCut() const {
         }
     }
     return std::max(best, kFrame);
+}
+
+double Segmenter::contrast() const {
+    if (!inSpeech_) {
+        return 0;
+    }
+    return loudest_ / std::max({quietest_, voice_.floor(), 1e-6});
 }
 
 double Segmenter::silence() const {

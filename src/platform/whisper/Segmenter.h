@@ -41,6 +41,11 @@ public:
     // Seconds since the utterance's last voiced frame.
     double silence() const;
     bool inSpeech() const { return inSpeech_; }
+    // How far the utterance's loudest frame stands above the quietest since its voice began, or
+    // above the room's level when that is higher (see SpeechEvidence.h); 0 out of speech.
+    double contrast() const;
+    // Whether an utterance's voice stood out from the room: a steady noise, however loud, is
+    // never heard as speech.
     bool heardSpeech() const { return heardSpeech_; }
     size_t queued() const { return queue_.size() - queueAt_; }
 
@@ -60,6 +65,8 @@ private:
     size_t silentFrames_ = 0;
     bool inSpeech_ = false;
     bool heardSpeech_ = false;
+    double loudest_ = 0;   // frame energy, since the utterance's voice began
+    double quietest_ = 0;  // likewise
 };
 
 }  // namespace sonarel::whisper

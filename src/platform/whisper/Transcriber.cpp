@@ -1,6 +1,7 @@
 #include "platform/whisper/Transcriber.h"
 
 #include "platform/whisper/Punctuation.h"
+#include "platform/whisper/SpeechEvidence.h"
 #include "platform/whisper/WhisperErrors.h"
 
 #include <chrono>
@@ -27,7 +28,12 @@ std::optional<RecognitionError> Transcriber::waitForModel() {
 }
 
 Transcriber::Decoded Transcriber::decode(const float* samples, size_t count, bool closing,
-                                         const std::atomic<bool>* stop) {
+                                         const std::atomic<bool>* stop, double contrast) {
+    if (!voiceStandsOut(contrast)) {
+        Decoded nothing;
+        nothing.text = QString();
+        return nothing;
+    }
     // Audio heard while the model loads waits for it.
     if (std::optional<RecognitionError> error = waitForModel()) {
         return {std::nullopt, std::move(error)};
@@ -49,7 +55,12 @@ Transcriber::Decoded Transcriber::decode(const float* samples, size_t count, boo
     out.cpuSeconds = decoded.cpuSeconds;
     switch (decoded.outcome) {
         case RecognitionModel::Outcome::done:
-            out.text = options_.addsPunctuation ? decoded.text : withoutPunctuation(decoded.text);
+            if (!wasSpoken(contrast, decoded.noSpeech)) {
+                out.text = QString();
+            } else {
+                out.text =
+                    options_.addsPunctuation ? decoded.text : withoutPunctuation(decoded.text);
+            }
             break;
         case RecognitionModel::Outcome::cancelled:
             break;

@@ -39,9 +39,12 @@ public:
         double seconds = 0;                     // how long it took
         double cpuSeconds = 0;
     };
-    // The text of `count` samples. `closing`: the text may become an utterance's, so it follows
-    // the text before it. `stop` ends the decoding early, with neither text nor error.
-    Decoded decode(const float* samples, size_t count, bool closing, const std::atomic<bool>* stop);
+    // The text of `count` samples whose voice stood out by `contrast` (see SpeechEvidence.h):
+    // empty, without decoding, when it did not, and empty when the model judges that nobody
+    // spoke. `closing`: the text may become an utterance's, so it follows the text before it.
+    // `stop` ends the decoding early, with neither text nor error.
+    Decoded decode(const float* samples, size_t count, bool closing, const std::atomic<bool>* stop,
+                   double contrast);
 
     // Keeps the text of a closed utterance.
     void commit(const QString& text);

@@ -69,6 +69,7 @@ TEST(Segmenter, ALongUtteranceIsCutAtItsQuietestFrameAndTheRestGoesOn) {
     segmenter.drop(*cut);
     EXPECT_TRUE(segmenter.inSpeech());
     EXPECT_EQ(segmenter.start(), samples(3.0));
+    EXPECT_TRUE(segmenter.heardSpeech());
 
     // Windows of a file close only by their length, pauses or not.
     Segmenter windows({.pause = 0, .leadIn = 0.3, .longest = 30, .cutSearch = 10});
