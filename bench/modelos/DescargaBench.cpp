@@ -3,6 +3,7 @@
 // time the check takes. Default: the tiny test model (75 MB); with MB, that many random bytes.
 #include "ServidorDePrueba.h"
 #include "modelos/DescargaModelo.h"
+#include "platform/whisper/ParakeetQuantize.h"
 #include "platform/QtClock.h"
 
 #include <QCoreApplication>
@@ -40,7 +41,7 @@ int main(int argc, char** argv) {
 
     QTemporaryDir carpeta;
     QtClock clock;
-    DescargaModelo descarga(carpeta.path(), clock);
+    DescargaModelo descarga(carpeta.path(), clock, whisper::quantizeParakeet);
     QElapsedTimer reloj;
     double descargado = 0;
     QObject::connect(&descarga, &DescargaModelo::comprobando,

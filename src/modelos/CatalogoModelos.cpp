@@ -23,7 +23,7 @@ QList<ModeloPublicado> leerCatalogo(const QByteArray& texto) {
         }
         bool mibBien = false;
         bool memoriaBien = false;
-        if (campos.size() != 6 || !direccion.isValid()) {
+        if ((campos.size() != 6 && campos.size() != 7) || !direccion.isValid()) {
             return {};
         }
         ModeloPublicado modelo;
@@ -32,9 +32,14 @@ QList<ModeloPublicado> leerCatalogo(const QByteArray& texto) {
         modelo.tamano = QString::fromUtf8(campos[2]);
         modelo.bytes = campos[3].toLongLong(&mibBien) << 20;
         modelo.memoria = campos[4].toLongLong(&memoriaBien) * 1000 * 1000;
-        modelo.sha1 = campos[5].toLower();
-        modelo.direccion = QUrl(direccion.toString() + QLatin1Char('/') + modelo.archivo);
-        if (!mibBien || !memoriaBien || modelo.sha1.size() != 40 || modelo.archivo.contains('/')) {
+        // "sha256": the repository gives it with the file.
+        const bool sumaDelServidor = campos[5] == "sha256";
+        modelo.sha1 = sumaDelServidor ? QByteArray() : campos[5].toLower();
+        modelo.original = QString::fromUtf8(campos.value(6));
+        const QString publicado = modelo.original.isEmpty() ? modelo.archivo : modelo.original;
+        modelo.direccion = QUrl(direccion.toString() + QLatin1Char('/') + publicado);
+        if (!mibBien || !memoriaBien || (!sumaDelServidor && modelo.sha1.size() != 40) ||
+            modelo.archivo.contains('/') || publicado.contains('/')) {
             return {};
         }
         modelos.append(modelo);

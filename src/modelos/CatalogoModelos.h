@@ -8,21 +8,27 @@
 
 namespace sonarel {
 
-// One model file that the model repository publishes.
+// One model that a model repository publishes.
 struct ModeloPublicado {
-    QString nombre;      // "base-q5_1"
-    QString archivo;     // "ggml-base-q5_1.bin"
-    QString tamano;      // the shape it has: "tiny", "base", "small", "medium", "large-v3-turbo"
-    qint64 bytes = 0;    // on disk, as published
+    QString nombre;   // "base-q5_1", "parakeet-v3"
+    QString archivo;  // the file installed: "ggml-base-q5_1.bin", "parakeet-tdt-0.6b-v3-q4_0.bin"
+    // The shape it has: "tiny", "base", "small", "medium", "large-v3-turbo", "parakeet-v3".
+    QString tamano;
+    qint64 bytes = 0;    // of the file downloaded, as published
     qint64 memoria = 0;  // while it runs
-    QByteArray sha1;     // hexadecimal, lower case
-    QUrl direccion;
+    // Hexadecimal, lower case. Empty: the repository gives the file's SHA-256 with it.
+    QByteArray sha1;
+    QUrl direccion;  // of the file downloaded
+    // The file published, when the one installed is its 4-bit form made here (Parakeet's, whose
+    // repository publishes it in 16 bits); empty for a file installed as published.
+    QString original;
 
     bool cuantizado() const { return nombre != tamano; }
 };
 
 // The published models from the least to the most accurate, as a catalogue file lists them;
-// none when the text is not such a file.
+// none when the text is not such a file. Each row's file is in the repository of the last
+// "direccion" line before it.
 QList<ModeloPublicado> leerCatalogo(const QByteArray& texto);
 // The catalogue built into the program (src/modelos/modelos.tsv).
 const QList<ModeloPublicado>& catalogoPublicado();
@@ -39,7 +45,7 @@ struct ModeloInstalado {
 // Spanish.
 QList<ModeloInstalado> modelosInstalados(const QStringList& carpetas);
 
-// Parakeet TDT models ("parakeet-tdt-0.6b-v3-q4_0.bin"), installed by scripts/get-model.
+// Parakeet TDT model files ("parakeet-tdt-0.6b-v3-q4_0.bin").
 bool esParakeet(const QString& archivo);
 // What choosing one means, as the manager says it.
 inline const QString kSobreParakeet = QStringLiteral(

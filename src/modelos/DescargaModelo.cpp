@@ -1,9 +1,7 @@
 #include "modelos/DescargaModelo.h"
 
 #include "platform/Logging.h"
-#include "platform/MainThread.h"
 
-#include <QCryptographicHash>
 #include <QDir>
 #include <QLocale>
 #include <QNetworkProxyFactory>
@@ -11,15 +9,12 @@
 #include <QRegularExpression>
 #include <QStorageInfo>
 
-#include <filesystem>
-
 namespace sonarel {
 
 namespace {
 
 // A transfer that stalls this long counts as interrupted.
 constexpr int kSilencioMaximoMs = 30000;
-constexpr qint64 kTrozoComprobacion = 1 << 20;
 
 // The desktop's proxy settings (the http_proxy and no_proxy variables) for every request.
 class ProxyDelSistema : public QNetworkProxyFactory {
@@ -29,30 +24,11 @@ public:
     }
 };
 
-bool coincideSha1(const QString& ruta, const QByteArray& esperado,
-                  const std::atomic<bool>& cancelada) {
-    QFile archivo(ruta);
-    if (!archivo.open(QIODevice::ReadOnly)) {
-        return false;
-    }
-    QCryptographicHash suma(QCryptographicHash::Sha1);
-    while (!archivo.atEnd()) {
-        if (cancelada) {
-            return false;
-        }
-        const QByteArray trozo = archivo.read(kTrozoComprobacion);
-        if (trozo.isEmpty()) {
-            return false;
-        }
-        suma.addData(trozo);
-    }
-    return suma.result().toHex() == esperado;
-}
-
 }  // namespace
 
-DescargaModelo::DescargaModelo(QString carpeta, const Clock& clock, QObject* parent)
-    : QObject(parent), carpeta_(std::move(carpeta)), clock_(clock) {
+DescargaModelo::DescargaModelo(QString carpeta, const Clock& clock, Reductor reducir,
+                               QObject* parent)
+    : QObject(parent), carpeta_(std::move(carpeta)), clock_(clock), reducir_(std::move(reducir)) {
     red_.setProxyFactory(new ProxyDelSistema);
 }
 
@@ -66,14 +42,17 @@ QString DescargaModelo::rutaFinal() const {
 }
 
 QString DescargaModelo::rutaParcial() const {
-    return rutaFinal() + QStringLiteral(".part");
+    const QString publicado = modelo_->original.isEmpty() ? modelo_->archivo : modelo_->original;
+    return QDir(carpeta_).filePath(publicado) + QStringLiteral(".part");
 }
 
-bool DescargaModelo::descargar(const ModeloPublicado& modelo) {
+bool DescargaModelo::descargar(const ModeloPublicado& modelo, bool conservarOriginal) {
     if (fase_ != Fase::inactiva) {
         return false;
     }
     modelo_ = modelo;
+    conservarOriginal_ = conservarOriginal;
+    sha256_.clear();
     fase_ = Fase::descargando;
     total_ = -1;
     if (!QDir().mkpath(carpeta_)) {
@@ -90,7 +69,11 @@ bool DescargaModelo::descargar(const ModeloPublicado& modelo) {
     recibidos_ = parcial_.size();
     recibidosAlEmpezar_ = recibidos_;
     empezada_ = clock_.now();
-    pedir();
+    if (modelo_->sha1.isEmpty()) {
+        pedirSuma();
+    } else {
+        pedir();
+    }
     return true;
 }
 
@@ -218,46 +201,6 @@ void DescargaModelo::alTerminarPeticion() {
                      error == QNetworkReply::NoError ? QStringLiteral("llegó incompleta") : motivo),
             false);
     }
-}
-
-void DescargaModelo::comprobar() {
-    parcial_.close();
-    fase_ = Fase::comprobando;
-    emit comprobando();
-    comprobacionCancelada_ = std::make_shared<std::atomic<bool>>(false);
-    comprobacion_ =
-        std::thread([ruta = rutaParcial(), esperado = modelo_->sha1,
-                     cancelada = comprobacionCancelada_, self = QPointer<DescargaModelo>(this)] {
-            const bool coincide = coincideSha1(ruta, esperado, *cancelada);
-            postToMain([self, cancelada, coincide] {
-                if (self && !*cancelada) {
-                    self->alComprobar(coincide);
-                }
-            });
-        });
-}
-
-void DescargaModelo::alComprobar(bool coincide) {
-    esperarComprobacion();
-    if (!coincide) {
-        fallar(QStringLiteral("%1 llegó dañado: no coincide con su suma SHA-1 publicada. Se borró; "
-                              "vuelve a descargarlo.")
-                   .arg(modelo_->nombre),
-               true);
-        return;
-    }
-    // A rename within the folder replaces any older file whole, in one step.
-    std::error_code error;
-    std::filesystem::rename(QFile::encodeName(rutaParcial()).toStdString(),
-                            QFile::encodeName(rutaFinal()).toStdString(), error);
-    if (error) {
-        fallar(QStringLiteral("No se pudo poner %1 en su sitio (%2).")
-                   .arg(modelo_->nombre, QString::fromLocal8Bit(error.message())),
-               true);
-        return;
-    }
-    fase_ = Fase::inactiva;
-    emit instalado(rutaFinal());
 }
 
 void DescargaModelo::cancelar() {

@@ -42,6 +42,10 @@ public:
     virtual std::optional<double> timeEncoderPass(const QString& size, const QString& path,
                                                   int threads,
                                                   const std::atomic<bool>& cancelled) = 0;
+    // Writes the 4-bit form (q4_0) of the downloaded model file `from` into `to`, as the
+    // recognizer's own library makes it; answers why it failed, in Spanish (`to` is then not
+    // written). Takes seconds: never call it on the main thread.
+    virtual std::optional<QString> quantize(const QString& from, const QString& to) = 0;
 };
 
 }  // namespace sonarel

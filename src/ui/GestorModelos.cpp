@@ -3,6 +3,7 @@
 #include "modelos/Recomendacion.h"
 #include "platform/MainThread.h"
 
+#include <QCheckBox>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -20,7 +21,10 @@ namespace sonarel {
 GestorModelos::GestorModelos(Servicios servicios, QWidget* parent)
     : QWidget(parent, Qt::Window),
       s_(std::move(servicios)),
-      descarga_(s_.carpetas.value(0), s_.clock),
+      descarga_(s_.carpetas.value(0), s_.clock,
+                [&modelos = s_.modelos](const QString& desde, const QString& hacia) {
+                    return modelos.quantize(desde, hacia);
+                }),
       equipo_(s_.modelos, s_.archivoMedicion) {
     setWindowTitle(QStringLiteral("Modelos de voz"));
     setObjectName(QStringLiteral("modelos"));
@@ -30,9 +34,10 @@ GestorModelos::GestorModelos(Servicios servicios, QWidget* parent)
 
     auto* intro = new QLabel(
         QStringLiteral("Sonarel reconoce la voz en este equipo, sin conexión, con un modelo de "
-                       "whisper. Los más grandes aciertan más, pero piden más memoria y más "
-                       "cálculo; las formas cuantizadas (q5, q8) ocupan menos y aciertan algo "
-                       "menos."),
+                       "whisper o con Parakeet. Los más grandes aciertan más, pero piden más "
+                       "memoria y más cálculo; las formas cuantizadas (q5, q8) ocupan menos y "
+                       "aciertan algo menos. ") +
+            kSobreParakeet,
         this);
     intro->setWordWrap(true);
     capas->addWidget(intro);
@@ -88,6 +93,12 @@ GestorModelos::GestorModelos(Servicios servicios, QWidget* parent)
     mensaje_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     capas->addWidget(mensaje_);
 
+    conservarOriginal_ = new QCheckBox(
+        QStringLiteral("Conservar también el archivo de 16 bits de Parakeet (1,3 GB más en el "
+                       "disco; el dictado usa la forma de 4 bits que se hace tras la descarga)"),
+        this);
+    capas->addWidget(conservarOriginal_);
+
     auto* botones = new QHBoxLayout;
     descargar_ = new QPushButton(QStringLiteral("Descargar"), this);
     connect(descargar_, &QPushButton::clicked, this, &GestorModelos::descargarSeleccionado);
@@ -111,6 +122,7 @@ GestorModelos::GestorModelos(Servicios servicios, QWidget* parent)
 
     connect(&descarga_, &DescargaModelo::progreso, this, &GestorModelos::mostrarProgreso);
     connect(&descarga_, &DescargaModelo::comprobando, this, &GestorModelos::actualizar);
+    connect(&descarga_, &DescargaModelo::reduciendo, this, &GestorModelos::actualizar);
     connect(&descarga_, &DescargaModelo::instalado, this, &GestorModelos::alInstalar);
     connect(&descarga_, &DescargaModelo::fallida, this, [this](const QString& mensaje) {
         mensaje_->setText(mensaje);
@@ -224,7 +236,7 @@ void GestorModelos::actualizar() {
         item->setText(kModelo, esRecomendado ? modelo.nombre + QStringLiteral("  ★ recomendado")
                                              : modelo.nombre);
         item->setData(kModelo, Qt::UserRole, modelo.nombre);
-        if (esParakeet(modelo.nombre)) {
+        if (esParakeet(modelo.publicado ? modelo.publicado->archivo : modelo.nombre)) {
             item->setToolTip(kModelo, kSobreParakeet);
         }
         const qint64 bytes =
@@ -270,7 +282,7 @@ void GestorModelos::descargarSeleccionado() {
         return;
     }
     mensaje_->clear();
-    descarga_.descargar(*modelo->publicado);
+    descarga_.descargar(*modelo->publicado, conservarOriginal_->isChecked());
     actualizar();
 }
 
@@ -285,6 +297,11 @@ void GestorModelos::alInstalar(const QString& ruta) {
     } else {
         mensaje_->setText(
             QStringLiteral("%1 está instalado. Pulsa Usar para dictar con él.").arg(nombre));
+    }
+    // A size measured only once installed (Parakeet's, which has no stand-in) gets its figure.
+    const std::optional<Medicion>& medicion = equipo_.resultado();
+    if (medicion && !medicion->paso(descarga_.modelo()->tamano)) {
+        medir();
     }
     actualizar();
 }

@@ -9,6 +9,7 @@
 
 #include <QWidget>
 
+class QCheckBox;
 class QLabel;
 class QProgressBar;
 class QPushButton;
@@ -51,6 +52,7 @@ public:
     QPushButton* botonUsar() const { return usar_; }
     QPushButton* botonBorrar() const { return borrar_; }
     QPushButton* botonMedir() const { return medir_; }
+    QCheckBox* casillaConservarOriginal() const { return conservarOriginal_; }
     // The row of the model called `nombre` (published name, or file name for others); -1: none.
     int fila(const QString& nombre) const;
     void seleccionar(const QString& nombre);
@@ -95,6 +97,7 @@ private:
     QLabel* progreso_ = nullptr;
     QPushButton* cancelar_ = nullptr;
     QLabel* mensaje_ = nullptr;
+    QCheckBox* conservarOriginal_ = nullptr;
     QPushButton* descargar_ = nullptr;
     QPushButton* usar_ = nullptr;
     QPushButton* borrar_ = nullptr;

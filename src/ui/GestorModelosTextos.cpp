@@ -64,6 +64,9 @@ QString GestorModelos::estado(const Modelo& modelo, const SpeechModels::InUse& e
         if (descarga_.fase() == DescargaModelo::Fase::comprobando) {
             return QStringLiteral("Comprobando…");
         }
+        if (descarga_.fase() == DescargaModelo::Fase::reduciendo) {
+            return QStringLiteral("Reduciendo a 4 bits…");
+        }
         return descarga_.total() > 0 ? QStringLiteral("Descargando %1 %")
                                            .arg(descarga_.recibidos() * 100 / descarga_.total())
                                      : QStringLiteral("Descargando…");
@@ -140,8 +143,15 @@ void GestorModelos::mostrarProgreso() {
     const qint64 total = descarga_.total();
     if (fase == DescargaModelo::Fase::comprobando) {
         barra_->setRange(0, 0);
-        progreso_->setText(
-            QStringLiteral("Comprobando la suma SHA-1 de %1…").arg(descarga_.modelo()->nombre));
+        progreso_->setText(QStringLiteral("Comprobando la suma %1 de %2…")
+                               .arg(descarga_.nombreDeLaSuma(), descarga_.modelo()->nombre));
+        return;
+    }
+    if (fase == DescargaModelo::Fase::reduciendo) {
+        barra_->setRange(0, 0);
+        progreso_->setText(QStringLiteral("Haciendo la forma de 4 bits de %1 con el cuantizador "
+                                          "de ggml…")
+                               .arg(descarga_.modelo()->nombre));
         return;
     }
     if (total <= 0) {

@@ -1,14 +1,18 @@
 // Downloads of models from a server on 127.0.0.1 started by each test: nothing leaves the
 // machine.
+#include "ParakeetTestModel.h"
 #include "ServidorDePrueba.h"
 #include "modelos/DescargaModelo.h"
 #include "platform/doubles/FakeClock.h"
+#include "platform/whisper/ModelFile.h"
+#include "platform/whisper/ParakeetQuantize.h"
 #include "platform/whisper/WhisperSpeechService.h"
 #include "support/EventLoop.h"
 
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTcpServer>
 #include <QTemporaryDir>
 
@@ -66,7 +70,7 @@ protected:
     QString carpeta_ = home_.filePath(QStringLiteral("Sonarel/modelos"));
     ServidorDePrueba servidor_;
     doubles::FakeClock clock_;
-    DescargaModelo descarga_{carpeta_, clock_};
+    DescargaModelo descarga_{carpeta_, clock_, whisper::quantizeParakeet};
     ModeloPublicado modelo_;
     QString instalado_;
     QString fallo_;
@@ -190,7 +194,8 @@ TEST_F(Descarga, CancellingLeavesNothingBehind) {
     // cancelled and the server let go: once it is installed, anything the first could still
     // have done has had its turn.
     QTemporaryDir otroHome;
-    DescargaModelo otra(otroHome.filePath(QStringLiteral("modelos")), clock_);
+    DescargaModelo otra(otroHome.filePath(QStringLiteral("modelos")), clock_,
+                        whisper::quantizeParakeet);
     bool otraInstalada = false;
     QObject::connect(&otra, &DescargaModelo::instalado, [&] { otraInstalada = true; });
     ASSERT_TRUE(otra.descargar(modelo_));
@@ -280,6 +285,82 @@ TEST_F(DescargaDeUnModelo, TheRecognizerNeverSeesAPartialFile) {
     ASSERT_TRUE(reconocedor);
     EXPECT_TRUE(reconocedor->isAvailable());
     EXPECT_EQ(servicio.modelState().path, rutaFinal());
+}
+
+// A tiny Parakeet model in 16 bits, served as the repository serves the published one: its
+// address redirects to where it is stored, naming the file's SHA-256.
+QByteArray parakeetDePrueba() {
+    QTemporaryDir dir;
+    const QString ruta = dir.filePath(QStringLiteral("parakeet-f16.bin"));
+    return writeParakeetTestModel(ruta.toStdString(), ParakeetShape::spanishWords,
+                                  ParakeetWeights::f16)
+               ? leer(ruta)
+               : QByteArray();
+}
+
+class DescargaDeParakeet : public Descarga {
+protected:
+    DescargaDeParakeet() : Descarga(parakeetDePrueba()) {
+        modelo_.nombre = modelo_.tamano = QStringLiteral("parakeet-v3");
+        modelo_.archivo = QStringLiteral("parakeet-prueba-q4_0.bin");
+        modelo_.original = QStringLiteral("ggml-prueba.bin");
+        modelo_.sha1.clear();
+        servidor_.sha256 = QCryptographicHash::hash(contenido_, QCryptographicHash::Sha256).toHex();
+    }
+    QString rutaReducida() const { return carpeta_ + QStringLiteral("/parakeet-prueba-q4_0.bin"); }
+};
+
+TEST_F(DescargaDeParakeet, TheFileMatchingTheServedSha256IsReducedToFourBitsAndInstalled) {
+    ASSERT_GT(contenido_.size(), 10000);
+    QList<DescargaModelo::Fase> fases;
+    QObject::connect(&descarga_, &DescargaModelo::reduciendo,
+                     [&] { fases.append(descarga_.fase()); });
+    // Dropped midway, the download resumes through the redirect with its range.
+    servidor_.cortarTras(contenido_.size() / 3);
+    ASSERT_TRUE(descarga_.descargar(modelo_));
+    ASSERT_TRUE(terminada());
+    EXPECT_EQ(fallo_, QString());
+    EXPECT_EQ(servidor_.rangos().last(),
+              "bytes=" + QByteArray::number(contenido_.size() / 3) + '-');
+    EXPECT_TRUE(servidor_.peticiones().last().startsWith("GET /lfs/ggml-prueba.bin"));
+    EXPECT_EQ(fases, QList{DescargaModelo::Fase::reduciendo});
+    EXPECT_EQ(instalado_, rutaReducida());
+    EXPECT_EQ(whisper::modelKind(rutaReducida()), whisper::ModelKind::parakeet);
+    EXPECT_LT(QFileInfo(rutaReducida()).size(), contenido_.size());
+    // The published file goes once its 4-bit form is made, unless asked to stay.
+    EXPECT_EQ(archivos(), QStringList{QStringLiteral("parakeet-prueba-q4_0.bin")});
+    EXPECT_TRUE(servidor_.peticiones().first().startsWith("HEAD /modelos/ggml-prueba.bin"));
+
+    ASSERT_TRUE(QFile::remove(rutaReducida()));
+    ASSERT_TRUE(descarga_.descargar(modelo_, true));
+    ASSERT_TRUE(terminada());
+    EXPECT_EQ(fallo_, QString());
+    EXPECT_EQ(archivos(), QStringList({"ggml-prueba.bin", "parakeet-prueba-q4_0.bin"}));
+    EXPECT_EQ(leer(rutaFinal()), contenido_);
+}
+
+TEST_F(DescargaDeParakeet, ADamagedFileOrNoSumFromTheServerIsRefused) {
+    // What arrives is not what the repository's sum describes.
+    servidor_.sha256 = QByteArray(64, 'a');
+    ASSERT_TRUE(descarga_.descargar(modelo_));
+    ASSERT_TRUE(terminada());
+    EXPECT_EQ(instalado_, QString());
+    EXPECT_EQ(fallo_, QStringLiteral("parakeet-v3 llegó dañado: no coincide con su suma SHA-256 "
+                                     "publicada. Se borró; vuelve a descargarlo."));
+    EXPECT_TRUE(archivos().isEmpty()) << archivos().join(' ').toStdString();
+
+    // A server that names no sum: nothing is downloaded that could not be checked.
+    servidor_.sha256.clear();
+    const qsizetype antes = servidor_.peticiones().size();
+    ASSERT_TRUE(descarga_.descargar(modelo_));
+    ASSERT_TRUE(terminada());
+    EXPECT_TRUE(
+        fallo_.startsWith(QStringLiteral("El servidor de modelos no dio la suma SHA-256 "
+                                         "de parakeet-v3")))
+        << fallo_.toStdString();
+    EXPECT_EQ(servidor_.peticiones().size(), antes + 1);
+    EXPECT_TRUE(servidor_.peticiones().last().startsWith("HEAD "));
+    EXPECT_TRUE(archivos().isEmpty()) << archivos().join(' ').toStdString();
 }
 
 }  // namespace

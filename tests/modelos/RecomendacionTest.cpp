@@ -54,16 +54,29 @@ QString recomendado(const Medicion& medicion, qint64 memoria = kMucha) {
 
 TEST(Catalogo, TheBuiltInListHasEveryPublishedFormFromTheLightestUp) {
     const QList<ModeloPublicado>& catalogo = catalogoPublicado();
-    ASSERT_EQ(catalogo.size(), 15);
+    ASSERT_EQ(catalogo.size(), 16);
     EXPECT_EQ(tamanosDe(catalogo),
-              QStringList({"tiny", "base", "small", "medium", "large-v3-turbo"}));
+              QStringList({"tiny", "base", "small", "medium", "parakeet-v3", "large-v3-turbo"}));
     EXPECT_EQ(catalogo[2].nombre, QStringLiteral("tiny"));
     EXPECT_EQ(
         catalogo[2].direccion.toString(),
         QStringLiteral("https://huggingface.co/ggerganov/whisper.cpp/resolve/main/ggml-tiny.bin"));
     EXPECT_EQ(catalogo[2].sha1, QByteArray("bd577a113a864445d4c299885e0cb97d4ba92b5f"));
     EXPECT_TRUE(catalogo[0].cuantizado());
-    EXPECT_FALSE(catalogo[14].cuantizado());
+    EXPECT_FALSE(catalogo[15].cuantizado());
+    EXPECT_EQ(catalogo[15].direccion.host(), QStringLiteral("huggingface.co"));
+    EXPECT_TRUE(catalogo[15].direccion.path().startsWith("/ggerganov/whisper.cpp/"));
+    // Parakeet comes from its own repository in 16 bits, checked against the SHA-256 served
+    // with it, and is installed in the 4-bit form made here.
+    const ModeloPublicado& parakeet = catalogo[12];
+    EXPECT_EQ(parakeet.nombre, QStringLiteral("parakeet-v3"));
+    EXPECT_EQ(parakeet.direccion.toString(),
+              QStringLiteral("https://huggingface.co/ggml-org/parakeet-GGUF/resolve/main/"
+                             "parakeet-tdt-0.6b-v3-f16.bin"));
+    EXPECT_TRUE(parakeet.sha1.isEmpty());
+    EXPECT_EQ(parakeet.original, QStringLiteral("parakeet-tdt-0.6b-v3-f16.bin"));
+    EXPECT_EQ(parakeet.archivo, QStringLiteral("parakeet-tdt-0.6b-v3-q4_0.bin"));
+    EXPECT_TRUE(esParakeet(parakeet.archivo));
     EXPECT_TRUE(
         leerCatalogo("direccion\thttps://x\ntiny\tggml-tiny.bin\ttiny\t75\t273\n").isEmpty());
 }
@@ -114,8 +127,16 @@ TEST(Recomendacion, AFastMachineMeasuresEverySizeAndGetsTheTurboModelThatFitsIts
     Equipo equipo{
         {{"tiny", 0.03}, {"base", 0.07}, {"small", 0.3}, {"medium", 1.0}, {"large-v3-turbo", 1.9}}};
     const Medicion medicion = equipo.medir();
-    EXPECT_EQ(equipo.medidos, tamanosDe(catalogoPublicado()));
+    // Parakeet, with no stand-in of random weights to time, only once it is installed.
+    EXPECT_EQ(equipo.medidos, QStringList({"tiny", "base", "small", "medium", "large-v3-turbo"}));
+    EXPECT_FALSE(medicion.paso("parakeet-v3"));
     EXPECT_EQ(recomendado(medicion), QStringLiteral("large-v3-turbo"));
+    Equipo conParakeet{equipo.segundos};
+    conParakeet.segundos["parakeet-v3"] = 0.8;
+    const Medicion instalado =
+        conParakeet.medir([](const QString&) { return true; }, {"parakeet-v3"});
+    EXPECT_FALSE(instalado.paso("parakeet-v3")->estimado);
+    EXPECT_FALSE(instalado.paso("large-v3-turbo")->estimado);
     EXPECT_EQ(recomendado(medicion, 3LL * 1000 * 1000 * 1000),
               QStringLiteral("large-v3-turbo-q8_0"));
 

@@ -59,6 +59,21 @@ void ServidorDePrueba::atender(QTcpSocket* socket) {
         socket->disconnectFromHost();
         return;
     }
+    const QString almacen = QStringLiteral("/lfs/") + archivo_;
+    if (!sha256.isEmpty() && ruta != almacen) {
+        socket->write(
+            "HTTP/1.1 302 Found\r\nLocation: http://127.0.0.1:" + QByteArray::number(puerto()) +
+            almacen.toLatin1() + "\r\nX-Linked-Etag: \"" + sha256 +
+            "\"\r\nETag: \"0123abcd\"\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
+        socket->disconnectFromHost();
+        return;
+    }
+    if (partes.value(0) == "HEAD") {
+        socket->write("HTTP/1.1 200 OK\r\nContent-Length: " +
+                      QByteArray::number(contenido_.size()) + "\r\nConnection: close\r\n\r\n");
+        socket->disconnectFromHost();
+        return;
+    }
     static const QRegularExpression desde(QStringLiteral("^bytes=(\\d+)-$"));
     const QRegularExpressionMatch pedido = desde.match(QString::fromLatin1(rango));
     const qint64 total = contenido_.size();

@@ -10,10 +10,10 @@
 
 namespace sonarel::testing {
 
-// A small HTTP/1.1 server on 127.0.0.1 that serves one file, for download tests: it honours
-// "Range: bytes=N-", can drop the connection or hold the answer after some bytes, and also
-// answers requests sent to it as a proxy (with the whole address in the request line). It runs
-// on the main thread's event loop.
+// A small HTTP/1.1 server on 127.0.0.1 that serves one file, for download tests: it answers
+// HEAD and GET, honours "Range: bytes=N-", can drop the connection or hold the answer after some
+// bytes, and also answers requests sent to it as a proxy (with the whole address in the request
+// line). It runs on the main thread's event loop.
 class ServidorDePrueba : public QObject {
     Q_OBJECT
 
@@ -33,6 +33,9 @@ public:
     bool ignorarRangos = false;
     // The next request for a range gets a 206 for another range, with an empty body.
     bool rangoEquivocado = false;
+    // Set: the file's address answers as the model repository does for a large file, with a
+    // redirect to where it is stored that names this as its SHA-256 in "X-Linked-Etag".
+    QByteArray sha256;
 
     // The request lines and range headers received, in order.
     const QList<QByteArray>& peticiones() const { return peticiones_; }

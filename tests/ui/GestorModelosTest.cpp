@@ -43,7 +43,8 @@ protected:
                              contenido.size(),
                              273LL * 1000 * 1000,
                              QCryptographicHash::hash(contenido, QCryptographicHash::Sha1).toHex(),
-                             servidor.direccion()};
+                             servidor.direccion(),
+                             {}};
         ModeloPublicado base = tiny;
         base.nombre = base.tamano = QStringLiteral("base");
         base.archivo = QStringLiteral("ggml-base.bin");

@@ -2,6 +2,7 @@
 
 #include "platform/whisper/EncoderPass.h"
 #include "platform/whisper/LiveTask.h"
+#include "platform/whisper/ParakeetQuantize.h"
 #include "platform/whisper/WhisperSpeechService.h"
 
 namespace sonarel::whisper {
@@ -77,6 +78,10 @@ std::optional<double> WhisperSpeechModels::timeEncoderPass(const QString& size, 
     // Only the encoder is timed: one decoder layer spares the memory of the others.
     shape->textLayers = 1;
     return whisper::timeEncoderPass(*shape, liveWindow(), threads, &cancelled);
+}
+
+std::optional<QString> WhisperSpeechModels::quantize(const QString& from, const QString& to) {
+    return quantizeParakeet(from, to);
 }
 
 }  // namespace sonarel::whisper

@@ -24,6 +24,7 @@ public:
     std::optional<double> encoderCost(const QString& size) const override;
     std::optional<double> timeEncoderPass(const QString& size, const QString& path, int threads,
                                           const std::atomic<bool>& cancelled) override;
+    std::optional<QString> quantize(const QString& from, const QString& to) override;
 
 private:
     struct Observer {
