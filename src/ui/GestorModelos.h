@@ -68,6 +68,7 @@ private:
         bool delUsuario = false;
     };
 
+    void construir();
     QList<Modelo> modelos() const;
     std::optional<Modelo> seleccionado() const;
     void actualizar();

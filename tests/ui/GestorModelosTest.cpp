@@ -1,10 +1,12 @@
 // The model manager on the test desktop: a first start with no model, through the measurement
 // and a download from a server on 127.0.0.1, to a recognizer that transcribes. The pictures land
 // in the build folder for a person to look at.
+#include "ParakeetTestModel.h"
 #include "ServidorDePrueba.h"
 #include "WhisperTestSupport.h"
 #include "engine/Permissions.h"
 #include "platform/QtClock.h"
+#include "platform/whisper/ModelFile.h"
 #include "platform/whisper/WhisperSpeechModels.h"
 #include "platform/whisper/WhisperSpeechService.h"
 #include "support/EventLoop.h"
@@ -190,6 +192,58 @@ TEST_F(Gestor, AFirstStartGoesFromNoModelToAWorkingRecognizer) {
     EXPECT_EQ(estado(QStringLiteral("tiny")), QString());
     EXPECT_FALSE(servicio.recognizerFor(QStringLiteral("es-MX")));
     EXPECT_FALSE(onDeviceAvailable(servicio, QStringLiteral("es-MX")));
+}
+
+// Parakeet from the manager: its 16-bit file, checked against the SHA-256 the server names, is
+// installed in its 4-bit form, listed and put to work; the window says what choosing it means.
+TEST_F(Gestor, ParakeetArrivesInItsFourBitFormAndTheWindowSaysItFindsTheLanguageItself) {
+    const QString f16 = home.filePath(QStringLiteral("parakeet-f16.bin"));
+    ASSERT_TRUE(testing::writeParakeetTestModel(
+        f16.toStdString(), testing::ParakeetShape::spanishWords, testing::ParakeetWeights::f16));
+    QFile archivo(f16);
+    ASSERT_TRUE(archivo.open(QIODevice::ReadOnly));
+    const QByteArray publicado = archivo.readAll();
+    testing::ServidorDePrueba repositorio{QStringLiteral("parakeet-tdt-0.6b-v3-f16.bin"),
+                                          publicado};
+    repositorio.sha256 = QCryptographicHash::hash(publicado, QCryptographicHash::Sha256).toHex();
+    const ModeloPublicado parakeet{
+        QStringLiteral("parakeet-v3"), QStringLiteral("parakeet-tdt-0.6b-v3-q4_0.bin"),
+        QStringLiteral("parakeet-v3"), publicado.size(),
+        719LL * 1000 * 1000,           {},
+        repositorio.direccion(),       QStringLiteral("parakeet-tdt-0.6b-v3-f16.bin")};
+    GestorModelos conParakeet{{modelos,
+                               preferencias,
+                               clock,
+                               {carpeta},
+                               {parakeet},
+                               home.filePath(QStringLiteral("cache/medicion.tsv")),
+                               8LL * 1000 * 1000 * 1000}};
+    conParakeet.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&conParakeet));
+    const auto fila = [&] {
+        return conParakeet.lista()->topLevelItem(conParakeet.fila("parakeet-v3"));
+    };
+    const QString espanol = QStringLiteral("no se le puede pedir que escriba en español");
+    EXPECT_TRUE(fila()->toolTip(0).contains(espanol));
+    QStringList textos;
+    for (const QLabel* etiqueta : conParakeet.findChildren<QLabel*>()) {
+        textos << etiqueta->text();
+    }
+    EXPECT_TRUE(textos.join(' ').contains(QStringLiteral("Whisper escribe siempre en español")));
+
+    conParakeet.seleccionar(QStringLiteral("parakeet-v3"));
+    ASSERT_TRUE(conParakeet.botonDescargar()->isEnabled());
+    QTest::mouseClick(conParakeet.botonDescargar(), Qt::LeftButton);
+    ASSERT_TRUE(testing::waitUntil([&] { return fila()->text(4) == QStringLiteral("En uso"); }, 60))
+        << fila()->text(4).toStdString() << " " << conParakeet.textoMensaje()->text().toStdString();
+    const QString ruta = carpeta + QStringLiteral("/parakeet-tdt-0.6b-v3-q4_0.bin");
+    EXPECT_EQ(QDir(carpeta).entryList(QDir::Files),
+              QStringList{QStringLiteral("parakeet-tdt-0.6b-v3-q4_0.bin")});
+    EXPECT_EQ(whisper::modelKind(ruta), whisper::ModelKind::parakeet);
+    EXPECT_EQ(preferencias.modelo(), ruta);
+    EXPECT_EQ(servicio.modelState().path, ruta);
+    EXPECT_TRUE(conParakeet.textoMensaje()->text().contains(espanol))
+        << conParakeet.textoMensaje()->text().toStdString();
 }
 
 }  // namespace
