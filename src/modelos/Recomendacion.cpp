@@ -41,10 +41,6 @@ QList<PasoDelCodificador> medirTamanos(
     for (const QString& tamano : tamanos) {
         std::optional<double> estimacion;
         const std::optional<double> costeTamano = coste(tamano);
-        // A size without a known cost has no stand-in to time: only its installed file.
-        if (!costeTamano && !instalados.contains(tamano)) {
-            continue;
-        }
         if (ultimoMedido && costeTamano) {
             if (const std::optional<double> costeMedido = coste(ultimoMedido->tamano)) {
                 estimacion = ultimoMedido->segundos * *costeTamano / *costeMedido;
@@ -55,10 +51,8 @@ QList<PasoDelCodificador> medirTamanos(
                                 *estimacion <= kHolguraDeEstimacion * kParteDeLaVentana * ventana;
         if (prometedor && cabe(tamano)) {
             if (const std::optional<double> segundos = medir(tamano)) {
-                pasos.append({tamano, *segundos, false});
-                if (costeTamano) {
-                    ultimoMedido = pasos.back();
-                }
+                ultimoMedido = PasoDelCodificador{tamano, *segundos, false};
+                pasos.append(*ultimoMedido);
                 continue;
             }
         }

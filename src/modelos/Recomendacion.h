@@ -35,8 +35,7 @@ bool vaAlDia(double segundos, double ventana);
 // in memory, and either it is one of `instalados` or the last measured pass, scaled by the ratio
 // of `coste`, says it might keep up (up to half again over the bound); otherwise that scaled
 // figure stands for it, as an estimate. A size whose measurement fails is estimated the same
-// way, or left out when nothing lighter was measured. A size of unknown cost (Parakeet's) is
-// measured only when installed, and never scales another.
+// way, or left out when nothing lighter was measured.
 QList<PasoDelCodificador> medirTamanos(
     const QStringList& tamanos, double ventana,
     const std::function<std::optional<double>(const QString&)>& medir,

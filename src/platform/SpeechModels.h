@@ -33,7 +33,7 @@ public:
     // The threads each live decoding runs on.
     virtual int liveThreads() const = 0;
     // How much one pass of `size`'s encoder costs next to another size's ("tiny", "base",
-    // "small", "medium", "large-v3-turbo"); nothing for an unknown size.
+    // "small", "medium", "large-v3-turbo", "parakeet-v3"); nothing for an unknown size.
     virtual std::optional<double> encoderCost(const QString& size) const = 0;
     // The seconds one encoder pass over `liveWindow()` takes here with `threads` threads: of the
     // model file `path`, or when it is empty of random weights of `size`, whose cost is the

@@ -203,9 +203,12 @@ void GestorModelos::alInstalar(const QString& ruta) {
         mensaje_->setText(
             QStringLiteral("%1 está instalado. Pulsa Usar para dictar con él.").arg(nombre));
     }
-    // A size measured only once installed (Parakeet's, which has no stand-in) gets its figure.
+    // A size that had only an estimate (Parakeet's, which has no stand-in of random weights to
+    // time) gets its own figure.
     const std::optional<Medicion>& medicion = equipo_.resultado();
-    if (medicion && !medicion->paso(descarga_.modelo()->tamano)) {
+    const PasoDelCodificador* paso =
+        medicion ? medicion->paso(descarga_.modelo()->tamano) : nullptr;
+    if (medicion && (!paso || paso->estimado)) {
         medir();
     }
     actualizar();

@@ -121,10 +121,28 @@ void GestorModelos::mostrarMedicion() {
         recomendacion_->clear();
     } else if (const PasoDelCodificador* paso = medicion->paso(recomendado->tamano);
                vaAlDia(paso->segundos, medicion->ventana)) {
-        recomendacion_->setText(
-            QStringLiteral("Recomendado: <b>%1</b>, el más preciso que sigue el dictado en vivo "
-                           "en este equipo.")
-                .arg(recomendado->nombre));
+        QString texto = QStringLiteral(
+                            "Recomendado: <b>%1</b>, el más preciso que sigue el dictado en vivo "
+                            "en este equipo.")
+                            .arg(recomendado->nombre);
+        // Parakeet cannot be held to Spanish: the best whisper is the choice that always is.
+        if (esParakeet(recomendado->archivo)) {
+            QList<ModeloPublicado> whisper;
+            for (const ModeloPublicado& modelo : s_.catalogo) {
+                if (!esParakeet(modelo.archivo)) {
+                    whisper.append(modelo);
+                }
+            }
+            texto += QLatin1Char(' ') + kSobreParakeet;
+            if (const std::optional<ModeloPublicado> alternativa =
+                    recomendar(whisper, *medicion, s_.memoria)) {
+                texto += QStringLiteral(
+                             " Para dictar siempre en español, <b>%1</b> es el whisper "
+                             "más preciso que lo sigue.")
+                             .arg(alternativa->nombre);
+            }
+        }
+        recomendacion_->setText(texto);
     } else {
         recomendacion_->setText(
             QStringLiteral("Recomendado: <b>%1</b>. Ningún modelo sigue el dictado en vivo en "
