@@ -3,8 +3,8 @@
 // time the check takes. Default: the tiny test model (75 MB); with MB, that many random bytes.
 #include "ServidorDePrueba.h"
 #include "modelos/DescargaModelo.h"
-#include "platform/whisper/ParakeetQuantize.h"
 #include "platform/QtClock.h"
+#include "platform/whisper/ParakeetQuantize.h"
 
 #include <QCoreApplication>
 #include <QCryptographicHash>
