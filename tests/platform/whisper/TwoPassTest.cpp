@@ -117,6 +117,8 @@ Audio* TwoPass::speech_ = nullptr;
 const QRegularExpression kShown(QStringLiteral("^(preciso( preciso)*( rapido)?|rapido)$"));
 // The final text: one kept text for each utterance, at least the two spoken.
 const QRegularExpression kKept(QStringLiteral("^preciso( preciso)+$"));
+// Every text of one model.
+const QRegularExpression kOneModel(QStringLiteral("^preciso( preciso)*$"));
 
 // Two utterances, and the stop while the voice of the second still goes on: every closed
 // utterance's text, and the final's, come from the accurate model, and the final covers every
@@ -143,17 +145,28 @@ void TwoPass::partialsAndKeptTexts(double speechStopped) {
     auto task = recognizer->startTask(request, collector.handler());
     const Audio spoken = concatenate(concatenate(*speech_, silence(1.0, 16000)), *speech_);
     feed(*request, spoken, true);
+    // The second utterance is still open while the input is: a fast partial shows it, however
+    // late a busy machine makes it.
+    const auto fastShown = [&] {
+        for (const auto& d : collector.deliveries()) {
+            if (d.result && d.result->text.endsWith(QStringLiteral("rapido"))) {
+                return true;
+            }
+        }
+        return false;
+    };
+    while (!fastShown() && collector.seconds() < 120) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    EXPECT_TRUE(fastShown());
     request->endAudio();
     ASSERT_TRUE(collector.waitEnded(120));
 
     const auto deliveries = collector.deliveries();
-    bool fastShown = false;
     for (const auto& d : deliveries) {
         ASSERT_TRUE(d.result) << d.error->description.toStdString();
         EXPECT_TRUE(kShown.match(d.result->text).hasMatch()) << d.result->text.toStdString();
-        fastShown = fastShown || d.result->text.endsWith(QStringLiteral("rapido"));
     }
-    EXPECT_TRUE(fastShown);
     const RecognitionResult& last = *deliveries.back().result;
     EXPECT_TRUE(last.isFinal);
     EXPECT_TRUE(kKept.match(last.text).hasMatch()) << last.text.toStdString();
@@ -187,7 +200,7 @@ TEST_F(TwoPass, WithoutAUsablePartialModelTheModelInUseDecodesEverything) {
         ASSERT_TRUE(collector.waitEnded(120)) << partial.toStdString();
         for (const auto& d : collector.deliveries()) {
             ASSERT_TRUE(d.result) << partial.toStdString();
-            EXPECT_EQ(d.result->text, QStringLiteral("preciso")) << partial.toStdString();
+            EXPECT_TRUE(kOneModel.match(d.result->text).hasMatch()) << partial.toStdString();
         }
         EXPECT_TRUE(collector.deliveries().back().result->isFinal);
         std::lock_guard guard(decodings->lock);
