@@ -4,9 +4,10 @@
 // how much of the heard audio the delivered text leaves undecoded (and how much the last partial at
 // the press left), and how long the paste keystroke follows the press.
 //   scripts/test-desktop build/release/bench/e2e/drain_bench [dictations] [pace=T] [model=M]
-//                                                            [late=S]
+//                                                            [partial=P] [late=S]
 // model=M: the generated model, whisper "tiny", "base" (the default) or "small", or "parakeet"
-// (v3 shapes, q4_0).
+// (v3 shapes, q4_0). partial=P: a second generated model for the partials (two passes), as
+// "partial=base model=parakeet".
 // pace=T ends every decoding after T tokens a second of audio, as real speech does (a random-
 // weight model otherwise runs each decoding to its token cap). late=S makes the first dictation
 // one whose model finishes loading S seconds after its stop (a cold start, a slow disk), shown
@@ -160,7 +161,8 @@ struct CargaRetenida {
     std::optional<std::chrono::steady_clock::time_point> cuando;
 };
 
-int correr(int dictados, double ritmo, const QString& forma, double tardio) {
+int correr(int dictados, double ritmo, const QString& forma, const QString& formaParciales,
+           double tardio) {
     QTemporaryDir dir;
     const QString modelos = dir.filePath("modelos");
     QDir().mkpath(modelos);
@@ -170,6 +172,12 @@ int correr(int dictados, double ritmo, const QString& forma, double tardio) {
         return 1;
     }
     QFile::link(modelo, modelos + "/" + QFileInfo(modelo).fileName());
+    const QString parciales =
+        formaParciales.isEmpty() ? QString() : testing::modelFor(formaParciales);
+    if (!formaParciales.isEmpty() && parciales.isEmpty()) {
+        std::fprintf(stderr, "could not write the %s-shaped model\n", qPrintable(formaParciales));
+        return 1;
+    }
 
     Resultados resultados;
     whisper::WhisperSpeechService::Options opciones{{modelos}, kThreads};
@@ -191,6 +199,7 @@ int correr(int dictados, double ritmo, const QString& forma, double tardio) {
     auto speech = std::make_unique<whisper::WhisperSpeechService>(opciones);
     // Its load is held until `carga` lets it go.
     speech->useModel(modelos + "/" + QFileInfo(modelo).fileName());
+    speech->usePartialModel(parciales);
     auto modelosDeVoz = std::make_unique<whisper::WhisperSpeechModels>(*speech);
     testing::Montaje montaje(std::move(speech), std::move(modelosDeVoz), dir.path());
     Aplicacion& app = montaje.app;
@@ -276,9 +285,13 @@ int correr(int dictados, double ritmo, const QString& forma, double tardio) {
         }
     }
     std::printf(
-        "%d dictations of %.2f s of voice, %s-shaped model, %d threads, stop %.1f s "
+        "%d dictations of %.2f s of voice, %s-shaped model%s, %d threads, stop %.1f s "
         "after the voice, %s\n",
-        dictados, voz, qPrintable(forma), kThreads, kPressAfterVoice,
+        dictados, voz, qPrintable(forma),
+        formaParciales.isEmpty()
+            ? ""
+            : qPrintable(QStringLiteral(" (partials %1-shaped)").arg(formaParciales)),
+        kThreads, kPressAfterVoice,
         ritmo > 0 ? qPrintable(QStringLiteral("decoder limited to %1 tokens a second").arg(ritmo))
                   : "as the random model decodes");
     std::printf("  voice not decoded in the delivered text:   p50 %.2f s   max %.2f s\n",
@@ -304,16 +317,19 @@ int main(int argc, char** argv) {
     double ritmo = 0;
     QString modelo = QStringLiteral("base");
     double tardio = 0;
+    QString parciales;
     for (const QString& a : app.arguments().mid(1)) {
         if (a.startsWith("pace=")) {
             ritmo = a.mid(5).toDouble();
         } else if (a.startsWith("model=")) {
             modelo = a.mid(6);
+        } else if (a.startsWith("partial=")) {
+            parciales = a.mid(8);
         } else if (a.startsWith("late=")) {
             tardio = a.mid(5).toDouble();
         } else {
             dictados = a.toInt();
         }
     }
-    return sonarel::correr(dictados, ritmo, modelo, tardio);
+    return sonarel::correr(dictados, ritmo, modelo, parciales, tardio);
 }

@@ -1,8 +1,11 @@
 // Prints the recognizer's figures: file real-time factor, live partial lag, the cost of a partial
 // early and late in a 55 s task, the processor cores the task kept busy, cancel latency and
 // resident memory, for whisper tiny-, base- and small-shaped models and Parakeet v3-shaped ones
-// (random weights, real cost) at 2 threads.
-//   whisper_bench [tiny|base|small|parakeet|parakeet-f16]... [decode|file|live|cancel]...
+// (random weights, real cost) at 2 threads; and live dictation in two passes, partials from a fast
+// model and each utterance's text from an accurate one ("base+parakeet": partials base, final
+// Parakeet q4_0), with each model's decoding cost.
+//   whisper_bench [tiny|base|small|parakeet|parakeet-f16|FAST+ACCURATE]...
+//                 [decode|file|live|cancel]...
 //                 [threads=N] [pace=T] [limited]
 //                 [front]
 //
@@ -14,6 +17,7 @@
 // task and prints the share of a core it got.
 #include "BenchDictation.h"
 #include "BenchModels.h"
+#include "LiveFigures.h"
 #include "TestAudio.h"
 #include "WhisperTestSupport.h"
 #include "platform/whisper/FileTask.h"
@@ -92,149 +96,6 @@ void fileFactor(const QString& modelPath, const QString& wav, double seconds) {
         "thread (%lld characters)\n",
         seconds, took, took / seconds, cpu, cpu / kThreads / seconds,
         final ? qsizetype(final->text.size()) : -1LL);
-}
-
-void live(const QString& modelPath, const Dictation& d) {
-    auto model = loadModel(modelPath);
-    struct Observed {
-        double at;
-        double covered;
-        double cost;
-        bool partial;
-    };
-    std::mutex lock;
-    std::vector<Observed> observed;
-    const auto start = Clock::now();
-    whisper::LiveJob::Tuning tuning = tuningFromEnvironment();
-    tuning.observe = [&](size_t covered, double cost, bool partial, const QString&) {
-        std::lock_guard guard(lock);
-        observed.push_back({since(start), double(covered) / 16000, cost, partial});
-    };
-    auto stream = std::make_shared<whisper::LiveStream>();
-    whisper::LiveJob job(
-        stream, whisper::ModelLoad::finished(modelPath, model), "es", true, [](auto, auto) {},
-        tuning);
-    const double cpuStart = processCpuSeconds();
-    std::thread worker([&] { job.run(); });
-    // The application in front, busy all along at the desktop's priority.
-    std::atomic<bool> frontDone{false};
-    std::atomic<double> frontCpu{0};
-    std::thread front;
-    if (kFront) {
-        front = std::thread([&] {
-            volatile double x = 0;
-            while (!frontDone) {
-                for (int i = 0; i < 100000; ++i) {
-                    x = x + 1e-9 * i;
-                }
-            }
-            timespec t{};
-            clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-            frontCpu = double(t.tv_sec) + double(t.tv_nsec) / 1e9;
-        });
-    }
-
-    // Fed in real time, in capture-sized buffers; the arrival time of every buffer is kept.
-    constexpr int kFrames = 2048;
-    std::vector<std::pair<double, double>> arrivals;  // audio time of the buffer's end, wall time
-    std::vector<float> left(kFrames), right(kFrames);
-    const size_t frames = d.audio.samples.size() / 2;
-    double peakResident = 0;
-    auto next = Clock::now();
-    for (size_t at = 0; at < frames; at += kFrames) {
-        const int n = int(std::min<size_t>(kFrames, frames - at));
-        for (int i = 0; i < n; ++i) {
-            left[i] = d.audio.samples[(at + i) * 2];
-            right[i] = d.audio.samples[(at + i) * 2 + 1];
-        }
-        const float* channels[] = {left.data(), right.data()};
-        stream->append(AudioBuffer{channels, 2, n, 48000});
-        arrivals.push_back({double(at + n) / 48000, since(start)});
-        if (arrivals.size() % 25 == 0) {
-            peakResident = std::max(peakResident, residentMegabytes());
-        }
-        next += std::chrono::microseconds(int64_t(n * 1e6 / 48000));
-        std::this_thread::sleep_until(next);
-    }
-    stream->end();
-    worker.join();
-    if (front.joinable()) {
-        frontDone = true;
-        front.join();
-    }
-    const double cpu = processCpuSeconds() - cpuStart - frontCpu;
-    if (kFront) {
-        std::printf("  a busy application thread beside it got %.2f of a core\n",
-                    frontCpu / since(start));
-    }
-
-    if (qEnvironmentVariableIsSet("SONAREL_BENCH_VERBOSE")) {
-        for (const Observed& o : observed) {
-            std::printf("    at %6.2f covered %6.2f cost %.3f %s\n", o.at, o.covered, o.cost,
-                        o.partial ? "partial" : "commit");
-        }
-    }
-    // Lag of every 20 ms of speech: from its arrival to the first result that covers it.
-    std::vector<double> lags;
-    std::vector<std::pair<double, double>> worst;  // lag, audio time
-    for (const auto& [from, to] : d.speech) {
-        for (double t = from; t + 0.02 <= to; t += 0.02) {
-            const auto arrival =
-                std::lower_bound(arrivals.begin(), arrivals.end(), std::make_pair(t + 0.02, 0.0));
-            if (arrival == arrivals.end()) {
-                continue;
-            }
-            for (const Observed& o : observed) {
-                if (o.covered >= t + 0.02 && o.at >= arrival->second) {
-                    lags.push_back(o.at - arrival->second);
-                    worst.push_back({o.at - arrival->second, t});
-                    break;
-                }
-            }
-        }
-    }
-    if (qEnvironmentVariableIsSet("SONAREL_BENCH_VERBOSE")) {
-        std::sort(worst.rbegin(), worst.rend());
-        for (size_t i = 0; i < std::min<size_t>(8, worst.size()); ++i) {
-            std::printf("    lag %.2f s for the audio at %.2f s\n", worst[i].first,
-                        worst[i].second);
-        }
-    }
-    std::vector<double> early, late, all;
-    size_t partials = 0;
-    for (const Observed& o : observed) {
-        if (o.partial) {
-            ++partials;
-            all.push_back(o.cost);
-            if (o.at < 10) {
-                early.push_back(o.cost);
-            } else if (o.at > double(frames) / 48000 - 10) {
-                late.push_back(o.cost);
-            }
-        }
-    }
-    std::vector<double> gaps;
-    for (size_t i = 1; i < observed.size(); ++i) {
-        gaps.push_back(observed[i].at - observed[i - 1].at);
-    }
-    std::printf(
-        "  live (%.0f s task, %d threads, %zu results, %zu partials): partial lag p50 %.2f s, "
-        "p95 %.2f s, max %.2f s\n",
-        double(frames) / 48000, tuning.threads > 0 ? tuning.threads : kThreads, observed.size(),
-        partials, percentile(lags, 0.5), percentile(lags, 0.95), percentile(lags, 1.0));
-    std::printf(
-        "  partial cost: mean %.3f s; first 10 s mean %.3f s p95 %.3f s (%zu); last 10 s mean "
-        "%.3f s p95 %.3f s (%zu)\n",
-        all.empty() ? 0 : std::accumulate(all.begin(), all.end(), 0.0) / all.size(),
-        early.empty() ? 0 : std::accumulate(early.begin(), early.end(), 0.0) / early.size(),
-        percentile(early, 0.95), early.size(),
-        late.empty() ? 0 : std::accumulate(late.begin(), late.end(), 0.0) / late.size(),
-        percentile(late, 0.95), late.size());
-    std::printf(
-        "  CPU %.1f s in the %.0f s task: %.2f cores while dictating; resident memory %.0f MB "
-        "peak (longest utterance %.0f s)\n",
-        cpu, double(frames) / 48000, cpu / (double(frames) / 48000), peakResident,
-        tuning.longestUtterance);
 }
 
 // The cost of one decoding by window length, alone and after a prompt of earlier text.
@@ -329,7 +190,9 @@ int main(int argc, char** argv) {
             kSpeechPace = a.mid(5).toDouble();
             continue;
         }
-        (a == "tiny" || a == "base" || a == "small" || a.startsWith("parakeet") ? shapes : parts)
+        (a == "tiny" || a == "base" || a == "small" || a.startsWith("parakeet") || a.contains('+')
+             ? shapes
+             : parts)
             << a;
     }
     if (shapes.isEmpty()) {
@@ -344,8 +207,11 @@ int main(int argc, char** argv) {
     writeWav(wav, file.audio);
     const Dictation task = dictation(dir.path(), 55);
     for (const QString& shape : shapes) {
-        const QString path = modelFor(shape);
-        if (path.isEmpty()) {
+        // A pair: the fast model, then the accurate one, which the other parts use.
+        const QString partialShape = shape.contains('+') ? shape.section('+', 0, 0) : QString();
+        const QString partialPath = partialShape.isEmpty() ? QString() : modelFor(partialShape);
+        const QString path = modelFor(shape.section('+', -1));
+        if (path.isEmpty() || (!partialShape.isEmpty() && partialPath.isEmpty())) {
             std::printf("cannot write %s\n", qPrintable(path));
             return 1;
         }
@@ -377,7 +243,9 @@ int main(int argc, char** argv) {
             }
             std::fflush(stdout);
             if (parts.contains("live")) {
-                live(path, task);
+                liveFigures({path, loadModel(path), partialPath,
+                             partialPath.isEmpty() ? nullptr : loadModel(partialPath), kThreads},
+                            task, kFront);
             }
             std::fflush(stdout);
             if (parts.contains("cancel") && pace == paces.front()) {

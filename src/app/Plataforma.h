@@ -46,8 +46,9 @@ struct ServiciosDeEscritorio {
 // The Linux back ends: whisper.cpp and PulseAudio; for the desktop, the Wayland back ends on a
 // Wayland session and X11 otherwise; none when the application runs on neither. The recognizer
 // starts loading `modelo` (the model chosen in the manager) while that file is there, and
-// otherwise the model folders' choice.
-ServiciosDeVoz crearServiciosDeVoz(const QString& modelo);
+// otherwise the model folders' choice; and `modeloParciales`, when named, for the text shown while
+// an utterance is spoken.
+ServiciosDeVoz crearServiciosDeVoz(const QString& modelo, const QString& modeloParciales);
 std::optional<ServiciosDeEscritorio> crearServiciosDeEscritorio(Clock& clock);
 // The microphone through PulseAudio with the recognizer given, `modelos` being its models.
 ServiciosDeVoz crearServiciosDeVoz(std::unique_ptr<SpeechService> speech,

@@ -161,9 +161,10 @@ std::optional<ServiciosDeEscritorio> serviciosX11(Clock& clock) {
 
 }  // namespace
 
-ServiciosDeVoz crearServiciosDeVoz(const QString& modelo) {
+ServiciosDeVoz crearServiciosDeVoz(const QString& modelo, const QString& modeloParciales) {
     auto speech = std::make_unique<whisper::WhisperSpeechService>();
     auto modelos = std::make_unique<whisper::WhisperSpeechModels>(*speech);
+    speech->usePartialModel(modeloParciales);
     // Loaded while the user has not pressed anything yet, so that the first dictation does not
     // wait for it.
     if (!modelo.isEmpty() && QFileInfo(modelo).isFile()) {

@@ -101,7 +101,10 @@ int main(int argc, char* argv[]) {
     }
 
     QtClock clock;
-    ServiciosDeVoz voz = crearServiciosDeVoz(Preferences().modelo());
+    ServiciosDeVoz voz = [] {
+        const Preferences preferencias;
+        return crearServiciosDeVoz(preferencias.modelo(), preferencias.modeloParciales());
+    }();
     std::unique_ptr<Aplicacion> aplicacion;
     if (primera) {
         std::optional<ServiciosDeEscritorio> escritorio = crearServiciosDeEscritorio(clock);

@@ -26,6 +26,9 @@ public:
     // The speech model file chosen in the model manager; absent or empty: the model folders'
     // own choice.
     static constexpr auto kModelo = "modelo";
+    // A faster model file for the text shown while an utterance is spoken, the chosen model
+    // giving each utterance's own text; absent or empty: the chosen model does both.
+    static constexpr auto kModeloParciales = "modeloParciales";
     // Spoken punctuation and commands ("coma", "punto y aparte"…) become their signs.
     static constexpr auto kComandosHablados = "comandosHablados";
     // The user's names and terms, one a line, told to the recognizer.
@@ -62,6 +65,7 @@ public:
     bool enterEnTerminal() const { return boolean(kEnterEnTerminal); }
     double autoStop() const { return number(kAutoStop); }
     QString modelo() const { return string(kModelo).value_or(QString()); }
+    QString modeloParciales() const { return string(kModeloParciales).value_or(QString()); }
     bool comandosHablados() const { return boolean(kComandosHablados); }
     // Its non-blank lines, trimmed.
     QStringList vocabulario() const;

@@ -25,6 +25,10 @@ public:
     // Uses the model file at `path` from the next recognizer on, and starts loading it; an empty
     // path goes back to the model folders' own choice.
     virtual void use(const QString& path) = 0;
+    // Decodes the text shown while an utterance is spoken with the faster model file at `path`,
+    // from the next recognizer on, and starts loading it; an empty path leaves everything to the
+    // model in use.
+    virtual void useForPartials(const QString& path) = 0;
     // Called, on any thread, whenever a load ends.
     virtual void setObserver(std::function<void()> observer) = 0;
 

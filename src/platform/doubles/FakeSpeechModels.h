@@ -30,6 +30,7 @@ public:
             observer();
         }
     }
+    void useForPartials(const QString&) override {}  // nothing here decodes
     void setObserver(std::function<void()> observer) override {
         std::lock_guard guard(lock_);
         observer_ = std::move(observer);

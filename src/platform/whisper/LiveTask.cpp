@@ -87,7 +87,7 @@ bool LiveStream::take(std::vector<float>& into, std::chrono::milliseconds timeou
 
 LiveJob::LiveJob(std::shared_ptr<LiveStream> stream, std::shared_ptr<ModelLoad> model,
                  std::string language, bool addsPunctuation, RecognitionHandler handler,
-                 Tuning tuning, QStringList vocabulary)
+                 Tuning tuning, QStringList vocabulary, std::shared_ptr<ModelLoad> partialModel)
     : stream_(std::move(stream)),
       deliver_(std::move(handler)),
       tuning_(std::move(tuning)),
@@ -97,7 +97,7 @@ LiveJob::LiveJob(std::shared_ptr<LiveStream> stream, std::shared_ptr<ModelLoad> 
                   .cutSearch = tuning_.longestUtterance / 2}),
       transcriber_(std::move(model),
                    {std::move(language), addsPunctuation, tuning_.threads, std::move(vocabulary)},
-                   deliver_.cancelledFlag()),
+                   deliver_.cancelledFlag(), std::move(partialModel)),
       budget_(tuning_.cpuBudget, tuning_.cpuBurst) {}
 
 void LiveJob::cancel() {
@@ -145,9 +145,12 @@ bool LiveJob::partialDue() const {
     if (!segmenter_.inSpeech() || !voiceStandsOut(segmenter_.contrast())) {
         return false;
     }
-    // Only voice that no result has shown yet is worth a decoding.
+    // Only voice that no result has shown yet is worth a decoding; and once the voice has
+    // stopped, voice the fast model showed, which the accurate model decodes at once so that
+    // little is left to do when the utterance closes or the dictation stops.
     const size_t heard = partial_ ? partial_->end : 0;
-    if (segmenter_.speechEnd() <= heard) {
+    const bool unkept = speechStopped() && partial_ && !partial_->accurate;
+    if (segmenter_.speechEnd() <= heard && !unkept) {
         return false;
     }
     const size_t step = size_t(tuning_.partialStep * kModelRate);
@@ -174,16 +177,17 @@ bool LiveJob::decodePartial() {
         partial_.reset();
         return decoded.error ? fail(decoded.error) : !deliver_.isCancelled();
     }
-    partial_ = Partial{end, *decoded.text};
+    partial_ = Partial{end, *decoded.text, decoded.accurate};
     deliver(transcriber_.text(*decoded.text), false, segmenter_.start() + end, true);
     return true;
 }
 
 bool LiveJob::close(size_t end) {
-    // The last partial result already holds the words when it heard all the speech being
-    // closed, and nothing of it lies beyond the cut.
+    // The last partial result already holds the words when the accurate model gave it, it heard
+    // all the speech being closed, and nothing of it lies beyond the cut.
     const size_t speechEnd = segmenter_.speechEnd();
-    if (partial_ && (partial_->end == end || (partial_->end >= speechEnd && speechEnd <= end))) {
+    if (partial_ && partial_->accurate &&
+        (partial_->end == end || (partial_->end >= speechEnd && speechEnd <= end))) {
         transcriber_.commit(partial_->text);
     } else {
         const Transcriber::Decoded decoded =

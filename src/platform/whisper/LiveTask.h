@@ -74,7 +74,9 @@ private:
 // Recognises a live request on its own thread. Speech is cut into utterances at pauses (and
 // at a quiet point when an utterance grows too long); a closed utterance is decoded once and
 // its text kept, and while speech goes on the current utterance is decoded again on its own
-// short window, so that a partial result costs the same late in a task as early in it.
+// short window, so that a partial result costs the same late in a task as early in it. Given a
+// partial model, the text shown while an utterance is spoken comes from it, and the utterance's
+// own text from the accurate model: at once when the voice stops, else when the utterance closes.
 class LiveJob : public Job {
 public:
     struct Tuning {
@@ -105,7 +107,7 @@ public:
 
     LiveJob(std::shared_ptr<LiveStream> stream, std::shared_ptr<ModelLoad> model,
             std::string language, bool addsPunctuation, RecognitionHandler handler, Tuning tuning,
-            QStringList vocabulary = {});
+            QStringList vocabulary = {}, std::shared_ptr<ModelLoad> partialModel = nullptr);
     void run() override;
     void cancel() override;
 
@@ -114,6 +116,7 @@ private:
     struct Partial {
         size_t end = 0;
         QString text;
+        bool accurate = true;  // from the model whose text the utterance keeps
     };
 
     bool partialDue() const;

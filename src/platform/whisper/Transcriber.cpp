@@ -5,16 +5,28 @@
 #include "platform/whisper/WhisperErrors.h"
 
 #include <chrono>
+#include <mutex>
 
 namespace sonarel::whisper {
 
 namespace {
 constexpr qsizetype kPromptCharacters = 200;
+
+// Decodings take turns across models and tasks: each already takes the cores it is given, and
+// the fast and the accurate model side by side (a task's partial beside the final of the task
+// before it) would take twice that.
+std::mutex& decodingTurn() {
+    static std::mutex turn;
+    return turn;
 }
+}  // namespace
 
 Transcriber::Transcriber(std::shared_ptr<ModelLoad> load, Options options,
-                         const std::atomic<bool>* cancelled)
-    : load_(std::move(load)), options_(std::move(options)), cancelled_(cancelled) {}
+                         const std::atomic<bool>* cancelled, std::shared_ptr<ModelLoad> partial)
+    : load_(std::move(load)),
+      partial_(std::move(partial)),
+      options_(std::move(options)),
+      cancelled_(cancelled) {}
 
 std::optional<RecognitionError> Transcriber::waitForModel() {
     if (!model_) {
@@ -48,9 +60,15 @@ Transcriber::Decoded Transcriber::decode(const float* samples, size_t count, boo
         decoding.prompt = prompt();
     }
     decoding.cancelled = stop;
+    RecognitionModel& model = closing ? *model_ : partialModel();
     const auto start = std::chrono::steady_clock::now();
-    const RecognitionModel::Decoded decoded = model_->decode(decoding);
+    RecognitionModel::Decoded decoded;
+    {
+        std::lock_guard turn(decodingTurn());
+        decoded = model.decode(decoding);
+    }
     Decoded out;
+    out.accurate = &model == model_.get();
     out.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     out.cpuSeconds = decoded.cpuSeconds;
     switch (decoded.outcome) {
@@ -70,6 +88,15 @@ Transcriber::Decoded Transcriber::decode(const float* samples, size_t count, boo
             break;
     }
     return out;
+}
+
+RecognitionModel& Transcriber::partialModel() {
+    if (partial_ && partial_->state() == ModelLoad::State::ready) {
+        if (const std::shared_ptr<RecognitionModel> fast = partial_->wait(nullptr)) {
+            return *fast;  // the load holds it as long as this task
+        }
+    }
+    return *model_;
 }
 
 // The vocabulary as a sentence that uses its spellings, then the text just before.

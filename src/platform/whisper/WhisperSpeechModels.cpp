@@ -42,6 +42,10 @@ void WhisperSpeechModels::use(const QString& path) {
     service_.useModel(path);
 }
 
+void WhisperSpeechModels::useForPartials(const QString& path) {
+    service_.usePartialModel(path);
+}
+
 void WhisperSpeechModels::setObserver(std::function<void()> observer) {
     std::lock_guard guard(observer_->lock);
     observer_->call = std::move(observer);

@@ -17,6 +17,7 @@ public:
 
     InUse inUse() override;
     void use(const QString& path) override;
+    void useForPartials(const QString& path) override;
     void setObserver(std::function<void()> observer) override;
 
     double liveWindow() const override;

@@ -20,9 +20,11 @@ namespace {
 
 class WhisperRecognizer : public SpeechRecognizer {
 public:
-    WhisperRecognizer(std::shared_ptr<ModelLoad> model, QString language,
-                      std::shared_ptr<TaskRunner> runner, const LiveJob::Tuning& live)
+    WhisperRecognizer(std::shared_ptr<ModelLoad> model, std::shared_ptr<ModelLoad> partialModel,
+                      QString language, std::shared_ptr<TaskRunner> runner,
+                      const LiveJob::Tuning& live)
         : model_(std::move(model)),
+          partialModel_(std::move(partialModel)),
           language_(language.toStdString()),
           runner_(std::move(runner)),
           live_(live) {}
@@ -53,7 +55,7 @@ public:
         if (auto live = std::dynamic_pointer_cast<LiveRequest>(request)) {
             job = std::make_shared<LiveJob>(live->stream(), model_, language_,
                                             live->settings().addsPunctuation, std::move(handler),
-                                            live_, live->settings().vocabulary);
+                                            live_, live->settings().vocabulary, partialModel_);
         } else if (auto file = std::dynamic_pointer_cast<FileRequest>(request)) {
             job = std::make_shared<FileJob>(file->path(), model_, language_,
                                             file->settings().addsPunctuation, std::move(handler));
@@ -66,6 +68,7 @@ public:
 
 private:
     std::shared_ptr<ModelLoad> model_;
+    std::shared_ptr<ModelLoad> partialModel_;  // null: one model decodes everything
     const std::string language_;
     std::shared_ptr<TaskRunner> runner_;
     const LiveJob::Tuning live_;
@@ -142,11 +145,21 @@ std::unique_ptr<SpeechRecognizer> WhisperSpeechService::recognizerFor(const QStr
     if (!load) {
         return nullptr;
     }
-    return std::make_unique<WhisperRecognizer>(std::move(load), language, runner_, options_.live);
+    return std::make_unique<WhisperRecognizer>(std::move(load), currentPartialLoad(), language,
+                                               runner_, options_.live);
 }
 
 void WhisperSpeechService::preload() {
     currentLoad();
+    currentPartialLoad();
+}
+
+void WhisperSpeechService::usePartialModel(const QString& path) {
+    {
+        std::lock_guard guard(lock_);
+        partialChosen_ = path;
+    }
+    currentPartialLoad();
 }
 
 void WhisperSpeechService::useModel(const QString& path) {
@@ -206,24 +219,39 @@ private:
 }  // namespace
 
 std::shared_ptr<ModelLoad> WhisperSpeechService::currentLoad() {
-    std::unique_lock guard(lock_);
+    std::lock_guard guard(lock_);
     const QString path = chosen_.isEmpty() ? findModel(options_.modelFolders) : chosen_;
+    return loadOf(path, load_);
+}
+
+std::shared_ptr<ModelLoad> WhisperSpeechService::currentPartialLoad() {
+    std::lock_guard guard(lock_);
+    const QString path = chosen_.isEmpty() ? findModel(options_.modelFolders) : chosen_;
+    if (partialChosen_.isEmpty() || QFileInfo(partialChosen_) == QFileInfo(path)) {
+        partialLoad_.reset();
+        return nullptr;
+    }
+    return loadOf(partialChosen_, partialLoad_);
+}
+
+std::shared_ptr<ModelLoad> WhisperSpeechService::loadOf(const QString& path,
+                                                        std::shared_ptr<ModelLoad>& load) {
     if (path.isEmpty() || !QFileInfo(path).isFile()) {
         return nullptr;
     }
     // A model installed, replaced or mended while the program runs is picked up at the next
     // request.
-    if (load_ && load_->path() == path && load_->readsCurrentFile()) {
-        return load_;
+    if (load && load->path() == path && load->readsCurrentFile()) {
+        return load;
     }
     // A file that is not a whole model fails at once, without a thread.
     if (modelKind(path) == ModelKind::none) {
-        load_ = ModelLoad::finished(path, nullptr);
-        return load_;
+        load = ModelLoad::finished(path, nullptr);
+        return load;
     }
-    load_ = std::make_shared<ModelLoad>(path);
-    runner_->start(std::make_shared<LoadJob>(load_, options_.load, options_.threads, observer_));
-    return load_;
+    load = std::make_shared<ModelLoad>(path);
+    runner_->start(std::make_shared<LoadJob>(load, options_.load, options_.threads, observer_));
+    return load;
 }
 
 }  // namespace sonarel::whisper

@@ -21,7 +21,8 @@ class RecognitionModel;
 // then each system data folder's `sonarel/modelos/`). It loads in the background, so that asking
 // for a recognizer never waits: tasks started meanwhile keep their audio until it is ready.
 // Every task runs on a thread of its own; the service cancels and joins those still running, and
-// the load under way, when it goes away.
+// the load under way, when it goes away. A second, faster model may be named for the text shown
+// while an utterance is spoken (`usePartialModel`); it loads beside the first.
 class WhisperSpeechService : public SpeechService {
 public:
     struct Options {
@@ -63,6 +64,10 @@ public:
     // choice again), and starts loading it.
     void useModel(const QString& path);
     ModelState modelState();
+    // Decodes the text shown while an utterance is spoken with the model file at `path`, from
+    // the next recognizer on, and starts loading it; an empty path (or the model in use) leaves
+    // all the decoding to the model in use.
+    void usePartialModel(const QString& path);
     // Called on the loading thread whenever a load ends.
     void setModelObserver(std::function<void()> observer);
 
@@ -70,11 +75,18 @@ private:
     // The load of the model in use, started anew when the file to use changed; null when there
     // is no model file.
     std::shared_ptr<ModelLoad> currentLoad();
+    // The same for the partial model; null when there is none to use.
+    std::shared_ptr<ModelLoad> currentPartialLoad();
+    // The load of the file at `path` in `load`, kept when it still reads that file. Called with
+    // `lock_` held.
+    std::shared_ptr<ModelLoad> loadOf(const QString& path, std::shared_ptr<ModelLoad>& load);
 
     const Options options_;
     std::mutex lock_;
     QString chosen_;
     std::shared_ptr<ModelLoad> load_;
+    QString partialChosen_;
+    std::shared_ptr<ModelLoad> partialLoad_;
     std::function<void()> observer_;
     std::shared_ptr<TaskRunner> runner_;
 };
