@@ -61,8 +61,7 @@ protected:
         registro_.clear();
         sonarel_.reset();
         sonarel_.emplace(SONAREL_BINARY, QStringList{}, entorno);
-        return waitUntil(
-            [&] { return registro().contains("portal shortcut bound to"); }, 60);
+        return waitUntil([&] { return registro().contains("portal shortcut bound to"); }, 60);
     }
 
     // One dictation by the shortcut with `frase` spoken; the text the history kept, once the
@@ -111,7 +110,8 @@ protected:
 TEST_F(DictadoEnGnome48, AllowedOnceEveryDictationLandsAndARestartKeepsThePermission) {
     ASSERT_TRUE(teclas({"Escape"}));  // the overview GNOME opens at its start
     ASSERT_TRUE(arrancar()) << registro().toStdString();
-    ASSERT_TRUE(testing::responderDialogo(kPortal, "Remember This Selection", "Share"))
+    ASSERT_TRUE(testing::responderDialogo(
+        kPortal, {"Allow Remote Interaction", "Remember This Selection"}, "Share"))
         << registro().toStdString();
     ASSERT_TRUE(waitUntil([&] { return !testing::tokenGuardado(dir).isEmpty(); }, 30))
         << registro().toStdString();
@@ -121,22 +121,26 @@ TEST_F(DictadoEnGnome48, AllowedOnceEveryDictationLandsAndARestartKeepsThePermis
     Programa editor("gnome-text-editor", {"--standalone", nota});
     // The editor in front takes the keyboard.
     ASSERT_TRUE(waitUntil(
-        [&] { return teclas({"x", "ctrl+s"}) && leer(nota).startsWith('x'); }, 60));
+        [&] {
+            return teclas({"x", "ctrl+s"}) && leer(nota).startsWith('x');
+        },
+        60));
     ASSERT_TRUE(teclas({"ctrl+a", "BackSpace", "ctrl+s"}));
     ASSERT_TRUE(waitUntil([&] { return leer(nota).trimmed().isEmpty(); }, 10));
 
     // The first dictation after the grant, then a later one.
     const QString primero = dictar("Hola, esto llega por el atajo");
     EXPECT_EQ(portapapeles().toStdString(), primero.toStdString());
-    EXPECT_TRUE(guarda(nota, primero)) << leer(nota).toStdString() << " / " << primero.toStdString();
+    EXPECT_TRUE(guarda(nota, primero))
+        << leer(nota).toStdString() << " / " << primero.toStdString();
     const QString segundo = dictar("Y esto es el segundo");
     EXPECT_EQ(portapapeles().toStdString(), segundo.toStdString());
     EXPECT_TRUE(guarda(nota, primero + segundo)) << leer(nota).toStdString();
 
     // GNOME Terminal: its shell takes every character as it comes.
     const QString salida = dir.filePath("terminal.txt");
-    Programa terminal("gnome-terminal",
-                      {"--wait", "--", "sh", "-c", "stty -icanon -echo; exec cat > \"$0\"", salida});
+    Programa terminal("gnome-terminal", {"--wait", "--", "sh", "-c",
+                                         "stty -icanon -echo; exec cat > \"$0\"", salida});
     ASSERT_TRUE(waitUntil([&] { return teclas({"x"}) && leer(salida).contains('x'); }, 60));
     const QString tercero = dictar("Hola terminal");
     EXPECT_TRUE(waitUntil([&] { return leer(salida).endsWith(tercero); }, 10))

@@ -84,7 +84,7 @@ protected:
 TEST_F(DictadoEnPlasma6, AllowedOnceEveryDictationLandsAndARestartKeepsThePermission) {
     ASSERT_TRUE(arrancar()) << registro().toStdString();
     // Asked at its start: allowed, restoring on future sessions ticked.
-    ASSERT_TRUE(testing::responderDialogo(kPortal, "Allow restoring on future sessions", "Share"))
+    ASSERT_TRUE(testing::responderDialogo(kPortal, {"Allow restoring on future sessions"}, "Share"))
         << registro().toStdString();
     ASSERT_TRUE(waitUntil([&] { return !testing::tokenGuardado(dir).isEmpty(); }, 30))
         << registro().toStdString();
@@ -97,7 +97,8 @@ TEST_F(DictadoEnPlasma6, AllowedOnceEveryDictationLandsAndARestartKeepsThePermis
     // The first dictation after the grant, then a later one.
     const QString primero = dictar("Hola, esto llega por el atajo", "org.kde.kwrite");
     EXPECT_EQ(testing::leerPortapapeles().toStdString(), primero.toStdString());
-    EXPECT_TRUE(guarda(nota, primero)) << leer(nota).toStdString() << " / " << primero.toStdString();
+    EXPECT_TRUE(guarda(nota, primero))
+        << leer(nota).toStdString() << " / " << primero.toStdString();
     const QString segundo = dictar("Y esto es el segundo", "org.kde.kwrite");
     EXPECT_EQ(testing::leerPortapapeles().toStdString(), segundo.toStdString());
     EXPECT_TRUE(guarda(nota, primero + segundo)) << leer(nota).toStdString();
@@ -121,9 +122,8 @@ TEST_F(DictadoEnPlasma6, AllowedOnceEveryDictationLandsAndARestartKeepsThePermis
     Programa kwrite2("kwrite", {otra});
     ASSERT_TRUE(waitUntil([] { return enfocadaEnKWin() == "org.kde.kwrite"; }, 60));
     const QString cuarto = dictar("Otra vez aqui", "org.kde.kwrite");
-    EXPECT_TRUE(guarda(otra, cuarto))
-        << leer(otra).toStdString() << " / " << cuarto.toStdString() << " / "
-        << leer(nota).toStdString();
+    EXPECT_TRUE(guarda(otra, cuarto)) << leer(otra).toStdString() << " / " << cuarto.toStdString()
+                                      << " / " << leer(nota).toStdString();
     EXPECT_EQ(testing::leerPortapapeles().toStdString(), cuarto.toStdString());
     EXPECT_EQ(testing::ventanasDe(kPortal), 0);
     if (HasFailure()) {

@@ -20,11 +20,13 @@ inline int ventanasDe(const QString& app) {
     return ejecutar("trixie-run", {"python3", SONAREL_DIALOGO_DEL_PORTAL, "ventanas", app}).toInt();
 }
 
-// Waits for a window of `app`, ticks its check box `casilla` and presses `boton`, as a user
+// Waits for a window of `app`, ticks its check boxes `casillas` and presses `boton`, as a user
 // answers the dialog; true once it is answered.
-inline bool responderDialogo(const QString& app, const QString& casilla, const QString& boton) {
-    return QProcess::execute("trixie-run", {"python3", SONAREL_DIALOGO_DEL_PORTAL, "responder",
-                                            app, casilla, boton}) == 0;
+inline bool responderDialogo(const QString& app, const QStringList& casillas,
+                             const QString& boton) {
+    return QProcess::execute("trixie-run", QStringList{"python3", SONAREL_DIALOGO_DEL_PORTAL,
+                                                       "responder", app, boton} +
+                                               casillas) == 0;
 }
 
 // Sonarel's folders in `dir`, with the test model in place.
@@ -49,8 +51,8 @@ inline QString tokenGuardado(const QTemporaryDir& dir) {
 
 // The last entry of the month's history.
 inline QString ultimaEntrada(const QTemporaryDir& dir) {
-    return leer(dir.filePath("datos/Sonarel/dictados-" +
-                             QDate::currentDate().toString("yyyy-MM") + ".txt"))
+    return leer(dir.filePath("datos/Sonarel/dictados-" + QDate::currentDate().toString("yyyy-MM") +
+                             ".txt"))
         .section("=====\n", -1)
         .trimmed();
 }

@@ -2,8 +2,9 @@
 # The desktop portal's permission dialog on the Debian 13 test desktops, as assistive technology
 # sees it over AT-SPI (run inside that system: scripts/trixie-run python3 THIS ...).
 #   dialogo_del_portal.py ventanas APP          how many windows APP shows now
-#   dialogo_del_portal.py responder APP CASILLA BOTON
-#       waits for a window of APP, ticks the check box named CASILLA and presses BOTON
+#   dialogo_del_portal.py responder APP BOTON CASILLA...
+#       waits for a window of APP, ticks the check boxes (or switches) named CASILLA and presses
+#       BOTON; names are compared without their mnemonic underscores
 #   dialogo_del_portal.py arbol APP             prints the windows' widgets (to find the names)
 import sys
 import time
@@ -43,27 +44,38 @@ def accionar(nodo):
     return accion.do_action(0)
 
 
+def nombre_de(nodo):
+    return (nodo.get_name() or "").replace("_", "")
+
+
 def buscar(app, nombre, roles):
+    """The innermost widget named `nombre` with one of `roles` (a row holds its switch)."""
+    hallado = None
     for _, nodo in recorrer(app):
-        if nodo.get_name() == nombre and nodo.get_role_name() in roles:
-            return nodo
-    return None
+        if nombre_de(nodo) == nombre and nodo.get_role_name() in roles:
+            hallado = nodo
+    return hallado
 
 
-def responder(nombre, casilla, boton):
+def marcada(caja):
+    return caja.get_state_set().contains(Atspi.StateType.CHECKED)
+
+
+def responder(nombre, boton, casillas):
     limite = time.monotonic() + 60
     while time.monotonic() < limite:
         app = aplicacion(nombre)
-        caja = app and buscar(app, casilla, ("check box", "switch", "toggle button"))
+        cajas = [app and buscar(app, c, ("check box", "switch", "toggle button")) for c in casillas]
         pulsador = app and buscar(app, boton, ("push button", "button"))
-        if caja and pulsador:
-            if not caja.get_state_set().contains(Atspi.StateType.CHECKED):
-                accionar(caja)
-            limite_marcada = time.monotonic() + 10
-            while not caja.get_state_set().contains(Atspi.StateType.CHECKED):
-                if time.monotonic() > limite_marcada:
-                    return 3
-                time.sleep(0.1)
+        if pulsador and all(cajas):
+            for caja in cajas:
+                if not marcada(caja):
+                    accionar(caja)
+                limite_marcada = time.monotonic() + 10
+                while not marcada(caja):
+                    if time.monotonic() > limite_marcada:
+                        return 3
+                    time.sleep(0.1)
             return 0 if accionar(pulsador) else 4
         time.sleep(0.2)
     return 2
@@ -79,7 +91,7 @@ def main():
         for nivel, nodo in recorrer(app) if app else []:
             print("  " * nivel, nodo.get_role_name(), repr(nodo.get_name()))
         return 0
-    return responder(nombre, sys.argv[3], sys.argv[4])
+    return responder(nombre, sys.argv[3], sys.argv[4:])
 
 
 sys.exit(main())
