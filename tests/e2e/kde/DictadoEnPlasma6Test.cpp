@@ -43,7 +43,7 @@ protected:
         const int pegados = registro().count("portal keys sent");
         const int grabando = grabaciones();
         EXPECT_TRUE(teclado.pulsar("alt+meta+d"));
-        EXPECT_TRUE(waitUntil([&] { return grabaciones() > grabando; }, 20)) << "no recording";
+        EXPECT_TRUE(waitUntil([&] { return grabaciones() > grabando; }, 30)) << "no recording";
         const QString voz = dir.filePath("voz.wav");
         QProcess::execute("espeak-ng", {"-v", "es", "-w", voz, frase});
         QProcess::execute("paplay", {"--device=vsink", voz});
@@ -53,8 +53,8 @@ protected:
         QString texto;
         EXPECT_TRUE(waitUntil(
             [&] { return (texto = testing::ultimaEntrada(dir)) != antes && !texto.isEmpty(); },
-            30));
-        EXPECT_TRUE(waitUntil([&] { return registro().count("portal keys sent") > pegados; }, 20));
+            90));
+        EXPECT_TRUE(waitUntil([&] { return registro().count("portal keys sent") > pegados; }, 30));
         return texto;
     }
 
@@ -113,8 +113,10 @@ TEST_F(DictadoEnPlasma6, AllowedOnceEveryDictationLandsAndARestartKeepsThePermis
         << leer(salida).toStdString() << " / " << tercero.toStdString();
     EXPECT_EQ(testing::leerPortapapeles().toStdString(), tercero.toStdString());
 
-    // Started again: the kept token restores the permission without the dialog, so the paste
-    // goes where the user is.
+    // Quit and started again: the kept token restores the permission without the dialog, so the
+    // paste goes where the user is.
+    sonarel_->proceso().terminate();
+    ASSERT_TRUE(sonarel_->proceso().waitForFinished(20000));
     sonarel_.reset();
     ASSERT_TRUE(arrancar()) << registro().toStdString();
     const QString otra = dir.filePath("otra.txt");
