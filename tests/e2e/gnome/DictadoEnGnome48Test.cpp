@@ -72,7 +72,7 @@ protected:
     // One dictation by the shortcut with `frase` spoken; the text the history kept, once the
     // paste's keys are out.
     QString dictar(const QString& frase) {
-        const QString antes = testing::ultimaEntrada(dir);
+        const int antes = testing::entradas(dir);
         const int pegados = registro().count("portal keys sent");
         const int grabando = grabaciones();
         EXPECT_TRUE(teclas({"alt+super+d"}));
@@ -82,10 +82,8 @@ protected:
         QProcess::execute("paplay", {"--device=vsink", voz});
         EXPECT_TRUE(teclas({"alt+super+d"}));
         EXPECT_TRUE(waitUntil([&] { return grabaciones() == grabando; }, 30));
-        QString texto;
-        EXPECT_TRUE(waitUntil(
-            [&] { return (texto = testing::ultimaEntrada(dir)) != antes && !texto.isEmpty(); },
-            90));
+        EXPECT_TRUE(waitUntil([&] { return testing::entradas(dir) > antes; }, 90));
+        const QString texto = testing::ultimaEntrada(dir);
         EXPECT_TRUE(waitUntil([&] { return registro().count("portal keys sent") > pegados; }, 30));
         return texto;
     }

@@ -39,7 +39,7 @@ protected:
     // One dictation with `frase` spoken, started and ended by the shortcut, while `app` stays in
     // front. Gives the text the history kept, once the paste's keys are out.
     QString dictar(const QString& frase, const QString& app) {
-        const QString antes = testing::ultimaEntrada(dir);
+        const int antes = testing::entradas(dir);
         const int pegados = registro().count("portal keys sent");
         const int grabando = grabaciones();
         EXPECT_TRUE(teclado.pulsar("alt+meta+d"));
@@ -50,10 +50,8 @@ protected:
         EXPECT_EQ(enfocadaEnKWin(), app);
         EXPECT_TRUE(teclado.pulsar("alt+meta+d"));
         EXPECT_TRUE(waitUntil([&] { return grabaciones() == grabando; }, 20));
-        QString texto;
-        EXPECT_TRUE(waitUntil(
-            [&] { return (texto = testing::ultimaEntrada(dir)) != antes && !texto.isEmpty(); },
-            90));
+        EXPECT_TRUE(waitUntil([&] { return testing::entradas(dir) > antes; }, 90));
+        const QString texto = testing::ultimaEntrada(dir);
         EXPECT_TRUE(waitUntil([&] { return registro().count("portal keys sent") > pegados; }, 30));
         return texto;
     }

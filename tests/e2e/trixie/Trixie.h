@@ -49,12 +49,20 @@ inline QString tokenGuardado(const QTemporaryDir& dir) {
         .toString();
 }
 
+// The month's history.
+inline QString historiaDelMes(const QTemporaryDir& dir) {
+    return leer(dir.filePath("datos/Sonarel/dictados-" + QDate::currentDate().toString("yyyy-MM") +
+                             ".txt"));
+}
+
+// How many entries the month's history holds: two dictations may give the same text.
+inline int entradas(const QTemporaryDir& dir) {
+    return historiaDelMes(dir).count("=====\n");
+}
+
 // The last entry of the month's history.
 inline QString ultimaEntrada(const QTemporaryDir& dir) {
-    return leer(dir.filePath("datos/Sonarel/dictados-" + QDate::currentDate().toString("yyyy-MM") +
-                             ".txt"))
-        .section("=====\n", -1)
-        .trimmed();
+    return historiaDelMes(dir).section("=====\n", -1).trimmed();
 }
 
 }  // namespace sonarel::testing
