@@ -10,10 +10,11 @@ namespace sonarel::portal {
 // derived itself from an earlier call: an unsandboxed process gets none, and GNOME 48 then refuses
 // its shortcuts. So this must be the connection's first portal call, before Qt's platform theme
 // reads the portal's settings (in QApplication's constructor). Waits for the answer (the portal
-// may be started by this call), at most `kTimeoutMs`; portals older than the registry answer an
-// error, which changes nothing.
+// may be started by this call, which took over 5 s on a loaded machine: a registration given up
+// too early leaves the connection without an id for good), at most `kTimeoutMs`; portals older
+// than the registry answer an error at once, which changes nothing.
 void registerHost(QDBusConnection bus, const QString& appId);
 
-inline constexpr int kTimeoutMs = 3000;
+inline constexpr int kTimeoutMs = 25000;
 
 }  // namespace sonarel::portal

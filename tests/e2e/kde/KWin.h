@@ -18,8 +18,9 @@ inline QString enfocadaEnKWin() {
     const QString marca = QStringLiteral("sonarel-enfocada-%1 ").arg(++preguntas);
     QTemporaryFile guion;
     guion.open();
-    guion.write(QStringLiteral("print(\"%1\" + (workspace.activeClient ? "
-                               "workspace.activeClient.resourceClass : \"\"));")
+    // KWin 6 names the active window activeWindow, 5.27 activeClient.
+    guion.write(QStringLiteral("var w = workspace.activeWindow || workspace.activeClient; "
+                               "print(\"%1\" + (w ? w.resourceClass : \"\"));")
                     .arg(marca)
                     .toUtf8());
     guion.close();

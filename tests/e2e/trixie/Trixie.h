@@ -1,0 +1,68 @@
+#pragma once
+
+// What the end-to-end tests on the Debian 13 test desktops share (scripts/test-trixie-desktop):
+// the portal's permission dialog read and answered over AT-SPI inside that system, and what
+// Sonarel keeps in its test folders.
+#include "support/EventLoop.h"
+#include "support/Lecturas.h"
+
+#include <QDate>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QSettings>
+#include <QTemporaryDir>
+
+namespace sonarel::testing {
+
+// How many windows `app` (a portal back end) shows now.
+inline int ventanasDe(const QString& app) {
+    return ejecutar("trixie-run", {"python3", SONAREL_DIALOGO_DEL_PORTAL, "ventanas", app}).toInt();
+}
+
+// Waits for a window of `app`, ticks its check boxes `casillas` and presses `boton`, as a user
+// answers the dialog; true once it is answered.
+inline bool responderDialogo(const QString& app, const QStringList& casillas,
+                             const QString& boton) {
+    return QProcess::execute("trixie-run", QStringList{"python3", SONAREL_DIALOGO_DEL_PORTAL,
+                                                       "responder", app, boton} +
+                                               casillas) == 0;
+}
+
+// Sonarel's folders in `dir`, with the test model in place.
+inline QProcessEnvironment entornoDeSonarel(const QTemporaryDir& dir) {
+    const QString modelos = dir.filePath("datos/Sonarel/modelos");
+    QDir().mkpath(modelos);
+    QFile::link(SONAREL_TEST_MODEL, modelos + "/ggml-tiny-test.bin");
+    QProcessEnvironment entorno = QProcessEnvironment::systemEnvironment();
+    entorno.insert("XDG_DATA_HOME", dir.filePath("datos"));
+    entorno.insert("XDG_CONFIG_HOME", dir.filePath("config"));
+    entorno.insert("XDG_STATE_HOME", dir.filePath("estado"));
+    entorno.insert("QT_LOGGING_RULES", "sonarel.*.debug=true;sonarel.recognizer.debug=false");
+    return entorno;
+}
+
+// The restore token the portal gave, as Sonarel keeps it.
+inline QString tokenGuardado(const QTemporaryDir& dir) {
+    return QSettings(dir.filePath("config/Sonarel/escritorio.conf"), QSettings::IniFormat)
+        .value("escritorioRemoto/restoreToken")
+        .toString();
+}
+
+// The month's history.
+inline QString historiaDelMes(const QTemporaryDir& dir) {
+    return leer(dir.filePath("datos/Sonarel/dictados-" + QDate::currentDate().toString("yyyy-MM") +
+                             ".txt"));
+}
+
+// How many entries the month's history holds: two dictations may give the same text.
+inline int entradas(const QTemporaryDir& dir) {
+    return historiaDelMes(dir).count("=====\n");
+}
+
+// The last entry of the month's history.
+inline QString ultimaEntrada(const QTemporaryDir& dir) {
+    return historiaDelMes(dir).section("=====\n", -1).trimmed();
+}
+
+}  // namespace sonarel::testing
