@@ -111,8 +111,7 @@ std::optional<ServiciosDeEscritorio> serviciosWayland(Clock& clock) {
     }
     auto desktop = std::make_unique<wayland::WaylandDesktop>(std::move(partes), clock, &esTerminal,
                                                              idsPropios(), avisos);
-    if (auto atajos = portal::PortalGlobalShortcuts::create(bus, clock, avisos,
-                                                            QGuiApplication::desktopFileName())) {
+    if (auto atajos = portal::PortalGlobalShortcuts::create(bus, clock, avisos)) {
         atajos->onHeld = [destino = QPointer(desktop.get())](bool held) {
             if (destino) {
                 destino->setShortcutHeld(held);

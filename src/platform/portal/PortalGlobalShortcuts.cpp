@@ -83,21 +83,18 @@ QString PortalGlobalShortcuts::goneNotice() {
 
 std::unique_ptr<PortalGlobalShortcuts> PortalGlobalShortcuts::create(QDBusConnection bus,
                                                                      Clock& clock,
-                                                                     DesktopNotices& notices,
-                                                                     QString appId) {
+                                                                     DesktopNotices& notices) {
     if (!offers(bus, QString::fromLatin1(kInterface))) {
         return nullptr;
     }
-    return std::unique_ptr<PortalGlobalShortcuts>(
-        new PortalGlobalShortcuts(bus, clock, notices, std::move(appId)));
+    return std::unique_ptr<PortalGlobalShortcuts>(new PortalGlobalShortcuts(bus, clock, notices));
 }
 
 PortalGlobalShortcuts::PortalGlobalShortcuts(QDBusConnection bus, Clock& clock,
-                                             DesktopNotices& notices, QString appId)
+                                             DesktopNotices& notices)
     : bus_(bus),
       clock_(clock),
       notices_(notices),
-      appId_(std::move(appId)),
       watcher_(QString::fromLatin1(kService), bus, QDBusServiceWatcher::WatchForUnregistration) {
     registerShortcutTypes();
     connect(&watcher_, &QDBusServiceWatcher::serviceUnregistered, this, [this] {
@@ -125,13 +122,6 @@ std::unique_ptr<HotKeyRegistration> PortalGlobalShortcuts::registerHotKey(std::u
     modifiers_ = modifiers;
     if (!started_) {
         started_ = true;
-        // A host application outside a sandbox names itself first; portals older than the
-        // registry do not know the call, which changes nothing else.
-        QDBusMessage registration = QDBusMessage::createMethodCall(
-            QString::fromLatin1(kService), QString::fromLatin1(kPath),
-            QStringLiteral("org.freedesktop.host.portal.Registry"), QStringLiteral("Register"));
-        registration.setArguments({appId_, QVariantMap()});
-        bus_.call(registration, QDBus::NoBlock);
         openSession();
     }
     return std::make_unique<PortalRegistration>(*this);

@@ -18,8 +18,8 @@
 namespace sonarel::portal {
 
 // The system-wide shortcut through the desktop portal's GlobalShortcuts interface (KDE Plasma,
-// GNOME 48 and later, Hyprland). The application first registers its id with the portal's host
-// registry (which must match its installed desktop file), opens a session that names the
+// GNOME 48 and later, Hyprland). The process has named itself to the portal's host registry
+// before (`registerHost`, its installed desktop file's name); this opens a session that names the
 // shortcut, and asks for the binding only when the session does not list it already: the
 // desktop keeps it, so the user is asked once. Presses come as the portal's Activated signal,
 // releases as Deactivated. A refusal, a portal that does not answer in time or one that goes
@@ -34,7 +34,7 @@ public:
 
     // None unless the portal offers GlobalShortcuts on `bus`.
     static std::unique_ptr<PortalGlobalShortcuts> create(QDBusConnection bus, Clock& clock,
-                                                         DesktopNotices& notices, QString appId);
+                                                         DesktopNotices& notices);
 
     void installHandler(PressHandler handler) override { handler_ = std::move(handler); }
     std::unique_ptr<HotKeyRegistration> registerHotKey(std::uint32_t keyCode, Modifiers modifiers,
@@ -50,8 +50,7 @@ public:
     static QString goneNotice();
 
 private:
-    PortalGlobalShortcuts(QDBusConnection bus, Clock& clock, DesktopNotices& notices,
-                          QString appId);
+    PortalGlobalShortcuts(QDBusConnection bus, Clock& clock, DesktopNotices& notices);
     friend class PortalRegistration;
     void openSession();
     void listShortcuts();
@@ -72,7 +71,6 @@ private:
     QDBusConnection bus_;
     Clock& clock_;
     DesktopNotices& notices_;
-    QString appId_;
     QDBusServiceWatcher watcher_;
     PressHandler handler_;
     std::optional<HotKeyID> registered_;

@@ -1,14 +1,12 @@
 #include "platform/portal/PortalRemoteDesktop.h"
 
 #include "platform/Logging.h"
-#include "platform/MainThread.h"
-
 #include "platform/PrivateFiles.h"
 #include "platform/portal/PortalRequest.h"
 
 #include <QDBusMessage>
 #include <QDBusObjectPath>
-#include <QPointer>
+#include <QDBusPendingCallWatcher>
 #include <QSettings>
 
 namespace sonarel::portal {
@@ -150,6 +148,7 @@ bool PortalRemoteDesktop::send(const std::vector<std::uint32_t>& keysyms) {
     if (!started_) {
         return false;
     }
+    keystrokeQueued_ = true;
     std::vector<std::pair<std::uint32_t, uint>> chord;
     for (std::uint32_t keysym : keysyms) {
         chord.push_back({keysym, 1});
@@ -163,28 +162,34 @@ bool PortalRemoteDesktop::send(const std::vector<std::uint32_t>& keysyms) {
         held_ = std::move(chord);
         chord = {{kKeysymShiftL, 1}, {kKeysymShiftL, 0}};
         warmUp_ = clock_.once(kWarmUp, [this] {
-            const bool idle = keys_.empty();
             keys_.insert(keys_.end(), held_.begin(), held_.end());
             held_.clear();
-            if (idle) {
-                sendNextKey();
-            }
+            sendNextKey();
             warmUp_.reset();  // last: it holds this very callback
         });
     } else if (warmUp_) {
         held_.insert(held_.end(), chord.begin(), chord.end());
         return true;
     }
-    const bool idle = keys_.empty();
-    keys_.insert(keys_.end(), chord.begin(), chord.end());
     // Keys already waiting go first; this chord follows them.
-    return !idle || sendNextKey();
+    keys_.insert(keys_.end(), chord.begin(), chord.end());
+    return sendNextKey();
 }
 
 bool PortalRemoteDesktop::sendNextKey() {
     if (keys_.empty() || (!started_ && !warmUp_)) {
         keys_.clear();
         return true;
+    }
+    // The portal handles each call on a thread of its own and passes it on to the desktop's back
+    // end from there, so key events sent before the last one was answered may reach the desktop
+    // out of order (KDE Plasma got Shift+Insert's Insert before its Shift): the next one goes
+    // once the portal answered this one.
+    if (awaitingReply_) {
+        return true;
+    }
+    if (!bus_.isConnected()) {
+        return false;
     }
     const auto [keysym, state] = keys_.front();
     keys_.pop_front();
@@ -193,19 +198,22 @@ bool PortalRemoteDesktop::sendNextKey() {
         QStringLiteral("NotifyKeyboardKeysym"));
     call.setArguments({QVariant::fromValue(QDBusObjectPath(session_)), QVariantMap(),
                        static_cast<int>(keysym), state});
-    const bool sent = bus_.send(call);
-    // KDE Plasma 5 now and then lost the modifier of a chord whose key events came in one burst
-    // (Shift+Insert reached Konsole as a bare Insert): one key event a turn of the event loop.
-    if (keys_.empty()) {
-        qCDebug(logDesktop) << "portal keys sent";
-    } else {
-        postToMain([self = QPointer(this)] {
-            if (self) {
-                self->sendNextKey();
-            }
-        });
-    }
-    return sent;
+    awaitingReply_ = true;
+    auto* reply = new QDBusPendingCallWatcher(bus_.asyncCall(call), this);
+    connect(reply, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* w) {
+        w->deleteLater();
+        awaitingReply_ = false;
+        if (w->isError()) {
+            qCDebug(logDesktop) << "portal key event:" << w->error().message();
+        }
+        if (!keys_.empty()) {
+            sendNextKey();
+        } else if (held_.empty() && std::exchange(keystrokeQueued_, false)) {
+            // A keystroke's own keys all went, not just a lone tap before it.
+            qCDebug(logDesktop) << "portal keys sent";
+        }
+    });
+    return true;
 }
 
 void PortalRemoteDesktop::closed() {
@@ -216,6 +224,7 @@ void PortalRemoteDesktop::end(const QString& notice) {
     const bool wasStarted = started_ || warmUp_;
     started_ = false;
     cold_ = false;
+    keystrokeQueued_ = false;
     warmUp_.reset();
     held_.clear();
     asked_ = false;  // the menu may ask again

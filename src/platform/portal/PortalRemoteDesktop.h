@@ -20,9 +20,9 @@ namespace sonarel::portal {
 // the focus, so it is opened only when the application asks (`ask`: at its start, or from its
 // menu), never from a dictation. Where the portal keeps permissions (version 2, a restore token
 // in the answer), the token is kept in `tokenFile` and later sessions start without the dialog.
-// Keys go as keysyms, which the desktop maps onto its current layout, one key event at a time. A
-// refusal, no answer in time, or a session closed or a portal gone mid-session make the route
-// unusable, with a notice.
+// Keys go as keysyms, which the desktop maps onto its current layout, one key event at a time,
+// each once the portal answered the one before. A refusal, no answer in time, or a session closed
+// or a portal gone mid-session make the route unusable, with a notice.
 //
 // A started session's first keys can be lost: mutter adds the session's keyboard to the seat at
 // its first key, and applications bind it only after that key was dispatched (on a seat with no
@@ -58,8 +58,8 @@ private:
     void selectDevices();
     void start();
     void end(const QString& notice);
-    // Sends the first waiting key event, and the next one at the event loop's next turn; false
-    // when the bus refused it.
+    // Sends the first waiting key event unless one is unanswered, and the next one once the
+    // portal answered; false without a bus.
     bool sendNextKey();
     QString keptToken() const;
     void warmUp();
@@ -78,6 +78,8 @@ private:
     bool asked_ = false;
     bool started_ = false;
     bool cold_ = false;                                 // no keystroke sent yet in this session
+    bool awaitingReply_ = false;                        // a key event's call is unanswered
+    bool keystrokeQueued_ = false;                      // a keystroke's keys are not all sent
     std::deque<std::pair<std::uint32_t, uint>> keys_;   // keysym, pressed
     std::vector<std::pair<std::uint32_t, uint>> held_;  // behind the first keystroke's tap
 };

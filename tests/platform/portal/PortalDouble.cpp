@@ -3,8 +3,9 @@
 // in a file, one line each, and obeys a control interface to press and release the shortcut or
 // to close the remote-desktop session.
 // With --olvida it answers BindShortcuts without keeping the shortcut, as KDE Plasma 5's does;
-// with --sin-teclas it keeps it without keys, as a desktop whose combination is taken does.
-//   sonarel_portal_double LOG [--respuesta N] [--mudo] [--olvida] [--sin-teclas]
+// with --sin-teclas it keeps it without keys, as a desktop whose combination is taken does; with
+// --retiene it answers a key event only when told (Responder), as a busy portal answers late.
+//   sonarel_portal_double LOG [--respuesta N] [--mudo] [--olvida] [--sin-teclas] [--retiene]
 #include "platform/portal/Shortcut.h"
 
 #include <QCoreApplication>
@@ -16,6 +17,8 @@
 #include <QFile>
 #include <QTimer>
 
+#include <deque>
+
 namespace {
 
 using sonarel::portal::Shortcut;
@@ -25,12 +28,13 @@ const QString kPath = QStringLiteral("/org/freedesktop/portal/desktop");
 
 class Portal : public QDBusVirtualObject {
 public:
-    Portal(QString log, uint response, bool mute, bool forget, bool keyless)
+    Portal(QString log, uint response, bool mute, bool forget, bool keyless, bool hold)
         : log_(std::move(log)),
           response_(response),
           mute_(mute),
           forget_(forget),
-          keyless_(keyless) {}
+          keyless_(keyless),
+          hold_(hold) {}
 
     QString introspect(const QString&) const override { return {}; }
 
@@ -51,6 +55,19 @@ public:
         if (member == "NotifyKeyboardKeysym") {
             record(QStringLiteral("Keysym %1 %2")
                        .arg(QString::number(args.value(2).toInt(), 16), args.value(3).toString()));
+            if (hold_) {
+                held_.push_back(message);
+            } else {
+                bus.send(message.createReply());
+            }
+            return true;
+        }
+        if (member == "Responder") {
+            if (!held_.empty()) {
+                bus.send(held_.front().createReply());
+                held_.pop_front();
+            }
+            bus.send(message.createReply());
             return true;
         }
         if (member == "Activar" || member == "Desactivar") {
@@ -134,6 +151,8 @@ private:
     bool mute_;
     bool forget_;
     bool keyless_;
+    bool hold_;
+    std::deque<QDBusMessage> held_;  // key events not answered yet
     QString session_;
     Shortcuts bound_;
     int tokens_ = 0;
@@ -147,7 +166,8 @@ int main(int argc, char** argv) {
     const QStringList args = app.arguments();
     const int at = args.indexOf("--respuesta");
     Portal portal(args.value(1), at > 0 ? args.value(at + 1).toUInt() : 0, args.contains("--mudo"),
-                  args.contains("--olvida"), args.contains("--sin-teclas"));
+                  args.contains("--olvida"), args.contains("--sin-teclas"),
+                  args.contains("--retiene"));
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.registerVirtualObject(kPath, &portal) ||
         !bus.registerService("org.freedesktop.portal.Desktop")) {
