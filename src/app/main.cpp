@@ -20,6 +20,9 @@ namespace {
 
 // The exit status when there is no desktop to show the application on.
 constexpr int kSinPantalla = 4;
+// The application id the desktop knows Sonarel by: its desktop file's name and its Wayland app
+// id. Reverse-DNS, since GNOME's shortcuts refuse any other.
+const QString kIdDeAplicacion = QStringLiteral("org.sonarel.Sonarel");
 
 void escribirLinea(const QString& linea) {
     const QByteArray bytes = (linea + QLatin1Char('\n')).toUtf8();
@@ -64,7 +67,7 @@ int main(int argc, char* argv[]) {
     // On a Wayland session Sonarel reaches the portal: it names itself before anything else in
     // the process talks to it, Qt's platform theme in QApplication's constructor included.
     if (!autoprueba && wayland::isWaylandSession()) {
-        portal::registerHost(QDBusConnection::sessionBus(), QStringLiteral("sonarel"));
+        portal::registerHost(QDBusConnection::sessionBus(), kIdDeAplicacion);
     }
     QApplication app(argc, argv);
     if (QGuiApplication::platformName() == QLatin1String("offscreen") && !sinPantallaPedida &&
@@ -76,7 +79,7 @@ int main(int argc, char* argv[]) {
         return kSinPantalla;
     }
     QApplication::setApplicationName(QStringLiteral("Sonarel"));
-    QApplication::setDesktopFileName(QStringLiteral("sonarel"));
+    QApplication::setDesktopFileName(kIdDeAplicacion);
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/sonarel/sonarel.svg")));
     // Closing the main window leaves the tray item and the hot key working.
     QApplication::setQuitOnLastWindowClosed(false);

@@ -9,13 +9,13 @@ prefix=$(mktemp -d)
 trap 'rm -rf "$prefix"' EXIT
 
 cmake --install "$build" --prefix "$prefix" >/dev/null
-for file in bin/sonarel share/applications/sonarel.desktop \
+for file in bin/sonarel share/applications/org.sonarel.Sonarel.desktop \
   share/icons/hicolor/scalable/apps/sonarel.svg share/sonarel/70-sonarel-uinput.rules; do
   [ -f "$prefix/$file" ] || { echo "missing $file" >&2; exit 1; }
 done
 [ ! -e "$prefix/lib/udev/rules.d/70-sonarel-uinput.rules" ] ||
   { echo "the uinput rule is active by default" >&2; exit 1; }
-entry="$prefix/share/applications/sonarel.desktop"
+entry="$prefix/share/applications/org.sonarel.Sonarel.desktop"
 grep -qx 'Exec=sonarel' "$entry" && grep -qx 'Icon=sonarel' "$entry" &&
   grep -qx 'Type=Application' "$entry" || { echo "bad desktop entry" >&2; exit 1; }
 

@@ -92,7 +92,7 @@ TEST_F(DictadoEnKde, EveryDictationLandsInKWriteAndKonsoleThroughThePortal) {
     ASSERT_TRUE(waitUntil(
         [&] { return registro().contains("portal shortcut bound to \"Meta+Alt+D\""); }, 30))
         << registro().toStdString();
-    ASSERT_TRUE(waitUntil([] { return enfocadaEnKWin() == "sonarel"; }, 20));
+    ASSERT_TRUE(waitUntil([] { return enfocadaEnKWin() == "org.sonarel.Sonarel"; }, 20));
 
     const QString nota = dir.filePath("nota.txt");
     QFile(nota).open(QIODevice::WriteOnly);
