@@ -181,15 +181,6 @@ bool PortalRemoteDesktop::send(const std::vector<std::uint32_t>& keysyms) {
     return !idle || sendNextKey();
 }
 
-bool PortalRemoteDesktop::notifyKey(std::uint32_t keysym, uint state) {
-    QDBusMessage call = QDBusMessage::createMethodCall(
-        QString::fromLatin1(kService), QString::fromLatin1(kPath), QString::fromLatin1(kInterface),
-        QStringLiteral("NotifyKeyboardKeysym"));
-    call.setArguments({QVariant::fromValue(QDBusObjectPath(session_)), QVariantMap(),
-                       static_cast<int>(keysym), state});
-    return bus_.send(call);
-}
-
 bool PortalRemoteDesktop::sendNextKey() {
     if (keys_.empty() || (!started_ && !warmUp_)) {
         keys_.clear();
@@ -197,16 +188,14 @@ bool PortalRemoteDesktop::sendNextKey() {
     }
     const auto [keysym, state] = keys_.front();
     keys_.pop_front();
-    bool sent = notifyKey(keysym, state);
-    // A key's release goes right behind its press: a Wayland application repeats a key held
-    // longer than its repeat delay, and on a loaded machine a turn of the event loop can last
-    // that long (GNOME pasted the text many times over).
-    if (state && !keys_.empty() && keys_.front() == std::pair<std::uint32_t, uint>{keysym, 0}) {
-        keys_.pop_front();
-        sent = notifyKey(keysym, 0) && sent;
-    }
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        QString::fromLatin1(kService), QString::fromLatin1(kPath), QString::fromLatin1(kInterface),
+        QStringLiteral("NotifyKeyboardKeysym"));
+    call.setArguments({QVariant::fromValue(QDBusObjectPath(session_)), QVariantMap(),
+                       static_cast<int>(keysym), state});
+    const bool sent = bus_.send(call);
     // KDE Plasma 5 now and then lost the modifier of a chord whose key events came in one burst
-    // (Shift+Insert reached Konsole as a bare Insert): one key a turn of the event loop.
+    // (Shift+Insert reached Konsole as a bare Insert): one key event a turn of the event loop.
     if (keys_.empty()) {
         qCDebug(logDesktop) << "portal keys sent";
     } else {

@@ -61,7 +61,6 @@ private:
     // Sends the first waiting key event, and the next one at the event loop's next turn; false
     // when the bus refused it.
     bool sendNextKey();
-    bool notifyKey(std::uint32_t keysym, uint state);
     QString keptToken() const;
     void warmUp();
 
