@@ -234,7 +234,11 @@ protected:
         QProcessEnvironment entorno = QProcessEnvironment::systemEnvironment();
         entorno.insert("XDG_DATA_HOME", dir.filePath("datos"));
         entorno.insert("XDG_CONFIG_HOME", dir.filePath("config"));
+        // Its account of each keystroke goes into the test's output, shown when it fails.
+        entorno.insert("QT_LOGGING_RULES", "sonarel.desktop.debug=true");
+        entorno.insert("QT_FORCE_STDERR_LOGGING", "1");
         sonarel.setProcessEnvironment(entorno);
+        sonarel.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         sonarel.start(SONAREL_BINARY, {});
         if (!waitUntil([] { return dialogosDelPortal().activos > 0; }, 30)) {
             return false;
