@@ -229,6 +229,7 @@ protected:
         // puts this session's keyboard on the seat (mutter adds it at its first key) before the
         // dialog opens.
         if (!waitUntil([&] { return teclas({"Escape"}) && !vistaGeneral(); }, 30)) {
+            ADD_FAILURE() << "the overview stays open";
             return false;
         }
         QProcessEnvironment entorno = QProcessEnvironment::systemEnvironment();
@@ -240,7 +241,10 @@ protected:
         sonarel.setProcessEnvironment(entorno);
         sonarel.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         sonarel.start(SONAREL_BINARY, {});
-        if (!waitUntil([] { return dialogosDelPortal().activos > 0; }, 30)) {
+        // A loaded machine took over 30 s to start Sonarel and the portal and show the dialog.
+        if (!waitUntil([] { return dialogosDelPortal().activos > 0; }, 90)) {
+            ADD_FAILURE() << "portal dialogs open: " << dialogosDelPortal().abiertos
+                          << ", none active";
             return false;
         }
         return teclas({"Tab", "space", "shift+Tab", "shift+Tab", "Return"}) &&
