@@ -129,6 +129,15 @@ Dialogos dialogosDelPortal() {
     return dialogos;
 }
 
+// How many remote-desktop sessions mutter runs (this test's own input included).
+int sesionesDeMutter() {
+    const QDBusMessage respuesta =
+        QDBusConnection::sessionBus().call(QDBusMessage::createMethodCall(
+            "org.gnome.Mutter.RemoteDesktop", "/org/gnome/Mutter/RemoteDesktop/Session",
+            "org.freedesktop.DBus.Introspectable", "Introspect"));
+    return respuesta.arguments().value(0).toString().count("<node name=");
+}
+
 // Whether GNOME's overview (opened at its start) is showing.
 bool vistaGeneral() {
     QDBusMessage get = QDBusMessage::createMethodCall("org.gnome.Shell", "/org/gnome/Shell",
@@ -184,6 +193,9 @@ protected:
                 proceso->waitForFinished(3000);
             }
         }
+        // The portal closes Sonarel's session only a while after it ended; the next test's
+        // CreateSession, made meanwhile, was refused (answer 2).
+        waitUntil([] { return sesionesDeMutter() <= 1; }, 30);
     }
 
     // One dictation by the shortcut; the text the history got for it.
