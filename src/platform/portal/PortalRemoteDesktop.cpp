@@ -1,14 +1,13 @@
 #include "platform/portal/PortalRemoteDesktop.h"
 
 #include "platform/Logging.h"
-#include "platform/MainThread.h"
 
 #include "platform/PrivateFiles.h"
 #include "platform/portal/PortalRequest.h"
 
 #include <QDBusMessage>
 #include <QDBusObjectPath>
-#include <QPointer>
+#include <QDBusPendingCallWatcher>
 #include <QSettings>
 
 namespace sonarel::portal {
@@ -193,19 +192,22 @@ bool PortalRemoteDesktop::sendNextKey() {
         QStringLiteral("NotifyKeyboardKeysym"));
     call.setArguments({QVariant::fromValue(QDBusObjectPath(session_)), QVariantMap(),
                        static_cast<int>(keysym), state});
-    const bool sent = bus_.send(call);
-    // KDE Plasma 5 now and then lost the modifier of a chord whose key events came in one burst
-    // (Shift+Insert reached Konsole as a bare Insert): one key event a turn of the event loop.
-    if (keys_.empty()) {
-        qCDebug(logDesktop) << "portal keys sent";
-    } else {
-        postToMain([self = QPointer(this)] {
-            if (self) {
-                self->sendNextKey();
-            }
-        });
+    if (!bus_.isConnected()) {
+        return false;
     }
-    return sent;
+    // The next key event only once the portal answered this one: xdg-desktop-portal handles each
+    // call in a thread of its own, so events sent ahead of the answers reached the desktop out
+    // of order (GNOME Terminal got a bare Insert held down; KDE Plasma lost a chord's modifier).
+    auto* answer = new QDBusPendingCallWatcher(bus_.asyncCall(call), this);
+    connect(answer, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* w) {
+        w->deleteLater();
+        if (keys_.empty()) {
+            qCDebug(logDesktop) << "portal keys sent";
+        } else {
+            sendNextKey();
+        }
+    });
+    return true;
 }
 
 void PortalRemoteDesktop::closed() {

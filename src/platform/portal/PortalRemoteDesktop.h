@@ -58,7 +58,7 @@ private:
     void selectDevices();
     void start();
     void end(const QString& notice);
-    // Sends the first waiting key event, and the next one at the event loop's next turn; false
+    // Sends the first waiting key event, and the next one once the portal answered it; false
     // when the bus refused it.
     bool sendNextKey();
     QString keptToken() const;

@@ -51,6 +51,7 @@ public:
         if (member == "NotifyKeyboardKeysym") {
             record(QStringLiteral("Keysym %1 %2")
                        .arg(QString::number(args.value(2).toInt(), 16), args.value(3).toString()));
+            bus.send(message.createReply());
             return true;
         }
         if (member == "Activar" || member == "Desactivar") {
