@@ -193,8 +193,8 @@ protected:
                 proceso->waitForFinished(3000);
             }
         }
-        // The portal closes Sonarel's session only a while after it ended; the next test's
-        // CreateSession, made meanwhile, was refused (answer 2).
+        // The portal closes Sonarel's session only a while after it ended: the next test starts
+        // on a desktop with no session of a Sonarel gone.
         waitUntil([] { return sesionesDeMutter() <= 1; }, 30);
     }
 
