@@ -15,6 +15,7 @@
 #include "platform/wayland/WaylandDesktop.h"
 #include "platform/whisper/WhisperSpeechModels.h"
 #include "platform/whisper/WhisperSpeechService.h"
+#include "platform/x11/SelectionWatch.h"
 #include "platform/x11/X11Desktop.h"
 #include "platform/x11/X11HotKeyService.h"
 #include "platform/x11/X11PanelWindowing.h"
@@ -85,6 +86,13 @@ std::optional<ServiciosDeEscritorio> serviciosWayland(Clock& clock) {
     if (partes.connection) {
         partes.toplevels = wayland::ForeignToplevels::create(*partes.connection);
         partes.clipboard = wayland::DataControlClipboard::create(*partes.connection);
+    }
+    // Without data-control (GNOME, KDE) the clipboard is Qt's X11 selection, which the
+    // compositor bridges: what it asks of it tells when a paste can go and when it was read.
+    if (!partes.clipboard) {
+        partes.x11Selection = x11::SelectionWatch::create();
+    }
+    if (partes.connection) {
         if (auto teclado = wayland::VirtualKeyboard::create(*partes.connection)) {
             partes.routes.push_back(std::move(teclado));
         }

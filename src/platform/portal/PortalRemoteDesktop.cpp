@@ -198,6 +198,9 @@ bool PortalRemoteDesktop::sendNextKey() {
         QStringLiteral("NotifyKeyboardKeysym"));
     call.setArguments({QVariant::fromValue(QDBusObjectPath(session_)), QVariantMap(),
                        static_cast<int>(keysym), state});
+    // The next key event only once the portal answered this one: xdg-desktop-portal handles each
+    // call in a thread of its own, so events sent ahead of the answers reached the desktop out
+    // of order (GNOME Terminal got a bare Insert held down; KDE Plasma lost a chord's modifier).
     awaitingReply_ = true;
     auto* reply = new QDBusPendingCallWatcher(bus_.asyncCall(call), this);
     connect(reply, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* w) {

@@ -92,6 +92,17 @@ WaylandDesktop::WaylandDesktop(Parts parts, Clock& clock, TerminalTest isTermina
             }
         });
     }
+    if (parts_.x11Selection) {
+        connect(parts_.x11Selection.get(), &x11::SelectionWatch::listed, this,
+                [this](bool primary) { listed_[primary] = true; });
+        // GNOME's clipboard manager fetches every new clipboard at once; a terminal pastes
+        // the primary selection: only the selection the paste used tells that it was read.
+        connect(parts_.x11Selection.get(), &x11::SelectionWatch::read, this, [this](bool primary) {
+            if (lastPasteAt_ > kDistantPast && primary == pasteUsesPrimary_) {
+                pasteReadAt_ = clock_.now();
+            }
+        });
+    }
 }
 
 WaylandDesktop::~WaylandDesktop() = default;
@@ -167,9 +178,12 @@ void WaylandDesktop::setClipboardText(const QString& text) {
     qCDebug(logDesktop) << "no data-control clipboard: the text goes to Qt's clipboard";
     QClipboard* clipboard = QGuiApplication::clipboard();
     clipboard->setText(text, QClipboard::Clipboard);
+    listed_[0] = false;
+    listed_[1] = !clipboard->supportsSelection();
     if (clipboard->supportsSelection()) {
         clipboard->setText(text, QClipboard::Selection);
     }
+    selectionSetAt_ = clock_.now();
 }
 
 KeyboardRoute* WaylandDesktop::route() const {
@@ -243,11 +257,15 @@ bool WaylandDesktop::ready(const Queued& queued) const {
         now - awaitedSince_ < kActivationWait) {
         return false;
     }
+    if (isPaste(queued.keystroke) && !bridged()) {
+        return false;
+    }
     if (isReturn(queued.keystroke)) {
-        const bool read = pasteReadAt_ >= lastPasteAt_;
-        if (now - lastPasteAt_ < kReturnAfterPaste ||
-            (read && now - pasteReadAt_ < kReturnAfterRead) ||
-            (!read && parts_.clipboard && now - lastPasteAt_ < kPasteReadWait)) {
+        if (!parts_.clipboard && !parts_.x11Selection) {
+            if (now - lastPasteAt_ < kReturnAfterPaste) {
+                return false;
+            }
+        } else if (pasteReadAt_ < lastPasteAt_ || now - pasteReadAt_ < kReturnAfterRead) {
             return false;
         }
     }
@@ -258,6 +276,25 @@ bool WaylandDesktop::ready(const Queued& queued) const {
     return !shortcutHeld_ || now - queued.queuedAt >= kReleaseWait;
 }
 
+bool WaylandDesktop::bridged() const {
+    if (!parts_.x11Selection || (listed_[0] && listed_[1])) {
+        return true;
+    }
+    return clock_.now() - selectionSetAt_ >= kBridgeWait;
+}
+
+bool WaylandDesktop::orphanReturn(const Queued& queued) const {
+    if (!isReturn(queued.keystroke)) {
+        return false;
+    }
+    if (lastPasteAt_ == kDistantPast) {
+        return true;
+    }
+    const bool seesReads = parts_.clipboard || parts_.x11Selection;
+    return seesReads && pasteReadAt_ < lastPasteAt_ &&
+           clock_.now() - lastPasteAt_ >= kPasteReadWait;
+}
+
 void WaylandDesktop::send(Keystroke keystroke) {
     const std::vector<std::uint32_t> keys = chord(keystroke);
     // A route that fails (its permission withdrawn, its service gone) gives way to the next.
@@ -265,6 +302,9 @@ void WaylandDesktop::send(Keystroke keystroke) {
         if (route->usable() && route->send(keys)) {
             if (isPaste(keystroke)) {
                 lastPasteAt_ = clock_.now();
+                pasteUsesPrimary_ = keys.back() == kKeysymInsert;
+            } else if (isReturn(keystroke)) {
+                lastPasteAt_ = kDistantPast;  // one Return for one paste
             }
             return;
         }
@@ -273,7 +313,19 @@ void WaylandDesktop::send(Keystroke keystroke) {
 }
 
 void WaylandDesktop::pump() {
-    while (!queue_.empty() && ready(queue_.front())) {
+    while (!queue_.empty() && (orphanReturn(queue_.front()) || ready(queue_.front()))) {
+        if (orphanReturn(queue_.front())) {
+            qCWarning(logDesktop) << "Return not sent: the application did not read the pasted "
+                                     "text within"
+                                  << kPasteReadWait << "s, or no paste went before it";
+            queue_.pop_front();
+            continue;
+        }
+        if (isPaste(queue_.front().keystroke) && !(listed_[0] && listed_[1]) &&
+            parts_.x11Selection) {
+            qCDebug(logDesktop) << "the compositor did not take the selection within" << kBridgeWait
+                                << "s: pasting anyway";
+        }
         awaited_.reset();
         const Keystroke keystroke = queue_.front().keystroke;
         queue_.pop_front();

@@ -7,6 +7,7 @@
 #include "platform/wayland/ForeignToplevels.h"
 #include "platform/wayland/KeyboardRoute.h"
 #include "platform/x11/DesktopEntries.h"
+#include "platform/x11/SelectionWatch.h"
 
 #include <QStringList>
 
@@ -21,12 +22,20 @@ namespace sonarel::wayland {
 // - the windows and the focused one from foreign-toplevel; without it (GNOME) none is known, so
 //   every dictation started from the shortcut counts as made for another application;
 // - the clipboard and primary selection through data-control, which works unfocused; without it
-//   through Qt, whose X11 selection XWayland hands to the compositor;
+//   through Qt, whose X11 selection the compositor's bridge hands to Wayland clients;
 // - keystrokes through the first usable route of `routes`, trying the next when one fails.
 // A keystroke waits, on the clock's timers, until it can land where it is meant to:
 // - an application being activated has the focus (at most kActivationWait);
 // - the shortcut's keys are up, where the hot-key service says so (at most kReleaseWait);
-// - Return goes after the pasted text has been read, as on X11.
+// - on the X11 selection the compositor bridges (XWayland without data-control), the paste waits
+//   until the bridge has listed the targets of both selections (at most kBridgeWait): until then
+//   Wayland clients would still paste the previous text;
+// - Return goes after the pasted text has been read, as on X11: kReturnAfterRead after the first
+//   read since the paste went (of the selection the paste used, on the bridged X11 selection,
+//   since GNOME's clipboard manager fetches every new clipboard); a Return whose paste was not
+//   read within kPasteReadWait, or that follows no paste, is dropped, since alone it would run
+//   whatever the line already held. Where no read can be seen, Return goes kReturnAfterPaste
+//   after the paste.
 // The paste keystroke goes as Shift+Insert into a terminal (which pastes the primary selection,
 // set to the same text) or where the application in front is unknown, and as Ctrl+V elsewhere.
 class WaylandDesktop : public Desktop {
@@ -38,7 +47,8 @@ public:
     static constexpr double kBindingKeysUp = 0.4;
     static constexpr double kReturnAfterPaste = 0.05;
     static constexpr double kReturnAfterRead = 0.1;
-    static constexpr double kPasteReadWait = 1.0;
+    static constexpr double kPasteReadWait = 3.0;
+    static constexpr double kBridgeWait = 1.0;
     static constexpr double kPollInterval = 0.005;
 
     using TerminalTest = std::function<bool(const QString& applicationId)>;
@@ -47,6 +57,7 @@ public:
         std::unique_ptr<WaylandConnection> connection;  // none where there is no compositor
         std::unique_ptr<ForeignToplevels> toplevels;
         std::unique_ptr<DataControlClipboard> clipboard;
+        std::unique_ptr<x11::SelectionWatch> x11Selection;  // without data-control, on XWayland
         std::vector<std::unique_ptr<KeyboardRoute>> routes;
     };
 
@@ -83,6 +94,10 @@ private:
     KeyboardRoute* route() const;
     std::vector<std::uint32_t> chord(Keystroke keystroke) const;
     bool ready(const Queued& queued) const;
+    // Whether the compositor's bridge has taken the X11 selection set last, or no longer will.
+    bool bridged() const;
+    // A Return whose paste was not read in time, or that follows no paste.
+    bool orphanReturn(const Queued& queued) const;
     void send(Keystroke keystroke);
     void pump();
 
@@ -100,6 +115,9 @@ private:
     double commandRanAt_ = kDistantPast;
     double lastPasteAt_ = kDistantPast;
     double pasteReadAt_ = kDistantPast;
+    bool pasteUsesPrimary_ = false;
+    double selectionSetAt_ = kDistantPast;  // on the bridged X11 selection
+    bool listed_[2] = {false, false};       // by the bridge since: clipboard, primary
 };
 
 // The notice shown when no route could send a keystroke.

@@ -28,43 +28,128 @@ using testing::grabaciones;
 using testing::leer;
 using testing::waitUntil;
 
-// Keys through mutter's remote input, as another remote-desktop client sends them.
-void teclas(const QStringList& acciones) {
-    ASSERT_EQ(QProcess::execute(SONAREL_MUTTER_INPUT, acciones), 0);
-}
+// Keys through mutter's remote input, as another remote-desktop client sends them: one session
+// for the whole test, so that its keyboard stays on the seat and the applications started meanwhile
+// bind it at their start (a keyboard added later reaches an application only after its first key).
+class Entrada {
+public:
+    Entrada() {
+        proceso_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        proceso_.start(SONAREL_MUTTER_INPUT, {});
+        proceso_.waitForStarted();
+    }
+    ~Entrada() {
+        proceso_.closeWriteChannel();
+        if (!proceso_.waitForFinished(5000)) {
+            proceso_.kill();
+            proceso_.waitForFinished(3000);
+        }
+    }
+    // Done in order; true once mutter took them all.
+    bool teclas(const QStringList& acciones) {
+        proceso_.write(acciones.join(' ').toUtf8() + '\n');
+        QByteArray linea;
+        waitUntil(
+            [&] {
+                proceso_.waitForReadyRead(10);
+                if (proceso_.canReadLine()) {
+                    linea = proceso_.readLine().trimmed();
+                }
+                return !linea.isEmpty() || proceso_.state() == QProcess::NotRunning;
+            },
+            30);
+        return linea == "ok";
+    }
 
-// How many windows the portal's GNOME back end shows, as the accessibility bus lists them.
-int dialogosDelPortal() {
+private:
+    QProcess proceso_;
+};
+
+QDBusConnection accesibilidad() {
     const QDBusMessage direccion =
         QDBusConnection::sessionBus().call(QDBusMessage::createMethodCall(
             "org.a11y.Bus", "/org/a11y/bus", "org.a11y.Bus", "GetAddress"));
-    QDBusConnection a11y =
-        QDBusConnection::connectToBus(direccion.arguments().value(0).toString(), "a11y");
-    const auto propiedad = [&](const QString& app, const char* nombre) {
-        QDBusMessage get = QDBusMessage::createMethodCall(app, "/org/a11y/atspi/accessible/root",
-                                                          "org.freedesktop.DBus.Properties", "Get");
-        get.setArguments({"org.a11y.atspi.Accessible", nombre});
-        return a11y.call(get).arguments().value(0).value<QDBusVariant>().variant();
-    };
-    QDBusMessage hijos =
-        QDBusMessage::createMethodCall("org.a11y.atspi.Registry", "/org/a11y/atspi/accessible/root",
-                                       "org.a11y.atspi.Accessible", "GetChildren");
-    const QDBusMessage respuesta = a11y.call(hijos);
-    const QDBusArgument lista = respuesta.arguments().value(0).value<QDBusArgument>();
-    lista.beginArray();
-    int ventanas = 0;
-    while (!lista.atEnd()) {
-        QString app;
-        QDBusObjectPath ruta;
-        lista.beginStructure();
-        lista >> app >> ruta;
-        lista.endStructure();
-        if (propiedad(app, "Name").toString() == "xdg-desktop-portal-gnome") {
-            ventanas = propiedad(app, "ChildCount").toInt();
+    return QDBusConnection::connectToBus(direccion.arguments().value(0).toString(), "a11y");
+}
+
+// The objects an accessible object holds, as (bus name, path).
+std::vector<std::pair<QString, QString>> hijos(QDBusConnection& a11y, const QString& app,
+                                               const QString& ruta) {
+    const QDBusMessage respuesta = a11y.call(
+        QDBusMessage::createMethodCall(app, ruta, "org.a11y.atspi.Accessible", "GetChildren"));
+    std::vector<std::pair<QString, QString>> lista;
+    if (respuesta.type() != QDBusMessage::ReplyMessage) {
+        return lista;
+    }
+    const QDBusArgument arreglo = respuesta.arguments().value(0).value<QDBusArgument>();
+    arreglo.beginArray();
+    while (!arreglo.atEnd()) {
+        QString nombre;
+        QDBusObjectPath hijo;
+        arreglo.beginStructure();
+        arreglo >> nombre >> hijo;
+        arreglo.endStructure();
+        lista.emplace_back(nombre, hijo.path());
+    }
+    arreglo.endArray();
+    return lista;
+}
+
+struct Dialogos {
+    int abiertos = 0;
+    int activos = 0;  // the window the desktop gave the keyboard focus to
+};
+
+// The portal's GNOME back end's windows, as the accessibility bus lists them.
+Dialogos dialogosDelPortal() {
+    QDBusConnection a11y = accesibilidad();
+    const QString raiz = "/org/a11y/atspi/accessible/root";
+    Dialogos dialogos;
+    for (const auto& [app, ruta] : hijos(a11y, "org.a11y.atspi.Registry", raiz)) {
+        QDBusMessage get =
+            QDBusMessage::createMethodCall(app, ruta, "org.freedesktop.DBus.Properties", "Get");
+        get.setArguments({"org.a11y.atspi.Accessible", "Name"});
+        if (a11y.call(get).arguments().value(0).value<QDBusVariant>().variant().toString() !=
+            "xdg-desktop-portal-gnome") {
+            continue;
+        }
+        for (const auto& [nombre, ventana] : hijos(a11y, app, ruta)) {
+            ++dialogos.abiertos;
+            const QDBusMessage estado = a11y.call(QDBusMessage::createMethodCall(
+                nombre, ventana, "org.a11y.atspi.Accessible", "GetState"));
+            const QDBusArgument bits = estado.arguments().value(0).value<QDBusArgument>();
+            QList<uint> palabras;
+            bits >> palabras;
+            constexpr uint kActive = 1u << 1;  // ATSPI_STATE_ACTIVE
+            if (!palabras.isEmpty() && (palabras[0] & kActive)) {
+                ++dialogos.activos;
+            }
         }
     }
-    lista.endArray();
-    return ventanas;
+    return dialogos;
+}
+
+// How many remote-desktop sessions mutter runs (this test's own input included).
+int sesionesDeMutter() {
+    const QDBusMessage respuesta =
+        QDBusConnection::sessionBus().call(QDBusMessage::createMethodCall(
+            "org.gnome.Mutter.RemoteDesktop", "/org/gnome/Mutter/RemoteDesktop/Session",
+            "org.freedesktop.DBus.Introspectable", "Introspect"));
+    return respuesta.arguments().value(0).toString().count("<node name=");
+}
+
+// Whether GNOME's overview (opened at its start) is showing.
+bool vistaGeneral() {
+    QDBusMessage get = QDBusMessage::createMethodCall("org.gnome.Shell", "/org/gnome/Shell",
+                                                      "org.freedesktop.DBus.Properties", "Get");
+    get.setArguments({"org.gnome.Shell", "OverviewActive"});
+    return QDBusConnection::sessionBus()
+        .call(get)
+        .arguments()
+        .value(0)
+        .value<QDBusVariant>()
+        .variant()
+        .toBool();
 }
 
 class DictadoEnGnome : public ::testing::Test {
@@ -98,6 +183,8 @@ protected:
                                "custom-keybindings", "['" + ruta + "']"});
     }
 
+    bool teclas(const QStringList& acciones) { return entrada.teclas(acciones); }
+
     ~DictadoEnGnome() override {
         for (QProcess* proceso : {&terminal, &campo, &sonarel}) {
             proceso->terminate();
@@ -106,12 +193,15 @@ protected:
                 proceso->waitForFinished(3000);
             }
         }
+        // The portal closes Sonarel's session only a while after it ended: the next test starts
+        // on a desktop with no session of a Sonarel gone.
+        waitUntil([] { return sesionesDeMutter() <= 1; }, 30);
     }
 
     // One dictation by the shortcut; the text the history got for it.
     QString dictar(const QString& frase) {
         const int antes = grabaciones();
-        teclas({"alt+super+d"});
+        EXPECT_TRUE(teclas({"alt+super+d"}));
         if (!waitUntil([&] { return grabaciones() > antes; }, 60)) {
             ADD_FAILURE() << "no recording";
             return {};
@@ -120,7 +210,7 @@ protected:
         QProcess::execute("espeak-ng", {"-v", "es", "-w", voz, frase});
         QProcess::execute("paplay", {"--device=vsink", voz});
         const QString previo = leer(historial());
-        teclas({"alt+super+d"});
+        EXPECT_TRUE(teclas({"alt+super+d"}));
         QString texto;
         waitUntil(
             [&] {
@@ -137,34 +227,49 @@ protected:
                             ".txt");
     }
 
+    // Started first: the seat has its keyboard before any application starts.
+    Entrada entrada;
     QTemporaryDir dir;
     QProcess sonarel;
     QProcess campo;
     QProcess terminal;
-};
 
-// Started as a user starts it: asked at once, in the desktop's dialog, whose switch "Allow
-// Remote Interaction" the user turns on before "Share".
-bool arrancarYPermitir(QProcess& sonarel, const QTemporaryDir& dir) {
-    teclas({"Escape"});  // the overview GNOME opens at its start
-    QProcessEnvironment entorno = QProcessEnvironment::systemEnvironment();
-    entorno.insert("XDG_DATA_HOME", dir.filePath("datos"));
-    entorno.insert("XDG_CONFIG_HOME", dir.filePath("config"));
-    sonarel.setProcessEnvironment(entorno);
-    sonarel.start(SONAREL_BINARY, {});
-    if (!waitUntil([] { return dialogosDelPortal() > 0; }, 30)) {
-        return false;
+    // Started as a user starts it: asked at once, in the desktop's dialog, whose switch "Allow
+    // Remote Interaction" the user turns on before "Share", once the dialog has the focus.
+    bool arrancarYPermitir() {
+        // Escape closes the overview GNOME opens at its start; pressed at least once, it also
+        // puts this session's keyboard on the seat (mutter adds it at its first key) before the
+        // dialog opens.
+        if (!waitUntil([&] { return teclas({"Escape"}) && !vistaGeneral(); }, 30)) {
+            ADD_FAILURE() << "the overview stays open";
+            return false;
+        }
+        QProcessEnvironment entorno = QProcessEnvironment::systemEnvironment();
+        entorno.insert("XDG_DATA_HOME", dir.filePath("datos"));
+        entorno.insert("XDG_CONFIG_HOME", dir.filePath("config"));
+        // Its account of each keystroke goes into the test's output, shown when it fails.
+        entorno.insert("QT_LOGGING_RULES", "sonarel.desktop.debug=true");
+        entorno.insert("QT_FORCE_STDERR_LOGGING", "1");
+        sonarel.setProcessEnvironment(entorno);
+        sonarel.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        sonarel.start(SONAREL_BINARY, {});
+        // A loaded machine took over 30 s to start Sonarel and the portal and show the dialog.
+        if (!waitUntil([] { return dialogosDelPortal().activos > 0; }, 90)) {
+            ADD_FAILURE() << "portal dialogs open: " << dialogosDelPortal().abiertos
+                          << ", none active";
+            return false;
+        }
+        return teclas({"Tab", "space", "shift+Tab", "shift+Tab", "Return"}) &&
+               waitUntil([] { return dialogosDelPortal().abiertos == 0; }, 10);
     }
-    teclas({"Tab", "space", "shift+Tab", "shift+Tab", "Return"});
-    return waitUntil([] { return dialogosDelPortal() == 0; }, 10);
-}
+};
 
 QString portapapeles() {
     return ejecutar("xclip", {"-o", "-selection", "clipboard"});
 }
 
 TEST_F(DictadoEnGnome, AfterTheGrantEveryDictationIsPastedTheFirstIncluded) {
-    ASSERT_TRUE(arrancarYPermitir(sonarel, dir));
+    ASSERT_TRUE(arrancarYPermitir());
 
     // A native Wayland text field, in front; the keyboard reaches it.
     const QString salida = dir.filePath("campo.txt");
@@ -174,11 +279,11 @@ TEST_F(DictadoEnGnome, AfterTheGrantEveryDictationIsPastedTheFirstIncluded) {
     campo.start(SONAREL_TEXTFIELD, {salida});
     ASSERT_TRUE(waitUntil(
         [&] {
-            teclas({"x"});
+            EXPECT_TRUE(teclas({"x"}));
             return leer(salida).contains('x');
         },
         20));
-    teclas({"ctrl+a", "BackSpace"});
+    ASSERT_TRUE(teclas({"ctrl+a", "BackSpace"}));
     ASSERT_TRUE(waitUntil([&] { return leer(salida).isEmpty(); }));
 
     const QString primero = dictar("Hola, esto llega por el atajo");
@@ -197,14 +302,14 @@ TEST_F(DictadoEnGnome, AfterTheGrantEveryDictationIsPastedTheFirstIncluded) {
 
 // GNOME Terminal takes the paste (Shift+Insert) into the program it runs.
 TEST_F(DictadoEnGnome, TheDictationIsPastedIntoGnomeTerminal) {
-    ASSERT_TRUE(arrancarYPermitir(sonarel, dir));
+    ASSERT_TRUE(arrancarYPermitir());
     const QString salida = dir.filePath("terminal.txt");
     // Its window belongs to the terminal server, which the bus starts; this client goes with it.
     terminal.start("gnome-terminal",
                    {"--wait", "--", "sh", "-c", "stty -icanon -echo; exec cat > \"$0\"", salida});
     ASSERT_TRUE(waitUntil(
         [&] {
-            teclas({"x"});
+            EXPECT_TRUE(teclas({"x"}));
             return leer(salida).contains('x');
         },
         30));

@@ -1,21 +1,20 @@
-// Keys into the GNOME test desktop the way its remote input goes in: a session of
-// mutter's own RemoteDesktop D-Bus API (the one the portal's back end uses), alive while this
-// runs. Each argument is one action, done in order:
-//   KEYSYM[+KEYSYM...]   a chord by X keysym names (Return, shift+Insert, alt+super+d): pressed
-//                        in order, released in reverse
-//   pausa:MS             a pause
-// With --sin-preparar, the first action goes right after the session starts; otherwise a lone
-// Shift tap goes first and the actions 250 ms later: mutter adds the session's keyboard to the
-// seat at its first key, which applications bind only afterwards (PortalRemoteDesktop.h).
+// Keys into the GNOME test desktop the way its remote input goes in: one session of mutter's own
+// RemoteDesktop D-Bus API (the one the portal's back end uses) for as long as standard input is
+// open, so that its keyboard stays in the seat, as a physical one would: mutter adds the
+// session's keyboard at its first key and removes it when the session stops, and applications
+// lose keys while they rebind it. Each line of standard input is one command: chords by X
+// keysym names separated by spaces (Return, shift+Insert, alt+super+d: pressed in order,
+// released in reverse), done in order; "ok" or "error" is written back once they were sent.
 #include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusObjectPath>
-#include <QThread>
 
 #include <xkbcommon/xkbcommon.h>
 
 #include <cstdio>
+#include <iostream>
+#include <string>
 
 namespace {
 
@@ -75,9 +74,6 @@ bool chord(const QStringList& names) {
 
 int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
-    QStringList actions = app.arguments().mid(1);
-    const bool prepare = !actions.removeAll(QStringLiteral("--sin-preparar"));
-
     const QDBusMessage created = bus.call(QDBusMessage::createMethodCall(
         QString::fromLatin1(kService), QStringLiteral("/org/gnome/Mutter/RemoteDesktop"),
         QString::fromLatin1(kService), QStringLiteral("CreateSession")));
@@ -86,22 +82,17 @@ int main(int argc, char* argv[]) {
         return 1;
     }
     session = created.arguments().value(0).value<QDBusObjectPath>().path();
-    if (!call(QStringLiteral("Start")) || (prepare && !chord({QStringLiteral("shift")}))) {
+    if (!call(QStringLiteral("Start"))) {
         return 1;
     }
-    if (prepare) {
-        QThread::msleep(250);
-    }
-    for (const QString& action : actions) {
+    std::string line;
+    while (std::getline(std::cin, line)) {
         bool ok = true;
-        if (action.startsWith(QLatin1String("pausa:"))) {
-            QThread::msleep(action.mid(6).toULong());
-        } else {
-            ok = chord(action.split(QLatin1Char('+')));
+        for (const QString& action :
+             QString::fromStdString(line).split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+            ok = chord(action.split(QLatin1Char('+'))) && ok;
         }
-        if (!ok) {
-            return 1;
-        }
+        std::cout << (ok ? "ok" : "error") << std::endl;
     }
     call(QStringLiteral("Stop"));
     return 0;

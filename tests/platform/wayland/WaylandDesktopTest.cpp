@@ -89,6 +89,31 @@ TEST_F(EnSway, FootPastesTheLineAndReturnRunsItOnlyAfterTheTextWasRead) {
     EXPECT_TRUE(waitUntil([&] { return terminal->isTerminated(); }));
 }
 
+// Another client took both selections before the paste went: the terminal pastes that client's
+// text, never this process's, so the Return meant for this paste is dropped rather than run the
+// line without it; the next paste and its Return go after the drop, in order.
+TEST_F(EnSway, AReturnWhosePasteWasNeverReadIsDropped) {
+    ASSERT_TRUE(completo);
+    const QString salida = dir.filePath("linea.txt");
+    // What the terminal gets, as it comes, Return included.
+    testing::Programa foot("foot", {"sh", "-c", "stty -icanon -echo; exec cat > \"$0\"", salida});
+    ASSERT_TRUE(delante("foot"));
+
+    desktop->setClipboardText(QStringLiteral("echo perdido"));
+    ASSERT_EQ(QProcess::execute("wl-copy", {"echo ajeno; "}), 0);
+    ASSERT_EQ(QProcess::execute("wl-copy", {"--primary", "echo ajeno; "}), 0);
+    ASSERT_TRUE(waitUntil([] { return testing::leerPortapapeles(true) == "echo ajeno; "; }));
+    ASSERT_TRUE(desktop->postKeystroke(kPasteKeystroke));
+    ASSERT_TRUE(desktop->postKeystroke(kReturnKeystroke));
+    ASSERT_TRUE(waitUntil([&] { return leer(salida) == "echo ajeno; "; }, 20));
+
+    desktop->setClipboardText(QStringLiteral("echo leído"));
+    ASSERT_TRUE(desktop->postKeystroke(kPasteKeystroke));
+    ASSERT_TRUE(desktop->postKeystroke(kReturnKeystroke));
+    EXPECT_TRUE(waitUntil([&] { return leer(salida).endsWith('\n'); }, 20));
+    EXPECT_EQ(leer(salida).toStdString(), "echo ajeno; echo leído\n");
+}
+
 TEST_F(EnSway, ActivatingAnotherWindowBringsItToTheFrontBeforeTheKeystroke) {
     ASSERT_TRUE(completo);
     const QString salida = dir.filePath("campo.txt");
