@@ -51,7 +51,8 @@ Aplicacion::Aplicacion(QtClock& clock, ServiciosDeVoz& voz, ServiciosDeEscritori
                {[this] { coordinador_.alternarDesdeAtajo(); }, [this] { mostrarVentana(); },
                 [this] { abrirCarpetaDeDictados(); }, [this] { salir(); }}),
       ventanaPreferencias_({preferencias_, [this] { coordinador_.sincronizarPreferencias(); },
-                            inicio_con_sesion::activo, inicio_con_sesion::activar}) {
+                            inicio_con_sesion::activo, inicio_con_sesion::activar,
+                            [&audio = *voz.audio] { return audio.sources(); }}) {
     connect(&coordinador_, &Coordinador::pegadoFallido, &ventana_.contenido().pie(),
             &Pie::avisarPegadoFallido);
     ofrecerPreferencias();

@@ -43,6 +43,7 @@ void Coordinador::sincronizarPreferencias() {
     s_.motor.spokenCommands = s_.preferencias.comandosHablados();
     s_.motor.vocabulary = s_.preferencias.vocabulario();
     s_.motor.replacements = text::parseReplacements(s_.preferencias.reemplazos());
+    s_.motor.microphone = s_.preferencias.microfono();
 }
 
 // This process is in front when one of its windows has the focus, or when the frontmost

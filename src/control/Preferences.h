@@ -37,6 +37,8 @@ public:
     static constexpr auto kReemplazos = "reemplazos";
     // The shortcut is held down while dictating, instead of pressed to start and to stop.
     static constexpr auto kAtajoMantenido = "atajoMantenido";
+    // The sound server's source dictated into; absent or empty: the desktop's default.
+    static constexpr auto kMicrofono = "microfono";
 
     // The defaults table: "es-MX", true, true, true, false, false, 0.0, spoken commands on, the
     // shortcut pressed to start and to stop.
@@ -71,6 +73,7 @@ public:
     QStringList vocabulario() const;
     QString reemplazos() const { return string(kReemplazos).value_or(QString()); }
     bool atajoMantenido() const { return boolean(kAtajoMantenido); }
+    QString microfono() const { return string(kMicrofono).value_or(QString()); }
 
     // Writes what is still buffered to the file.
     void sync();

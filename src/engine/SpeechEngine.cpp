@@ -19,6 +19,9 @@ const QString kMicrophonePermissionMessage = QStringLiteral(
 const QString kNoInputMessage = QStringLiteral(
     "El dispositivo de entrada no entrega audio. Revisa el micrófono en los ajustes de sonido del "
     "escritorio.");
+const QString kChosenMicrophoneMissing = QStringLiteral(
+    "El micrófono elegido no está conectado: se graba con el predeterminado del "
+    "escritorio.");
 const QString kMicrophoneFailurePrefix = QStringLiteral("No se pudo abrir el micrófono: ");
 const QString kModelFailedMessage = QStringLiteral(
     "El modelo de voz no cargó: lo dictado no se pudo transcribir. Elige otro en Modelos de voz.");
@@ -107,6 +110,7 @@ void SpeechEngine::begin() {
 
 std::optional<QString> SpeechEngine::startAudio() {
     AudioInput& audio = services_.audio;
+    audio.chooseSource(microphone);
     const AudioFormat format = audio.inputFormat();
     if (format.sampleRate <= 0 || format.channelCount == 0) {
         return kNoInputMessage;
@@ -132,7 +136,11 @@ std::optional<QString> SpeechEngine::startAudio() {
                 }
             });
         });
-    return audio.start();
+    std::optional<QString> failure = audio.start();
+    if (!failure && audio.choiceMissing()) {
+        setNotice(kChosenMicrophoneMissing);
+    }
+    return failure;
 }
 
 void SpeechEngine::publish(double rms) {

@@ -82,6 +82,8 @@ public:
     bool spokenCommands = true;
     // Names and terms the recognizer is told about.
     QStringList vocabulary;
+    // The sound server's source to record from; empty: the desktop's default.
+    QString microphone;
     std::function<void()> onAutoStop;
     // Receives the text heard in the session that ended.
     std::function<void(const QString& text)> onStopped;

@@ -4,12 +4,21 @@
 
 #include <functional>
 #include <optional>
+#include <vector>
 
 namespace sonarel {
 
 struct AudioFormat {
     double sampleRate = 0;
     int channelCount = 0;
+};
+
+// A source the sound server can record from: its name, and the description the desktop shows.
+struct AudioSource {
+    QString name;
+    QString description;
+
+    friend bool operator==(const AudioSource&, const AudioSource&) = default;
 };
 
 // One captured buffer, borrowed for the duration of the tap call. `channels` holds one array of
@@ -40,6 +49,15 @@ public:
     virtual bool isRunning() const = 0;
     // Ends capture; what the input still holds goes to the tap (on the caller's thread) first.
     virtual void stop() = 0;
+
+    // The microphones there are now (never the outputs' monitors), or none when the server
+    // cannot be reached.
+    virtual std::vector<AudioSource> sources() = 0;
+    // The source `inputFormat` and `start` use from now on; empty: the desktop's default. A
+    // chosen source that is missing then leaves the default in its place, which
+    // `choiceMissing` tells until a start finds the chosen one again.
+    virtual void chooseSource(const QString& name) = 0;
+    virtual bool choiceMissing() const = 0;
 };
 
 // The user's consent to record. The answer may arrive on any thread, exactly once.

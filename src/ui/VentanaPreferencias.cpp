@@ -42,6 +42,7 @@ VentanaPreferencias::VentanaPreferencias(Servicios servicios, QWidget* parent)
     : QWidget(parent, Qt::Window),
       s_(std::move(servicios)),
       atajo_(new QComboBox(this)),
+      microfono_(new QComboBox(this)),
       comandos_(new QCheckBox(QStringLiteral("Comandos hablados"), this)),
       resumen_(new QLabel(this)),
       inicio_(new QCheckBox(QStringLiteral("Iniciar con la sesión"), this)),
@@ -66,6 +67,24 @@ VentanaPreferencias::VentanaPreferencias(Servicios servicios, QWidget* parent)
     connect(atajo_, &QComboBox::activated, this, [this](int indice) {
         s_.preferencias.set(QString::fromLatin1(Preferences::kAtajoMantenido), indice == 1);
         s_.preferencias.sync();
+    });
+
+    capas->addSpacing(10);
+    capas->addWidget(titulo(QStringLiteral("Micrófono"), this));
+    microfono_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    microfono_->setMinimumContentsLength(30);
+    auto* filaMicrofono = new QHBoxLayout;
+    filaMicrofono->addWidget(microfono_);
+    filaMicrofono->addStretch(1);
+    capas->addLayout(filaMicrofono);
+    capas->addWidget(explicacion(QStringLiteral("Si el elegido no está conectado al dictar, se "
+                                                "graba con el predeterminado y se avisa."),
+                                 this));
+    connect(microfono_, &QComboBox::activated, this, [this](int indice) {
+        s_.preferencias.set(QString::fromLatin1(Preferences::kMicrofono),
+                            microfono_->itemData(indice).toString());
+        s_.preferencias.sync();
+        s_.sincronizarPreferencias();
     });
 
     capas->addSpacing(10);
@@ -114,15 +133,17 @@ VentanaPreferencias::VentanaPreferencias(Servicios servicios, QWidget* parent)
     connect(cerrar, &QPushButton::clicked, this, &QWidget::close);
     botones->addWidget(cerrar);
     capas->addLayout(botones);
-    setTabOrder(atajo_, comandos_);
+    setTabOrder(atajo_, microfono_);
+    setTabOrder(microfono_, comandos_);
     setTabOrder(comandos_, editar);
     setTabOrder(editar, inicio_);
     setTabOrder(inicio_, cerrar);
-    resize(480, 480);
+    resize(480, 540);
 }
 
 void VentanaPreferencias::mostrar() {
     mensaje_->clear();
+    mostrarMicrofonos();
     mostrarValores();
     show();
     raise();
@@ -141,6 +162,23 @@ void VentanaPreferencias::mostrarValores() {
                           : cuenta(terminos, "término", "términos") + QStringLiteral(", ") +
                                 cuenta(reemplazos, "reemplazo", "reemplazos") +
                                 QStringLiteral("."));
+}
+
+// Asked anew at each showing, since headsets come and go. A chosen microphone that is not
+// there now stays listed and chosen, so that looking does not change the choice.
+void VentanaPreferencias::mostrarMicrofonos() {
+    const QString elegido = s_.preferencias.microfono();
+    microfono_->clear();
+    microfono_->addItem(QStringLiteral("El predeterminado del escritorio"), QString());
+    bool presente = elegido.isEmpty();
+    for (const AudioSource& fuente : s_.microfonos()) {
+        microfono_->addItem(fuente.description, fuente.name);
+        presente = presente || fuente.name == elegido;
+    }
+    if (!presente) {
+        microfono_->addItem(elegido + QStringLiteral(" (no conectado)"), elegido);
+    }
+    microfono_->setCurrentIndex(microfono_->findData(elegido));
 }
 
 void VentanaPreferencias::editarPalabras() {

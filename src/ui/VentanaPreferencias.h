@@ -1,11 +1,13 @@
 #pragma once
 
 #include "control/Preferences.h"
+#include "platform/AudioInput.h"
 
 #include <QWidget>
 
 #include <functional>
 #include <optional>
+#include <vector>
 
 class QCheckBox;
 class QComboBox;
@@ -14,8 +16,8 @@ class QLabel;
 namespace sonarel {
 
 // "Preferencias": the settings beyond the options menu, each written at once: how the shortcut
-// is used, spoken commands, the user's words (edited in "Tus palabras") and starting with the
-// session.
+// is used, the microphone, spoken commands, the user's words (edited in "Tus palabras") and
+// starting with the session.
 class VentanaPreferencias : public QWidget {
     Q_OBJECT
 
@@ -28,6 +30,8 @@ public:
         // reason when that failed).
         std::function<bool()> iniciaConSesion;
         std::function<std::optional<QString>(bool)> iniciarConSesion;
+        // The microphones the sound server offers now.
+        std::function<std::vector<AudioSource>()> microfonos;
     };
 
     explicit VentanaPreferencias(Servicios servicios, QWidget* parent = nullptr);
@@ -37,6 +41,8 @@ public:
 
     // "Pulsar para empezar y parar" (0) or "Mantener pulsado" (1).
     QComboBox& usoDelAtajo() { return *atajo_; }
+    // "El predeterminado del escritorio" first, then the sound server's microphones.
+    QComboBox& microfono() { return *microfono_; }
     QCheckBox& comandosHablados() { return *comandos_; }
     QCheckBox& inicioConSesion() { return *inicio_; }
     QLabel& resumenPalabras() { return *resumen_; }
@@ -46,9 +52,11 @@ public:
 
 private:
     void mostrarValores();
+    void mostrarMicrofonos();
 
     Servicios s_;
     QComboBox* atajo_;
+    QComboBox* microfono_;
     QCheckBox* comandos_;
     QLabel* resumen_;
     QCheckBox* inicio_;

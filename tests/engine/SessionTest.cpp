@@ -25,6 +25,21 @@ TEST_F(EngineTest, StartPreparesThenListensWithOneTaskAndTap) {
     EXPECT_EQ(engine.elapsed(), 0);
 }
 
+TEST_F(EngineTest, TheChosenMicrophoneIsAskedForAndItsAbsenceIsToldUntilItIsBack) {
+    engine.microphone = QStringLiteral("bluez_source.cascos");
+    audio.missing = true;
+    startListening();
+    EXPECT_EQ(audio.chosen, "bluez_source.cascos");
+    EXPECT_EQ(engine.notice(),
+              "El micrófono elegido no está conectado: se graba con el "
+              "predeterminado del escritorio.");
+    stop();
+
+    audio.missing = false;
+    startListening();
+    EXPECT_EQ(engine.notice(), "");
+}
+
 TEST_F(EngineTest, StartWhileRunningChangesNothingNotEvenTheNotice) {
     speech.onDeviceSupported = false;  // makes the first task set a notice
     startListening();

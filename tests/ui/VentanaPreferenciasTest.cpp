@@ -32,12 +32,14 @@ struct VentanaPreferenciasTest : ::testing::Test {
                     }
                     inicio = activo;
                     return std::nullopt;
-                }};
+                },
+                [this] { return fuentes; }};
     }
 
     testing::EntornoVentana entorno;
     bool inicio = false;
     std::optional<QString> fallo;
+    std::vector<AudioSource> fuentes;
     VentanaPreferencias ventana{servicios()};
 };
 
@@ -95,6 +97,27 @@ TEST_F(VentanaPreferenciasTest, TheShortcutIsPressedByDefaultAndCanBeHeld) {
     ventana.close();
     ventana.mostrar();
     EXPECT_EQ(ventana.usoDelAtajo().currentText(), "Mantener pulsado");
+}
+
+TEST_F(VentanaPreferenciasTest, TheMicrophoneIsChosenAmongTheSourcesAndAMissingChoiceStaysShown) {
+    fuentes = {{"alsa_input.pci", "Micrófono interno"}, {"bluez_source.cascos", "Cascos"}};
+    ventana.mostrar();
+    ASSERT_EQ(ventana.microfono().count(), 3);
+    EXPECT_EQ(ventana.microfono().currentText(), "El predeterminado del escritorio");
+    ventana.microfono().setCurrentIndex(2);
+    emit ventana.microfono().activated(2);
+    EXPECT_EQ(entorno.preferencias.microfono(), "bluez_source.cascos");
+    EXPECT_EQ(entorno.motor.microphone, "bluez_source.cascos");
+
+    // The headset is switched off: the choice is kept, and said to be away.
+    fuentes.pop_back();
+    ventana.close();
+    ventana.mostrar();
+    EXPECT_EQ(ventana.microfono().currentText(), "bluez_source.cascos (no conectado)");
+    EXPECT_EQ(entorno.preferencias.microfono(), "bluez_source.cascos");
+    ventana.microfono().setCurrentIndex(0);
+    emit ventana.microfono().activated(0);
+    EXPECT_EQ(entorno.motor.microphone, "");
 }
 
 TEST_F(VentanaPreferenciasTest, StartingWithTheSessionShowsTheEntryAndWhyItFailed) {

@@ -21,8 +21,14 @@ public:
     std::optional<QString> start() override;
     bool isRunning() const override { return running_; }
     void stop() override;
+    std::vector<AudioSource> sources() override { return sourceList; }
+    void chooseSource(const QString& name) override { chosen = name; }
+    bool choiceMissing() const override { return missing; }
 
     AudioFormat format{48000, 1};
+    std::vector<AudioSource> sourceList;
+    QString chosen;                     // what the last `chooseSource` named
+    bool missing = false;               // what `choiceMissing` answers
     std::optional<QString> startError;  // what the next start fails with, if set
 
     // Delivers one buffer (one vector of samples per channel) from another thread, and waits

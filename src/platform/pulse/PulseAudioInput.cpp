@@ -2,6 +2,7 @@
 
 #include "platform/Logging.h"
 #include "platform/pulse/PulseMessages.h"
+#include "platform/pulse/PulseSources.h"
 
 #include <pulse/context.h>
 #include <pulse/error.h>
@@ -13,64 +14,6 @@
 #include <string>
 
 namespace sonarel {
-namespace {
-
-struct DefaultSource {
-    explicit DefaultSource(PulseConnection& connection) : pulse(connection) {}
-    PulseConnection& pulse;
-    std::string name;
-    bool found = false;
-    pa_sample_spec spec{};
-    pa_channel_map map{};
-};
-
-// Runs one query to its end, or cancels it when the server does not answer in time.
-bool finish(PulseConnection& pulse, pa_operation* operation) {
-    if (operation == nullptr) {
-        return false;
-    }
-    const bool done = pulse.waitUntil(
-        [operation] { return pa_operation_get_state(operation) != PA_OPERATION_RUNNING; },
-        PulseConnection::kAnswerTimeout);
-    if (!done) {
-        pa_operation_cancel(operation);
-    }
-    pa_operation_unref(operation);
-    return done;
-}
-
-// With the connection's lock held: the server's default source and its sample format, if any.
-DefaultSource defaultSource(PulseConnection& pulse, pa_context* context) {
-    DefaultSource source{pulse};
-    finish(pulse, pa_context_get_server_info(
-                      context,
-                      [](pa_context*, const pa_server_info* info, void* data) {
-                          auto* query = static_cast<DefaultSource*>(data);
-                          if (info != nullptr && info->default_source_name != nullptr) {
-                              query->name = info->default_source_name;
-                          }
-                          query->pulse.wake();
-                      },
-                      &source));
-    if (source.name.empty()) {
-        return source;
-    }
-    finish(pulse, pa_context_get_source_info_by_name(
-                      context, source.name.c_str(),
-                      [](pa_context*, const pa_source_info* info, int, void* data) {
-                          auto* query = static_cast<DefaultSource*>(data);
-                          if (info != nullptr) {
-                              query->found = pa_sample_spec_valid(&info->sample_spec) != 0;
-                              query->spec = info->sample_spec;
-                              query->map = info->channel_map;
-                          }
-                          query->pulse.wake();
-                      },
-                      &source));
-    return source;
-}
-
-}  // namespace
 
 PulseAudioInput::PulseAudioInput(PulseConnection& pulse) : pulse_(pulse) {}
 
@@ -87,13 +30,43 @@ AudioFormat PulseAudioInput::inputFormat() {
         qCDebug(logAudio) << "no sound server to ask for the input format:" << pa_strerror(error);
         return {};
     }
-    const DefaultSource source = defaultSource(pulse_, context);
+    const pulse::FoundSource source = findChosenSource(context);
     if (!source.found) {
         qCDebug(logAudio) << "the sound server names no default source";
         return {};
     }
-    sourceMap_ = source.map;
     return {static_cast<double>(source.spec.rate), source.spec.channels};
+}
+
+std::vector<AudioSource> PulseAudioInput::sources() {
+    PulseConnection::Lock lock(pulse_);
+    int error = 0;
+    pa_context* context = pulse_.ready(error);
+    if (context == nullptr) {
+        qCDebug(logAudio) << "no sound server to list the sources of:" << pa_strerror(error);
+        return {};
+    }
+    return pulse::listSources(pulse_, context);
+}
+
+void PulseAudioInput::chooseSource(const QString& name) {
+    PulseConnection::Lock lock(pulse_);
+    chosen_ = name.toStdString();
+}
+
+// With the connection's lock held: the chosen source, or the default one when none is chosen or
+// the chosen one is not there; the stream records from what this found last.
+pulse::FoundSource PulseAudioInput::findChosenSource(pa_context* context) {
+    pulse::FoundSource source = pulse::findSource(pulse_, context, chosen_);
+    choiceMissing_ = !chosen_.empty() && !source.found;
+    if (choiceMissing_) {
+        qCInfo(logAudio) << "the chosen source" << chosen_.c_str()
+                         << "is not there; recording from the default one";
+        source = pulse::findSource(pulse_, context, {});
+    }
+    device_ = source.found && !choiceMissing_ ? source.name : std::string();
+    sourceMap_ = source.map;
+    return source;
 }
 
 void PulseAudioInput::installTap(int framesPerBuffer, AudioFormat format, Tap tap,
@@ -128,11 +101,10 @@ std::optional<QString> PulseAudioInput::start() {
         layout = requested_;
     }
     if (layout.format.sampleRate <= 0 || layout.format.channelCount <= 0) {
-        const DefaultSource source = defaultSource(pulse_, context);
+        const pulse::FoundSource source = findChosenSource(context);
         if (!source.found) {
             return pulse::kNoSource;
         }
-        sourceMap_ = source.map;
         layout.format = {static_cast<double>(source.spec.rate), source.spec.channels};
     }
     layout.framesPerBuffer = std::max(layout.framesPerBuffer, 1);
@@ -185,7 +157,8 @@ std::optional<QString> PulseAudioInput::openStream(pa_context* context, const La
     // user's microphone goes away; the dictation ends instead, and says why.
     const auto flags =
         static_cast<pa_stream_flags_t>(PA_STREAM_ADJUST_LATENCY | PA_STREAM_DONT_MOVE);
-    if (pa_stream_connect_record(stream_, nullptr, &attributes, flags) < 0) {
+    if (pa_stream_connect_record(stream_, device_.empty() ? nullptr : device_.c_str(), &attributes,
+                                 flags) < 0) {
         const int error = pa_context_errno(context);
         closeStream();
         return pulse::describeStreamFailure(error);
