@@ -1,5 +1,7 @@
 #pragma once
 
+#include "control/Combinacion.h"
+
 #include <QSettings>
 #include <QString>
 #include <QStringList>
@@ -34,9 +36,13 @@ public:
     static constexpr auto kReemplazos = "reemplazos";
     // The shortcut is held down while dictating, instead of pressed to start and to stop.
     static constexpr auto kAtajoMantenido = "atajoMantenido";
+    // The shortcut's keys: its virtual key code and its modifier bits (Shift 1, Ctrl 2, Alt 4,
+    // Super 8).
+    static constexpr auto kAtajoTecla = "atajoTecla";
+    static constexpr auto kAtajoModificadores = "atajoModificadores";
 
     // The defaults table: "es-MX", true, true, true, false, false, 0.0, spoken commands on, the
-    // shortcut pressed to start and to stop.
+    // shortcut pressed to start and to stop, Alt+Super+D.
     static const QVariantMap& valoresPorDefecto();
 
     // The user's store.
@@ -67,6 +73,8 @@ public:
     QStringList vocabulario() const;
     QString reemplazos() const { return string(kReemplazos).value_or(QString()); }
     bool atajoMantenido() const { return boolean(kAtajoMantenido); }
+    Combinacion atajo() const;
+    void setAtajo(const Combinacion& atajo);
 
     // Writes what is still buffered to the file.
     void sync();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "control/Preferences.h"
+#include "ui/DialogoAtajo.h"
 
 #include <QWidget>
 
@@ -13,9 +14,9 @@ class QLabel;
 
 namespace sonarel {
 
-// "Preferencias": the settings beyond the options menu, each written at once: how the shortcut
-// is used, spoken commands, the user's words (edited in "Tus palabras") and starting with the
-// session.
+// "Preferencias": the settings beyond the options menu, each written at once: the shortcut's
+// keys and how it is used, spoken commands, the user's words (edited in "Tus palabras") and
+// starting with the session.
 class VentanaPreferencias : public QWidget {
     Q_OBJECT
 
@@ -28,6 +29,9 @@ public:
         // reason when that failed).
         std::function<bool()> iniciaConSesion;
         std::function<std::optional<QString>(bool)> iniciarConSesion;
+        // The shortcut's combination now, and reserving another one instead.
+        std::function<Combinacion()> atajo;
+        DialogoAtajo::Usar usarAtajo;
     };
 
     explicit VentanaPreferencias(Servicios servicios, QWidget* parent = nullptr);
@@ -37,6 +41,9 @@ public:
 
     // "Pulsar para empezar y parar" (0) or "Mantener pulsado" (1).
     QComboBox& usoDelAtajo() { return *atajo_; }
+    QLabel& combinacion() { return *combinacion_; }
+    // Opens the dialog that records another combination, without waiting for it.
+    void cambiarAtajo();
     QCheckBox& comandosHablados() { return *comandos_; }
     QCheckBox& inicioConSesion() { return *inicio_; }
     QLabel& resumenPalabras() { return *resumen_; }
@@ -48,6 +55,7 @@ private:
     void mostrarValores();
 
     Servicios s_;
+    QLabel* combinacion_;
     QComboBox* atajo_;
     QCheckBox* comandos_;
     QLabel* resumen_;
