@@ -6,6 +6,7 @@
 #include "modelos/Recomendacion.h"
 #include "ui/Cabecera.h"
 #include "ui/DialogoGuardar.h"
+#include "ui/Editor.h"
 #include "ui/Pie.h"
 
 #include <QApplication>
@@ -52,6 +53,8 @@ Aplicacion::Aplicacion(QtClock& clock, ServiciosDeVoz& voz, ServiciosDeEscritori
                 [this] { abrirCarpetaDeDictados(); }, [this] { salir(); }}),
       ventanaPreferencias_({preferencias_, [this] { coordinador_.sincronizarPreferencias(); },
                             inicio_con_sesion::activo, inicio_con_sesion::activar,
+                            [this] { return hotKey_.combinacion(); },
+                            [this](const Combinacion& nueva) { return usarAtajo(nueva); },
                             [&audio = *voz.audio] { return audio.sources(); }}) {
     connect(&coordinador_, &Coordinador::pegadoFallido, &ventana_.contenido().pie(),
             &Pie::avisarPegadoFallido);
@@ -112,6 +115,7 @@ void Aplicacion::iniciar(bool conVentana, bool ofrecerModelos) {
             atajoMantenido_.soltado();
         }
     };
+    mostrarAtajo();
     std::optional<QString> aviso = coordinador_.avisoDelAtajo();
     // GNOME before 48 lets no application reserve a shortcut: no other program holds it, and
     // the remedy is its own custom shortcut, which needs no notice once it is there.
@@ -225,6 +229,32 @@ void Aplicacion::mostrarPreferencias() {
         ventanaPreferencias_.move(marco.topLeft());
     }
     ventanaPreferencias_.mostrar();
+}
+
+std::optional<QString> Aplicacion::usarAtajo(const Combinacion& nueva) {
+    const Combinacion anterior = hotKey_.combinacion();
+    const bool reservada = hotKey_.isRegistered();
+    if (nueva == anterior && reservada) {
+        return std::nullopt;
+    }
+    hotKey_.registerHotKey(nueva.tecla, nueva.modificadores);
+    if (!hotKey_.isRegistered()) {
+        hotKey_.registerHotKey(anterior.tecla, anterior.modificadores);
+        return avisoAtajoNoLibre(nueva.texto());
+    }
+    preferencias_.setAtajo(nueva);
+    preferencias_.sync();
+    ventana_.contenido().pie().setAvisoAtajo(std::nullopt);
+    bandeja_.setAvisoAtajo(QString());
+    mostrarAtajo();
+    return std::nullopt;
+}
+
+void Aplicacion::mostrarAtajo() {
+    const QString atajo = hotKey_.combinacion().texto();
+    hudEstado_.setAtajo(atajo);
+    ventana_.contenido().editor().setAtajo(atajo);
+    bandeja_.setAtajo(atajo);
 }
 
 void Aplicacion::mostrarVentana() {

@@ -59,6 +59,10 @@ public:
     static constexpr double kSegundosParaTerminar = 10;
     // "Preferencias…" (Ctrl+,), from the options menu and the tray.
     void mostrarPreferencias();
+    static QString avisoAtajoNoLibre(const QString& atajo) {
+        return QStringLiteral("%1 no está libre: otro programa ya lo usa. Elige otra combinación.")
+            .arg(atajo);
+    }
 
     // What the tests reach into: they drive this same assembly.
     VentanaPrincipal& ventana() { return ventana_; }
@@ -88,6 +92,11 @@ private:
     void ofrecerAtajoDeGnome();
     void ofrecerPermisoParaEscribir(bool ahora);
     void ofrecerPreferencias();
+    // Reserves another combination for the shortcut instead of the one held, and keeps it in the
+    // preferences; the one held stays when the new one cannot be had.
+    std::optional<QString> usarAtajo(const Combinacion& nueva);
+    // Every text that names the shortcut names the one chosen.
+    void mostrarAtajo();
 
     QtClock& clock_;
     ServiciosDeEscritorio escritorio_;

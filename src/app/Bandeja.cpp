@@ -42,10 +42,15 @@ void Bandeja::setAvisoAtajo(const QString& aviso) {
     icono_.setToolTip(QStringLiteral("Sonarel\n") + aviso);
 }
 
+void Bandeja::setAtajo(const QString& atajo) {
+    atajo_ = atajo;
+    actualizar();
+}
+
 void Bandeja::actualizar() {
     const bool escuchando = motor_.isListening();
     dictar_->setText(escuchando ? QStringLiteral("Detener dictado")
-                                : QStringLiteral("Dictar  (Alt+Super+D)"));
+                                : QStringLiteral("Dictar  (%1)").arg(atajo_));
     const bool hayTexto = !motor_.text().isEmpty();
     copiar_->setEnabled(hayTexto);
     terminal_->setEnabled(hayTexto);

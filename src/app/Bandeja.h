@@ -30,6 +30,8 @@ public:
     void mostrar() { icono_.show(); }
     // A lasting notice, added to the item's tooltip.
     void setAvisoAtajo(const QString& aviso);
+    // The shortcut as the menu names it.
+    void setAtajo(const QString& atajo);
 
     QMenu& menu() { return menu_; }
     QSystemTrayIcon& icono() { return icono_; }
@@ -43,6 +45,7 @@ private:
     QMenu menu_;
     QSystemTrayIcon icono_;
     QString simbolo_;
+    QString atajo_ = QStringLiteral("Alt+Super+D");
     QAction* dictar_;
     QAction* copiar_;
     QAction* terminal_;

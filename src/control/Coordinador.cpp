@@ -25,14 +25,15 @@ void Coordinador::configurar() {
             self->alternarDesdeAtajo();
         }
     };
-    s_.hotKey.registerHotKey();
+    const Combinacion atajo = s_.preferencias.atajo();
+    s_.hotKey.registerHotKey(atajo.tecla, atajo.modificadores);
 }
 
 std::optional<QString> Coordinador::avisoDelAtajo() const {
     if (s_.hotKey.isRegistered()) {
         return std::nullopt;
     }
-    return avisoAtajoOcupado();
+    return avisoAtajoOcupado(s_.hotKey.combinacion().texto());
 }
 
 void Coordinador::sincronizarPreferencias() {

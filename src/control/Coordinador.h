@@ -48,14 +48,16 @@ public:
     }
     // Long enough for a big model on a slow disk; the delivery hides it sooner.
     static constexpr double kSegundosTranscribiendo = 120;
-    static QString avisoAtajoOcupado() {
+    static QString avisoAtajoOcupado(const QString& atajo = Combinacion().texto()) {
         return QStringLiteral(
-            "El atajo Alt+Super+D no funciona: otro programa ya lo usa. Puedes dictar con "
-            "el botón Dictar o desde el icono de la bandeja.");
+                   "El atajo %1 no funciona: otro programa ya lo usa. Puedes dictar "
+                   "con el botón Dictar o desde el icono de la bandeja.")
+            .arg(atajo);
     }
 
     // Once at launch: registers the preference defaults, installs the stop handler and the
-    // shortcut's action, and reserves Alt+Super+D.
+    // shortcut's action, and reserves the shortcut the preferences name (Alt+Super+D unless the
+    // user chose another).
     void configurar();
     // Stops a running dictation, or starts one (integrated when another application is in
     // front).

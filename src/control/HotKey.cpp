@@ -35,6 +35,7 @@ void HotKey::registerHotKey(std::uint32_t keyCode, Modifiers modifiers) {
         });
         instalado_ = true;
     }
+    combinacion_ = Combinacion{keyCode, modifiers};
     ref_ = service_.registerHotKey(keyCode, modifiers, HotKeyID{firma(), 1});
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "control/Combinacion.h"
 #include "platform/HotKeyService.h"
 
 #include <QObject>
@@ -30,6 +31,8 @@ public:
                         Modifiers modifiers = kDefaultModifiers);
     void unregister();
     bool isRegistered() const { return ref_ != nullptr; }
+    // The combination last asked for, reserved or not.
+    Combinacion combinacion() const { return combinacion_; }
 
     // What a press runs; read when the press is handled, not when the key goes down.
     std::function<void()> action;
@@ -42,6 +45,7 @@ private:
     HotKeyService& service_;
     std::unique_ptr<HotKeyRegistration> ref_;
     bool instalado_ = false;
+    Combinacion combinacion_;
 };
 
 }  // namespace sonarel

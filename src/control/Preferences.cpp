@@ -62,6 +62,8 @@ const QVariantMap& Preferences::valoresPorDefecto() {
         {kAutoStop, 0.0},
         {kComandosHablados, true},
         {kAtajoMantenido, false},
+        {kAtajoTecla, double(Combinacion().tecla)},
+        {kAtajoModificadores, double(Combinacion().modificadores.toInt())},
     };
     return defaults;
 }
@@ -125,6 +127,24 @@ void Preferences::set(const QString& key, const QVariant& value) {
 
 QString Preferences::idioma() const {
     return string(kIdioma).value_or(QStringLiteral("es-MX"));
+}
+
+Combinacion Preferences::atajo() const {
+    const double tecla = number(kAtajoTecla);
+    const double modificadores = number(kAtajoModificadores);
+    const Combinacion atajo{static_cast<std::uint32_t>(tecla),
+                            Modifiers::fromInt(static_cast<int>(modificadores))};
+    // A hand-edited value that names no key, or no modifier, reads as the default.
+    if (tecla < 0 || tecla > 255 || modificadores <= 0 || modificadores > 15 ||
+        atajo.texto().endsWith(QLatin1Char('?'))) {
+        return Combinacion();
+    }
+    return atajo;
+}
+
+void Preferences::setAtajo(const Combinacion& atajo) {
+    set(QString::fromLatin1(kAtajoTecla), double(atajo.tecla));
+    set(QString::fromLatin1(kAtajoModificadores), double(atajo.modificadores.toInt()));
 }
 
 QStringList Preferences::vocabulario() const {

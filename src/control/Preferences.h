@@ -1,5 +1,7 @@
 #pragma once
 
+#include "control/Combinacion.h"
+
 #include <QSettings>
 #include <QString>
 #include <QStringList>
@@ -37,11 +39,15 @@ public:
     static constexpr auto kReemplazos = "reemplazos";
     // The shortcut is held down while dictating, instead of pressed to start and to stop.
     static constexpr auto kAtajoMantenido = "atajoMantenido";
+    // The shortcut's keys: its virtual key code and its modifier bits (Shift 1, Ctrl 2, Alt 4,
+    // Super 8).
+    static constexpr auto kAtajoTecla = "atajoTecla";
+    static constexpr auto kAtajoModificadores = "atajoModificadores";
     // The sound server's source dictated into; absent or empty: the desktop's default.
     static constexpr auto kMicrofono = "microfono";
 
     // The defaults table: "es-MX", true, true, true, false, false, 0.0, spoken commands on, the
-    // shortcut pressed to start and to stop.
+    // shortcut pressed to start and to stop, Alt+Super+D.
     static const QVariantMap& valoresPorDefecto();
 
     // The user's store.
@@ -73,6 +79,8 @@ public:
     QStringList vocabulario() const;
     QString reemplazos() const { return string(kReemplazos).value_or(QString()); }
     bool atajoMantenido() const { return boolean(kAtajoMantenido); }
+    Combinacion atajo() const;
+    void setAtajo(const Combinacion& atajo);
     QString microfono() const { return string(kMicrofono).value_or(QString()); }
 
     // Writes what is still buffered to the file.

@@ -38,7 +38,7 @@ public:
     const Medidor& medidor() const { return *medidor_; }
 
     static QString marcador() { return QStringLiteral("Escuchando…"); }
-    static QString atajo() { return QStringLiteral("Alt+Super+D"); }
+    const QString& atajo() const { return estado_.atajo(); }
 
 protected:
     void paintEvent(QPaintEvent* event) override;

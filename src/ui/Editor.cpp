@@ -47,7 +47,12 @@ void Editor::mostrarEstado() {
     marcador_->setText(
         motor_.isListening()
             ? QStringLiteral("Habla…")
-            : QStringLiteral("Pulsa Dictar (Alt+Super+D) y habla. El texto aparece aquí."));
+            : QStringLiteral("Pulsa Dictar (%1) y habla. El texto aparece aquí.").arg(atajo_));
+}
+
+void Editor::setAtajo(const QString& atajo) {
+    atajo_ = atajo;
+    mostrarEstado();
 }
 
 void Editor::mostrarTexto() {

@@ -19,6 +19,8 @@ public:
 
     QTextEdit* campo() const { return campo_; }
     QLabel* marcador() const { return marcador_; }
+    // The shortcut as the placeholder names it.
+    void setAtajo(const QString& atajo);
 
 private:
     void mostrarEstado();
@@ -28,6 +30,7 @@ private:
     QTextEdit* campo_;
     QLabel* marcador_;
     bool mostrandoTextoDelMotor_ = false;
+    QString atajo_ = QStringLiteral("Alt+Super+D");
 };
 
 }  // namespace sonarel

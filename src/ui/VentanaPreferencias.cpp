@@ -41,6 +41,7 @@ QString cuenta(qsizetype n, const char* uno, const char* varios) {
 VentanaPreferencias::VentanaPreferencias(Servicios servicios, QWidget* parent)
     : QWidget(parent, Qt::Window),
       s_(std::move(servicios)),
+      combinacion_(new QLabel(this)),
       atajo_(new QComboBox(this)),
       microfono_(new QComboBox(this)),
       comandos_(new QCheckBox(QStringLiteral("Comandos hablados"), this)),
@@ -55,11 +56,14 @@ VentanaPreferencias::VentanaPreferencias(Servicios servicios, QWidget* parent)
 
     capas->addWidget(titulo(QStringLiteral("Atajo"), this));
     auto* filaAtajo = new QHBoxLayout;
-    filaAtajo->addWidget(new QLabel(QStringLiteral("Alt+Super+D:"), this));
+    filaAtajo->addWidget(combinacion_);
     atajo_->addItem(QStringLiteral("Pulsar para empezar y parar"));
     atajo_->addItem(QStringLiteral("Mantener pulsado"));
     filaAtajo->addWidget(atajo_);
     filaAtajo->addStretch(1);
+    auto* cambiar = new QPushButton(QStringLiteral("Cambiar…"), this);
+    connect(cambiar, &QPushButton::clicked, this, &VentanaPreferencias::cambiarAtajo);
+    filaAtajo->addWidget(cambiar);
     capas->addLayout(filaAtajo);
     capas->addWidget(explicacion(QStringLiteral("Mantenido, dicta mientras las teclas siguen "
                                                 "abajo; un toque breve no empieza nada."),
@@ -133,7 +137,8 @@ VentanaPreferencias::VentanaPreferencias(Servicios servicios, QWidget* parent)
     connect(cerrar, &QPushButton::clicked, this, &QWidget::close);
     botones->addWidget(cerrar);
     capas->addLayout(botones);
-    setTabOrder(atajo_, microfono_);
+    setTabOrder(atajo_, cambiar);
+    setTabOrder(cambiar, microfono_);
     setTabOrder(microfono_, comandos_);
     setTabOrder(comandos_, editar);
     setTabOrder(editar, inicio_);
@@ -154,6 +159,7 @@ void VentanaPreferencias::mostrarValores() {
     const QSignalBlocker sinAvisos(comandos_);
     comandos_->setChecked(s_.preferencias.comandosHablados());
     atajo_->setCurrentIndex(s_.preferencias.atajoMantenido() ? 1 : 0);
+    combinacion_->setText(s_.atajo().texto() + QLatin1Char(':'));
     inicio_->setChecked(s_.iniciaConSesion());
     const qsizetype terminos = s_.preferencias.vocabulario().size();
     const qsizetype reemplazos = text::parseReplacements(s_.preferencias.reemplazos()).size();
@@ -162,6 +168,13 @@ void VentanaPreferencias::mostrarValores() {
                           : cuenta(terminos, "término", "términos") + QStringLiteral(", ") +
                                 cuenta(reemplazos, "reemplazo", "reemplazos") +
                                 QStringLiteral("."));
+}
+
+void VentanaPreferencias::cambiarAtajo() {
+    auto* dialogo = new DialogoAtajo(s_.atajo(), s_.usarAtajo, this);
+    dialogo->setAttribute(Qt::WA_DeleteOnClose);
+    connect(dialogo, &QDialog::accepted, this, &VentanaPreferencias::mostrarValores);
+    dialogo->open();
 }
 
 // Asked anew at each showing, since headsets come and go. A chosen microphone that is not

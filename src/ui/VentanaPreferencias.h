@@ -2,6 +2,7 @@
 
 #include "control/Preferences.h"
 #include "platform/AudioInput.h"
+#include "ui/DialogoAtajo.h"
 
 #include <QWidget>
 
@@ -15,8 +16,9 @@ class QLabel;
 
 namespace sonarel {
 
-// "Preferencias": the settings beyond the options menu, each written at once: how the shortcut
-// is used, the microphone, spoken commands, the user's words (edited in "Tus palabras") and
+// "Preferencias": the settings beyond the options menu, each written at once: the shortcut's
+// keys and how it is used, the microphone, spoken commands, the user's words (edited in "Tus
+// palabras") and
 // starting with the session.
 class VentanaPreferencias : public QWidget {
     Q_OBJECT
@@ -30,6 +32,9 @@ public:
         // reason when that failed).
         std::function<bool()> iniciaConSesion;
         std::function<std::optional<QString>(bool)> iniciarConSesion;
+        // The shortcut's combination now, and reserving another one instead.
+        std::function<Combinacion()> atajo;
+        DialogoAtajo::Usar usarAtajo;
         // The microphones the sound server offers now.
         std::function<std::vector<AudioSource>()> microfonos;
     };
@@ -41,6 +46,9 @@ public:
 
     // "Pulsar para empezar y parar" (0) or "Mantener pulsado" (1).
     QComboBox& usoDelAtajo() { return *atajo_; }
+    QLabel& combinacion() { return *combinacion_; }
+    // Opens the dialog that records another combination, without waiting for it.
+    void cambiarAtajo();
     // "El predeterminado del escritorio" first, then the sound server's microphones.
     QComboBox& microfono() { return *microfono_; }
     QCheckBox& comandosHablados() { return *comandos_; }
@@ -55,6 +63,7 @@ private:
     void mostrarMicrofonos();
 
     Servicios s_;
+    QLabel* combinacion_;
     QComboBox* atajo_;
     QComboBox* microfono_;
     QCheckBox* comandos_;

@@ -55,6 +55,53 @@ TEST_F(PreferencesTest, StoredValuesWinAndSurviveARelaunch) {
     EXPECT_TRUE(relaunched.copiarAlParar());
 }
 
+// The shortcut's keys: Alt+Super+D until the user chooses, the choice kept, and keys a hand edit
+// broke read as the default rather than a shortcut nobody can press.
+TEST_F(PreferencesTest, TheShortcutIsAltSuperDUntilAnotherIsChosen) {
+    const Combinacion ctrlAltK{40, Modifier::Ctrl | Modifier::Alt};
+    {
+        Preferences prefs(path());
+        prefs.registerDefaults(Preferences::valoresPorDefecto());
+        EXPECT_EQ(prefs.atajo(), Combinacion());
+        EXPECT_EQ(prefs.atajo().texto(), "Alt+Super+D");
+        prefs.setAtajo(ctrlAltK);
+        prefs.sync();
+    }
+    Preferences relaunched(path());
+    relaunched.registerDefaults(Preferences::valoresPorDefecto());
+    EXPECT_EQ(relaunched.atajo(), ctrlAltK);
+    EXPECT_EQ(relaunched.atajo().texto(), "Ctrl+Alt+K");
+
+    for (const char* roto :
+         {"atajoTecla=10\natajoModificadores=4\n", "atajoTecla=2\natajoModificadores=0\n",
+          "atajoTecla=-3\natajoModificadores=4\n", "atajoTecla=d\natajoModificadores=4\n"}) {
+        writeFile(QByteArray("[General]\n") + roto);
+        Preferences editado(path());
+        editado.registerDefaults(Preferences::valoresPorDefecto());
+        EXPECT_EQ(editado.atajo(), Combinacion()) << roto;
+    }
+}
+
+// Keys pressed in a Qt window become combinations written as a Linux keyboard shows them.
+TEST(Combinacion, KeysPressedBecomeCombinationsWithTheirLinuxNames) {
+    EXPECT_EQ(Combinacion::deTeclaQt(Qt::Key_D, Qt::AltModifier | Qt::MetaModifier), Combinacion());
+    const auto todas =
+        Combinacion::deTeclaQt(Qt::Key_Space, Qt::MetaModifier | Qt::ShiftModifier |
+                                                  Qt::AltModifier | Qt::ControlModifier);
+    ASSERT_TRUE(todas);
+    EXPECT_EQ(todas->texto(), "Ctrl+Alt+Shift+Super+Espacio");
+    EXPECT_EQ(Combinacion::deTeclaQt(Qt::Key_5, Qt::ControlModifier)->texto(), "Ctrl+5");
+    EXPECT_EQ(Combinacion::deTeclaQt(Qt::Key_Comma, Qt::MetaModifier)->texto(), "Super+,");
+    EXPECT_EQ(Combinacion::deTeclaQt(Qt::Key_Return, Qt::AltModifier)->texto(), "Alt+Intro");
+    // Every key that has a virtual key code comes back from its own text's key.
+    EXPECT_EQ(Combinacion::deTeclaQt(Qt::Key_V, Qt::ControlModifier)->tecla, 9u);
+    // Without Ctrl, Alt or Super, or a key the layout's table lacks: none.
+    EXPECT_FALSE(Combinacion::deTeclaQt(Qt::Key_D, Qt::ShiftModifier));
+    EXPECT_FALSE(Combinacion::deTeclaQt(Qt::Key_D, Qt::NoModifier));
+    EXPECT_FALSE(Combinacion::deTeclaQt(Qt::Key_F5, Qt::ControlModifier));
+    EXPECT_FALSE(Combinacion::deTeclaQt(Qt::Key_Exclam, Qt::ControlModifier | Qt::ShiftModifier));
+}
+
 TEST_F(PreferencesTest, HandEditedValuesOfTheWrongTypeReadAsTheDefault) {
     writeFile(
         "[General]\n"

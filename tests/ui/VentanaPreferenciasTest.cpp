@@ -24,7 +24,8 @@ void pulsar(DialogoPalabras& dialogo, QDialogButtonBox::StandardButton boton) {
 
 struct VentanaPreferenciasTest : ::testing::Test {
     VentanaPreferencias::Servicios servicios() {
-        return {entorno.preferencias, [this] { entorno.coordinador.sincronizarPreferencias(); },
+        return {entorno.preferencias,
+                [this] { entorno.coordinador.sincronizarPreferencias(); },
                 [this] { return inicio; },
                 [this](bool activo) -> std::optional<QString> {
                     if (fallo) {
@@ -33,12 +34,21 @@ struct VentanaPreferenciasTest : ::testing::Test {
                     inicio = activo;
                     return std::nullopt;
                 },
+                [this] { return atajo; },
+                [this](const Combinacion& nueva) -> std::optional<QString> {
+                    if (nueva.tecla == 38) {  // J: held by another program
+                        return QStringLiteral("ocupada");
+                    }
+                    atajo = nueva;
+                    return std::nullopt;
+                },
                 [this] { return fuentes; }};
     }
 
     testing::EntornoVentana entorno;
     bool inicio = false;
     std::optional<QString> fallo;
+    Combinacion atajo;
     std::vector<AudioSource> fuentes;
     VentanaPreferencias ventana{servicios()};
 };
@@ -118,6 +128,38 @@ TEST_F(VentanaPreferenciasTest, TheMicrophoneIsChosenAmongTheSourcesAndAMissingC
     ventana.microfono().setCurrentIndex(0);
     emit ventana.microfono().activated(0);
     EXPECT_EQ(entorno.motor.microphone, "");
+}
+
+// The dialog keeps what cannot be had open with its reason, and what can be had names the
+// shortcut in the window at once.
+TEST_F(VentanaPreferenciasTest, AnotherShortcutIsRecordedTriedAndShown) {
+    ventana.mostrar();
+    EXPECT_EQ(ventana.combinacion().text(), "Alt+Super+D:");
+    ventana.cambiarAtajo();
+    auto* dialogo = ventana.findChild<DialogoAtajo*>();
+    ASSERT_NE(dialogo, nullptr);
+    QTest::keyClick(&dialogo->combinacion(), Qt::Key_Alt, Qt::AltModifier);
+    EXPECT_EQ(dialogo->combinacion().text(), "Alt+Super+D") << "a modifier alone is no key";
+    QTest::keyClick(&dialogo->combinacion(), Qt::Key_J, Qt::ControlModifier | Qt::AltModifier);
+    EXPECT_EQ(dialogo->combinacion().text(), "Ctrl+Alt+J");
+    dialogo->botonUsar().click();
+    EXPECT_EQ(dialogo->mensaje().text(), "ocupada");
+    EXPECT_TRUE(dialogo->isVisible());
+    EXPECT_EQ(ventana.combinacion().text(), "Alt+Super+D:");
+
+    QTest::keyClick(&dialogo->combinacion(), Qt::Key_K, Qt::ControlModifier | Qt::AltModifier);
+    EXPECT_TRUE(dialogo->mensaje().text().isEmpty());
+    dialogo->botonUsar().click();
+    EXPECT_FALSE(dialogo->isVisible());
+    EXPECT_EQ(ventana.combinacion().text(), "Ctrl+Alt+K:");
+
+    ventana.cambiarAtajo();
+    dialogo = ventana.findChildren<DialogoAtajo*>().constLast();
+    EXPECT_EQ(dialogo->combinacion().text(), "Ctrl+Alt+K");
+    dialogo->botonPorDefecto().click();
+    dialogo->botonUsar().click();
+    EXPECT_EQ(atajo, Combinacion());
+    EXPECT_EQ(ventana.combinacion().text(), "Alt+Super+D:");
 }
 
 TEST_F(VentanaPreferenciasTest, StartingWithTheSessionShowsTheEntryAndWhyItFailed) {

@@ -10,6 +10,7 @@
 #include <QPointer>
 
 #include <algorithm>
+#include <string_view>
 
 namespace sonarel::portal {
 
@@ -45,7 +46,11 @@ QString trigger(std::uint32_t keyCode, Modifiers modifiers) {
     if (modifiers & Modifier::Super) {
         parts << QStringLiteral("LOGO");
     }
-    parts << (keyCode == 2 ? QStringLiteral("d") : QString());
+    // The keysym names of the letters and digits by virtual key code; other keys are left for
+    // the desktop's dialog to choose.
+    static constexpr std::string_view kKeys = "asdfhgzxcv bqweryt123465 97 80 ou ip lj k    nm";
+    const char key = keyCode < kKeys.size() ? kKeys[keyCode] : ' ';
+    parts << (key != ' ' ? QString(QLatin1Char(key)) : QString());
     return parts.join(QLatin1Char('+'));
 }
 
@@ -118,8 +123,12 @@ std::unique_ptr<HotKeyRegistration> PortalGlobalShortcuts::registerHotKey(std::u
         return nullptr;
     }
     registered_ = id;
+    const bool changed = keyCode != keyCode_ || modifiers != modifiers_;
     keyCode_ = keyCode;
     modifiers_ = modifiers;
+    if (started_ && changed && !session_.isEmpty()) {
+        bind();
+    }
     if (!started_) {
         started_ = true;
         openSession();
@@ -237,8 +246,14 @@ void PortalGlobalShortcuts::activated(const QDBusMessage& signal) {
 }
 
 void PortalGlobalShortcuts::deactivated(const QDBusMessage& signal) {
-    if (ours(signal) && onHeld) {
+    if (!ours(signal) || failed_) {
+        return;
+    }
+    if (onHeld) {
         onHeld(false);
+    }
+    if (registered_ && releaseHandler_) {
+        releaseHandler_(*registered_);
     }
 }
 

@@ -22,9 +22,9 @@ namespace sonarel::portal {
 // before (`registerHost`, its installed desktop file's name); this opens a session that names the
 // shortcut, and asks for the binding only when the session does not list it already: the
 // desktop keeps it, so the user is asked once. Presses come as the portal's Activated signal,
-// releases as Deactivated. A refusal, a portal that does not answer in time or one that goes
-// away mid-session, a binding the desktop did not keep, or one left without keys, end in a
-// notice that names the cause and what to do.
+// releases as Deactivated (both to the handlers, for holding the shortcut down). A refusal, a
+// portal that does not answer in time or one that goes away mid-session, a binding the desktop did
+// not keep, or one left without keys, end in a notice that names the cause and what to do.
 class PortalGlobalShortcuts : public QObject, public HotKeyService {
     Q_OBJECT
 
@@ -37,6 +37,11 @@ public:
                                                          DesktopNotices& notices);
 
     void installHandler(PressHandler handler) override { handler_ = std::move(handler); }
+    void installReleaseHandler(PressHandler handler) override {
+        releaseHandler_ = std::move(handler);
+    }
+    // A combination other than the one bound asks the desktop to bind the shortcut again, with
+    // the new one as its preferred trigger.
     std::unique_ptr<HotKeyRegistration> registerHotKey(std::uint32_t keyCode, Modifiers modifiers,
                                                        HotKeyID id) override;
 
@@ -73,6 +78,7 @@ private:
     DesktopNotices& notices_;
     QDBusServiceWatcher watcher_;
     PressHandler handler_;
+    PressHandler releaseHandler_;
     std::optional<HotKeyID> registered_;
     Modifiers modifiers_;
     std::uint32_t keyCode_ = 0;

@@ -87,7 +87,9 @@ TEST_F(BusDePrueba, TheShortcutIsBoundOnceAndItsPressAndReleaseArrive) {
         ASSERT_NE(atajos, nullptr);
         std::vector<HotKeyID> pulsados;
         std::vector<bool> sostenido;
+        std::vector<HotKeyID> soltados;
         atajos->installHandler([&](HotKeyID id) { pulsados.push_back(id); });
+        atajos->installReleaseHandler([&](HotKeyID id) { soltados.push_back(id); });
         atajos->onHeld = [&](bool held) { sostenido.push_back(held); };
         auto reserva = atajos->registerHotKey(2, Modifier::Alt | Modifier::Super, kId);
         ASSERT_NE(reserva, nullptr);
@@ -99,12 +101,37 @@ TEST_F(BusDePrueba, TheShortcutIsBoundOnceAndItsPressAndReleaseArrive) {
         control("Desactivar");
         ASSERT_TRUE(waitUntil([&] { return sostenido.size() == 2; }));
         EXPECT_EQ(sostenido, (std::vector<bool>{true, false}));
+        // The release reaches the hot key too, which holding the shortcut down needs.
+        ASSERT_EQ(soltados.size(), 1u);
+        EXPECT_EQ(soltados[0].id, kId.id);
     }
     // The second start found the binding kept: the user was asked once.
     EXPECT_EQ(llamadas(), (QStringList{"GlobalShortcuts.CreateSession", "ListShortcuts",
                                        "BindShortcuts alternar-dictado ALT+LOGO+d",
                                        "GlobalShortcuts.CreateSession", "ListShortcuts"}));
     EXPECT_TRUE(recibidos.isEmpty());
+}
+
+// Another combination chosen while the session runs is bound again with it as the preferred
+// trigger; the same one again asks nothing.
+TEST_F(BusDePrueba, AnotherCombinationIsBoundAgainWithItsTrigger) {
+    arrancarPortal();
+    auto atajos = PortalGlobalShortcuts::create(*bus, clock, avisos, "sonarel");
+    ASSERT_NE(atajos, nullptr);
+    auto reserva = atajos->registerHotKey(2, Modifier::Alt | Modifier::Super, kId);
+    ASSERT_TRUE(waitUntil([&] { return llamadas().size() == 4; }));
+    reserva.reset();
+    reserva = atajos->registerHotKey(40, Modifier::Ctrl | Modifier::Alt, kId);
+    ASSERT_TRUE(waitUntil([&] { return llamadas().size() == 5; }));
+    EXPECT_EQ(llamadas().last(), "BindShortcuts alternar-dictado CTRL+ALT+k");
+    reserva.reset();
+    reserva = atajos->registerHotKey(40, Modifier::Ctrl | Modifier::Alt, kId);
+    int pulsados = 0;
+    atajos->installHandler([&](HotKeyID) { ++pulsados; });
+    control("Activar");
+    ASSERT_TRUE(waitUntil([&] { return pulsados == 1; }));
+    EXPECT_EQ(llamadas().size(), 5);
+    EXPECT_TRUE(recibidos.isEmpty()) << recibidos.join('|').toStdString();
 }
 
 TEST_F(BusDePrueba, EachFailureOfTheBindingEndsInTheNoticeOfItsCause) {
