@@ -134,8 +134,9 @@ Combinacion Preferences::atajo() const {
     const double modificadores = number(kAtajoModificadores);
     const Combinacion atajo{static_cast<std::uint32_t>(tecla),
                             Modifiers::fromInt(static_cast<int>(modificadores))};
-    // A hand-edited value that names no key, or no modifier, reads as the default.
+    // A hand-edited value that names no key, or lacks Ctrl, Alt and Super, reads as the default.
     if (tecla < 0 || tecla > 255 || modificadores <= 0 || modificadores > 15 ||
+        !(atajo.modificadores & (Modifier::Ctrl | Modifier::Alt | Modifier::Super)) ||
         atajo.texto().endsWith(QLatin1Char('?'))) {
         return Combinacion();
     }
