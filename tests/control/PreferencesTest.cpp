@@ -72,11 +72,18 @@ TEST_F(PreferencesTest, TheShortcutIsAltSuperDUntilAnotherIsChosen) {
     EXPECT_EQ(relaunched.atajo(), ctrlAltK);
     EXPECT_EQ(relaunched.atajo().texto(), "Ctrl+Alt+K");
 
+    // Each edit in a file of its own: the settings cache of one path would not see a rewrite
+    // within the same second.
+    int edicion = 0;
     for (const char* roto :
          {"atajoTecla=10\natajoModificadores=4\n", "atajoTecla=2\natajoModificadores=0\n",
           "atajoTecla=-3\natajoModificadores=4\n", "atajoTecla=d\natajoModificadores=1\n"}) {
-        writeFile(QByteArray("[General]\n") + roto);
-        Preferences editado(path());
+        const QString editadoEn = dir_.filePath(QStringLiteral("editado%1.conf").arg(++edicion));
+        QFile archivo(editadoEn);
+        ASSERT_TRUE(archivo.open(QIODevice::WriteOnly));
+        archivo.write(QByteArray("[General]\n") + roto);
+        archivo.close();
+        Preferences editado(editadoEn);
         editado.registerDefaults(Preferences::valoresPorDefecto());
         EXPECT_EQ(editado.atajo(), Combinacion()) << roto;
     }
