@@ -121,8 +121,10 @@ void Aplicacion::iniciar(bool conVentana, bool ofrecerModelos) {
     // the remedy is its own custom shortcut, which needs no notice once it is there.
     const bool gnome = atajo_de_gnome::disponible();
     if (aviso && gnome) {
-        aviso =
-            atajo_de_gnome::anadido() ? std::nullopt : std::optional<QString>(avisoAtajoDeGnome());
+        const Combinacion atajo = hotKey_.combinacion();
+        aviso = atajo_de_gnome::anadido(atajo)
+                    ? std::nullopt
+                    : std::optional<QString>(avisoAtajoDeGnome(atajo.texto()));
     }
     if (aviso) {
         ventana_.contenido().pie().setAvisoAtajo(Aviso{*aviso, Aviso::Enlace::Ninguno});
@@ -171,16 +173,16 @@ void Aplicacion::parar() {
 void Aplicacion::ofrecerAtajoDeGnome() {
     QMenu* menu = ventana_.contenido().cabecera().menuOpciones();
     menu->addSeparator();
-    QAction* accion = menu->addAction(textoAtajoDeGnome());
-    connect(accion, &QAction::triggered, this, [this] {
+    atajoDeGnome_ = menu->addAction(textoAtajoDeGnome(hotKey_.combinacion().texto()));
+    connect(atajoDeGnome_, &QAction::triggered, this, [this] {
+        const Combinacion atajo = hotKey_.combinacion();
         const std::optional<QString> error =
-            atajo_de_gnome::anadir(atajo_de_gnome::ordenAlternar());
+            atajo_de_gnome::anadir(atajo_de_gnome::ordenAlternar(), atajo);
         if (!error) {
             ventana_.contenido().pie().setAvisoAtajo(std::nullopt);
             bandeja_.setAvisoAtajo(QString());
         }
-        hud_.avisar(error.value_or(QStringLiteral(
-                        "Atajo añadido: Alt+Super+D dicta en cualquier aplicación.")),
+        hud_.avisar(error.value_or(avisoAtajoDeGnomeAnadido(atajo.texto())),
                     kSegundosAvisoDelEscritorio);
     });
 }
@@ -255,6 +257,9 @@ void Aplicacion::mostrarAtajo() {
     hudEstado_.setAtajo(atajo);
     ventana_.contenido().editor().setAtajo(atajo);
     bandeja_.setAtajo(atajo);
+    if (atajoDeGnome_) {
+        atajoDeGnome_->setText(textoAtajoDeGnome(atajo));
+    }
 }
 
 void Aplicacion::mostrarVentana() {

@@ -20,6 +20,8 @@
 
 #include <QObject>
 
+class QAction;
+
 namespace sonarel {
 
 // The application: the one instance of every service, the main window and the tray item.
@@ -73,14 +75,19 @@ public:
     const HotKey& hotKey() const { return hotKey_; }
     Preferences& preferencias() { return preferencias_; }
     const Historial& historial() const { return historial_; }
+    const HUDEstado& hudEstado() const { return hudEstado_; }
 
-    static QString textoAtajoDeGnome() {
-        return QStringLiteral("Añadir Alt+Super+D a los atajos de GNOME");
+    static QString textoAtajoDeGnome(const QString& atajo) {
+        return QStringLiteral("Añadir %1 a los atajos de GNOME").arg(atajo);
     }
-    static QString avisoAtajoDeGnome() {
+    static QString avisoAtajoDeGnome(const QString& atajo) {
         return QStringLiteral(
-            "GNOME no deja a las aplicaciones reservar Alt+Super+D: elige «Añadir Alt+Super+D a "
-            "los atajos de GNOME» en el menú de opciones.");
+                   "GNOME no deja a las aplicaciones reservar %1: elige «Añadir %1 a los atajos de "
+                   "GNOME» en el menú de opciones.")
+            .arg(atajo);
+    }
+    static QString avisoAtajoDeGnomeAnadido(const QString& atajo) {
+        return QStringLiteral("Atajo añadido: %1 dicta en cualquier aplicación.").arg(atajo);
     }
     static QString textoPermitirEscribir() {
         return QStringLiteral("Permitir que Sonarel escriba en otras apps");
@@ -115,6 +122,7 @@ private:
     const QStringList carpetasDeModelos_;
     VentanaPrincipal ventana_;
     Bandeja bandeja_;
+    QAction* atajoDeGnome_ = nullptr;  // the options menu's, where GNOME takes custom shortcuts
     bool terminando_ = false;
     VentanaPreferencias ventanaPreferencias_;
 };

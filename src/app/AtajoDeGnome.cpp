@@ -6,6 +6,8 @@
 #include <QRegularExpression>
 #include <QStringList>
 
+#include <algorithm>
+#include <iterator>
 #include <utility>
 
 namespace sonarel::atajo_de_gnome {
@@ -43,7 +45,43 @@ QString esquemaDelAtajo() {
            QString::fromLatin1(kRuta);
 }
 
+// The keysym names of the keys whose Qt key is not their name: letters and digits are their own
+// (a letter in lower case, as GNOME writes it).
+constexpr std::pair<int, const char*> kNombresDeKeysym[]{{Qt::Key_Return, "Return"},
+                                                         {Qt::Key_Tab, "Tab"},
+                                                         {Qt::Key_Backspace, "BackSpace"},
+                                                         {Qt::Key_Escape, "Escape"},
+                                                         {' ', "space"},
+                                                         {'=', "equal"},
+                                                         {'-', "minus"},
+                                                         {'[', "bracketleft"},
+                                                         {']', "bracketright"},
+                                                         {'\'', "apostrophe"},
+                                                         {';', "semicolon"},
+                                                         {'\\', "backslash"},
+                                                         {',', "comma"},
+                                                         {'/', "slash"},
+                                                         {'.', "period"},
+                                                         {'`', "grave"}};
+
 }  // namespace
+
+QString teclas(const Combinacion& atajo) {
+    // GNOME reads the modifiers in any order; this is the one mutter writes.
+    QString texto;
+    for (const auto& [modificador, nombre] :
+         {std::pair{Modifier::Shift, "<Shift>"}, std::pair{Modifier::Ctrl, "<Control>"},
+          std::pair{Modifier::Alt, "<Alt>"}, std::pair{Modifier::Super, "<Super>"}}) {
+        if (atajo.modificadores & modificador) {
+            texto += QLatin1String(nombre);
+        }
+    }
+    const int tecla = atajo.teclaQt();
+    const auto* nombre =
+        std::ranges::find(kNombresDeKeysym, tecla, &std::pair<int, const char*>::first);
+    return texto + (nombre != std::end(kNombresDeKeysym) ? QString::fromLatin1(nombre->second)
+                                                         : QString(QChar(tecla).toLower()));
+}
 
 bool disponible() {
     const QStringList escritorios =
@@ -56,16 +94,16 @@ bool disponible() {
     return escribible.bien && escribible.texto == QLatin1String("true");
 }
 
-bool anadido() {
+bool anadido(const Combinacion& atajo) {
     const Salida lista = gsettings({QStringLiteral("get"), QString::fromLatin1(kEsquema),
                                     QStringLiteral("custom-keybindings")});
-    const Salida teclas =
+    const Salida enlace =
         gsettings({QStringLiteral("get"), esquemaDelAtajo(), QStringLiteral("binding")});
-    return lista.bien && lista.texto.contains(QString::fromLatin1(kRuta)) && teclas.bien &&
-           teclas.texto == comoTexto(QString::fromLatin1(kTeclas));
+    return lista.bien && lista.texto.contains(QString::fromLatin1(kRuta)) && enlace.bien &&
+           enlace.texto == comoTexto(teclas(atajo));
 }
 
-std::optional<QString> anadir(const QString& orden) {
+std::optional<QString> anadir(const QString& orden, const Combinacion& atajo) {
     const QString esquema = QString::fromLatin1(kEsquema);
     const Salida lista =
         gsettings({QStringLiteral("get"), esquema, QStringLiteral("custom-keybindings")});
@@ -85,7 +123,7 @@ std::optional<QString> anadir(const QString& orden) {
     for (const auto& [clave, valor] :
          {std::pair{QStringLiteral("name"), QStringLiteral("Sonarel: dictar")},
           std::pair{QStringLiteral("command"), orden},
-          std::pair{QStringLiteral("binding"), QString::fromLatin1(kTeclas)}}) {
+          std::pair{QStringLiteral("binding"), teclas(atajo)}}) {
         if (!gsettings({QStringLiteral("set"), esquemaDelAtajo(), clave, comoTexto(valor)}).bien) {
             return QStringLiteral("No se pudo añadir el atajo: GNOME no aceptó el cambio.");
         }

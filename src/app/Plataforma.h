@@ -47,9 +47,10 @@ struct ServiciosDeEscritorio {
 // Wayland session and X11 otherwise; none when the application runs on neither. The recognizer
 // starts loading `modelo` (the model chosen in the manager) while that file is there, and
 // otherwise the model folders' choice; and `modeloParciales`, when named, for the text shown while
-// an utterance is spoken.
+// an utterance is spoken. A desktop that lets no application reserve a shortcut is told of once,
+// naming the shortcut `atajo` (the user's combination, as the texts write it).
 ServiciosDeVoz crearServiciosDeVoz(const QString& modelo, const QString& modeloParciales);
-std::optional<ServiciosDeEscritorio> crearServiciosDeEscritorio(Clock& clock);
+std::optional<ServiciosDeEscritorio> crearServiciosDeEscritorio(Clock& clock, const QString& atajo);
 // The microphone through PulseAudio with the recognizer given, `modelos` being its models.
 ServiciosDeVoz crearServiciosDeVoz(std::unique_ptr<SpeechService> speech,
                                    std::unique_ptr<SpeechModels> modelos,

@@ -48,10 +48,11 @@ QString archivoDelEscritorio() {
         .filePath(QStringLiteral("Sonarel/escritorio.conf"));
 }
 
-QString avisoSinAtajo() {
+QString avisoSinAtajo(const QString& atajo) {
     return QStringLiteral(
-        "Este escritorio no deja reservar Alt+Super+D: asígnale la orden «sonarel --alternar» en "
-        "sus ajustes de teclado.");
+               "Este escritorio no deja reservar %1: asígnale la orden «sonarel --alternar» en "
+               "sus ajustes de teclado.")
+        .arg(atajo);
 }
 
 // The uinput keyboard lets any program of the user's type anywhere, so it is off until the user
@@ -77,7 +78,7 @@ void avisarUnaVez(DesktopNotices& avisos, const QString& clave, const QString& a
     });
 }
 
-std::optional<ServiciosDeEscritorio> serviciosWayland(Clock& clock) {
+std::optional<ServiciosDeEscritorio> serviciosWayland(Clock& clock, const QString& atajo) {
     ServiciosDeEscritorio escritorio;
     DesktopNotices& avisos = *escritorio.avisos;
     const QDBusConnection bus = QDBusConnection::sessionBus();
@@ -129,15 +130,7 @@ std::optional<ServiciosDeEscritorio> serviciosWayland(Clock& clock) {
     } else {
         escritorio.hotKeys = std::make_unique<wayland::NoHotKeyService>();
         // Told once: a user who bound the command needs no reminder at every start.
-        QSettings estado(archivoDelEscritorio(), QSettings::IniFormat);
-        if (!estado.value(QStringLiteral("avisoAtajoMostrado")).toBool()) {
-            estado.setValue(QStringLiteral("avisoAtajoMostrado"), true);
-            postToMain([destino = QPointer(&avisos)] {
-                if (destino) {
-                    emit destino->notice(avisoSinAtajo());
-                }
-            });
-        }
+        avisarUnaVez(avisos, QStringLiteral("avisoAtajoMostrado"), avisoSinAtajo(atajo));
     }
     escritorio.alAlternarPorOrden = [destino = QPointer(desktop.get())] {
         if (destino) {
@@ -196,9 +189,10 @@ ServiciosDeVoz crearServiciosDeVoz(std::unique_ptr<SpeechService> speech,
     return voz;
 }
 
-std::optional<ServiciosDeEscritorio> crearServiciosDeEscritorio(Clock& clock) {
+std::optional<ServiciosDeEscritorio> crearServiciosDeEscritorio(Clock& clock,
+                                                                const QString& atajo) {
     if (wayland::isWaylandSession()) {
-        return serviciosWayland(clock);
+        return serviciosWayland(clock, atajo);
     }
     return serviciosX11(clock);
 }

@@ -110,7 +110,8 @@ int main(int argc, char* argv[]) {
     }();
     std::unique_ptr<Aplicacion> aplicacion;
     if (primera) {
-        std::optional<ServiciosDeEscritorio> escritorio = crearServiciosDeEscritorio(clock);
+        std::optional<ServiciosDeEscritorio> escritorio =
+            crearServiciosDeEscritorio(clock, Preferences().atajo().texto());
         if (escritorio) {
             aplicacion = std::make_unique<Aplicacion>(clock, voz, std::move(*escritorio));
             QObject::connect(&instancia, &InstanciaUnica::activada, aplicacion.get(),

@@ -99,9 +99,12 @@ QString Combinacion::texto() const {
     if (modificadores & Modifier::Super) {
         partes << QStringLiteral("Super");
     }
-    const int teclaQt = tecla < kTeclasQt.size() ? kTeclasQt[tecla] : 0;
-    partes << (teclaQt != 0 ? nombreDeTecla(teclaQt) : QStringLiteral("?"));
+    partes << (teclaQt() != 0 ? nombreDeTecla(teclaQt()) : QStringLiteral("?"));
     return partes.join(QLatin1Char('+'));
+}
+
+int Combinacion::teclaQt() const {
+    return tecla < kTeclasQt.size() ? kTeclasQt[tecla] : 0;
 }
 
 std::optional<Combinacion> Combinacion::deTeclaQt(int tecla, Qt::KeyboardModifiers modificadores) {

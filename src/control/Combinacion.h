@@ -18,6 +18,9 @@ struct Combinacion {
     // Modifiers first, in the order Ctrl, Alt, Shift, Super (as Qt and KDE write them), then
     // the key's cap.
     QString texto() const;
+    // The key's Qt key code (its unshifted character for a printable key); 0 for a virtual key
+    // code that names no key.
+    int teclaQt() const;
 
     // The combination of a key pressed in a Qt window; none for a key that has no virtual key
     // code, or without Ctrl, Alt or Super, which would take a key from ordinary typing.

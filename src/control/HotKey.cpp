@@ -36,7 +36,7 @@ void HotKey::registerHotKey(std::uint32_t keyCode, Modifiers modifiers) {
         instalado_ = true;
     }
     combinacion_ = Combinacion{keyCode, modifiers};
-    ref_ = service_.registerHotKey(keyCode, modifiers, HotKeyID{firma(), 1});
+    ref_ = service_.registerHotKey(keyCode, modifiers, combinacion_.texto(), HotKeyID{firma(), 1});
 }
 
 void HotKey::unregister() {

@@ -2,6 +2,8 @@
 
 #include "platform/Modifiers.h"
 
+#include <QString>
+
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -34,9 +36,11 @@ public:
     // combination registered here goes up after its press; elsewhere it never runs.
     virtual void installReleaseHandler(PressHandler handler) { (void)handler; }
     // Reserves the combination until the registration is destroyed; none when the desktop
-    // refuses it (another client holds it, or the key does not exist in the keymap).
+    // refuses it (another client holds it, or the key does not exist in the keymap). `label` is
+    // the combination as the user's texts write it ("Alt+Super+D"), for a back end's notices.
     virtual std::unique_ptr<HotKeyRegistration> registerHotKey(std::uint32_t keyCode,
                                                                Modifiers modifiers,
+                                                               const QString& label,
                                                                HotKeyID id) = 0;
 };
 

@@ -1,6 +1,7 @@
 // The application assembled on the doubles, as a user meets it at launch.
 #include "app/Aplicacion.h"
 
+#include "app/AtajoDeGnome.h"
 #include "platform/doubles/FakeDesktop.h"
 #include "platform/doubles/FakeHotKeyService.h"
 #include "platform/doubles/FakePanelWindowing.h"
@@ -8,6 +9,7 @@
 #include "platform/doubles/PushAudioInput.h"
 #include "platform/doubles/ScriptedSpeechService.h"
 #include "ui/Cabecera.h"
+#include "ui/DialogoAtajo.h"
 #include "ui/Pie.h"
 
 #include <gtest/gtest.h>
@@ -16,15 +18,17 @@
 #include <QDir>
 #include <QLabel>
 #include <QMenu>
+#include <QPushButton>
 #include <QTemporaryDir>
+#include <QTest>
 
 namespace sonarel {
 namespace {
 
-// The voice and desktop services on doubles; the desktop's hot-key service reports Alt+Super+D
-// held elsewhere when asked.
+// The voice and desktop services on doubles; the user chose `elegida` (Alt+Super+D unless told),
+// which the desktop's hot-key service reports held elsewhere when asked.
 struct Montaje {
-    explicit Montaje(std::function<void()> pedirPermiso = {}) {
+    explicit Montaje(std::function<void()> pedirPermiso = {}, Combinacion elegida = Combinacion()) {
         qputenv("XDG_CONFIG_HOME", QDir(home.path()).filePath("config").toUtf8());
         qputenv("XDG_DATA_HOME", QDir(home.path()).filePath("data").toUtf8());
         qputenv("XDG_STATE_HOME", QDir(home.path()).filePath("state").toUtf8());
@@ -33,13 +37,14 @@ struct Montaje {
         voz.speech = std::make_unique<doubles::ScriptedSpeechService>();
         voz.modelos = std::make_unique<doubles::FakeSpeechModels>();
         auto teclas = std::make_unique<doubles::FakeHotKeyService>();
-        teclas->heldElsewhere.push_back({2, Modifier::Alt | Modifier::Super});
+        teclas->heldElsewhere.push_back({elegida.tecla, elegida.modificadores});
         ServiciosDeEscritorio escritorio;
         escritorio.desktop = std::make_unique<doubles::FakeDesktop>(clock);
         escritorio.hotKeys = std::move(teclas);
         escritorio.paneles = std::make_unique<doubles::FakePanelWindowing>();
         escritorio.pedirPermisoParaEscribir = std::move(pedirPermiso);
         app = std::make_unique<Aplicacion>(clock, voz, std::move(escritorio));
+        app->preferencias().setAtajo(elegida);
     }
 
     QString aviso() const {
@@ -73,7 +78,8 @@ TEST(Aplicacion, AShortcutHeldElsewhereIsToldInTheWindowAndTheTray) {
 }
 
 // GNOME before 48 reserves no shortcut for an application: the notice names that and its remedy
-// (no tray there), and goes once the remedy worked, then and at later starts.
+// (no tray there), and goes once the remedy worked, then and at later starts. All of it names the
+// user's combination, which the remedy binds; another one chosen later is offered in its place.
 TEST(Aplicacion, OnGnomeTheNoticeNamesItsOwnShortcutAndGoesOnceItIsThere) {
     QTemporaryDir ajustes;
     std::vector<std::pair<const char*, QByteArray>> antes;
@@ -82,21 +88,37 @@ TEST(Aplicacion, OnGnomeTheNoticeNamesItsOwnShortcutAndGoesOnceItIsThere) {
     }
     qputenv("GSETTINGS_BACKEND", "keyfile");
     qputenv("XDG_CURRENT_DESKTOP", "GNOME");
+    const Combinacion elegida{4, Modifier::Shift | Modifier::Super};
     {
-        Montaje montaje;
+        Montaje montaje({}, elegida);
         qputenv("XDG_CONFIG_HOME", ajustes.path().toUtf8());  // where gsettings keeps its file
         montaje.app->iniciar(true, false);
-        EXPECT_EQ(montaje.aviso(), Aplicacion::avisoAtajoDeGnome());
+        EXPECT_EQ(montaje.aviso(), Aplicacion::avisoAtajoDeGnome("Shift+Super+H"));
         EXPECT_FALSE(montaje.aviso().contains("bandeja"));
-        QAction* anadir = montaje.accion(Aplicacion::textoAtajoDeGnome());
+        QAction* anadir = montaje.accion(Aplicacion::textoAtajoDeGnome("Shift+Super+H"));
         ASSERT_NE(anadir, nullptr);
         anadir->trigger();
         EXPECT_EQ(montaje.aviso(), "");
+        EXPECT_EQ(montaje.app->hudEstado().mensaje(),
+                  Aplicacion::avisoAtajoDeGnomeAnadido("Shift+Super+H"));
+        EXPECT_TRUE(atajo_de_gnome::anadido(elegida));
     }
-    Montaje otra;
+    Montaje otra({}, elegida);
     qputenv("XDG_CONFIG_HOME", ajustes.path().toUtf8());
     otra.app->iniciar(true, false);
     EXPECT_EQ(otra.aviso(), "");
+
+    otra.app->mostrarPreferencias();
+    otra.app->ventanaPreferencias().cambiarAtajo();
+    auto* dialogo = otra.app->ventanaPreferencias().findChild<DialogoAtajo*>();
+    ASSERT_NE(dialogo, nullptr);
+    QTest::keyClick(&dialogo->combinacion(), Qt::Key_K, Qt::ControlModifier | Qt::AltModifier);
+    dialogo->botonUsar().click();
+    EXPECT_EQ(otra.accion(Aplicacion::textoAtajoDeGnome("Shift+Super+H")), nullptr);
+    QAction* anadir = otra.accion(Aplicacion::textoAtajoDeGnome("Ctrl+Alt+K"));
+    ASSERT_NE(anadir, nullptr);
+    anadir->trigger();
+    EXPECT_TRUE(atajo_de_gnome::anadido({40, Modifier::Ctrl | Modifier::Alt}));
     for (const auto& [variable, valor] : antes) {
         valor.isNull() ? qunsetenv(variable) : qputenv(variable, valor);
     }

@@ -1,8 +1,10 @@
 // The GNOME custom shortcut, written through the real gsettings tool into a settings file of a
 // temporary HOME (the keyfile back end), with GNOME's real schema.
 #include "app/AtajoDeGnome.h"
+#include "platform/x11/KeyCodes.h"
 
 #include <gtest/gtest.h>
+#include <xkbcommon/xkbcommon.h>
 
 #include <QProcess>
 #include <QTemporaryDir>
@@ -51,10 +53,11 @@ TEST_F(EnGnome, TheShortcutJoinsTheUsersOwnOnceAndRunsTheCommand) {
     gsettings({"set", gnome::kEsquema, "custom-keybindings", "['" + suyo + "']"});
 
     const QString orden = "\"/opt/it's here/sonarel\" --alternar";
-    EXPECT_FALSE(gnome::anadido());
-    EXPECT_EQ(gnome::anadir(orden), std::nullopt);
-    EXPECT_TRUE(gnome::anadido());
-    EXPECT_EQ(gnome::anadir(orden), std::nullopt);  // again: renewed, not listed twice
+    EXPECT_FALSE(gnome::anadido(Combinacion()));
+    EXPECT_EQ(gnome::anadir(orden, Combinacion()), std::nullopt);
+    EXPECT_TRUE(gnome::anadido(Combinacion()));
+    EXPECT_EQ(gnome::anadir(orden, Combinacion()),
+              std::nullopt);  // again: renewed, not listed twice
     EXPECT_EQ(gsettings({"get", gnome::kEsquema, "custom-keybindings"}),
               "['" + suyo + "', '" + gnome::kRuta + "']");
     // As GLib prints a string holding both kinds of quote.
@@ -63,13 +66,36 @@ TEST_F(EnGnome, TheShortcutJoinsTheUsersOwnOnceAndRunsTheCommand) {
     EXPECT_EQ(delAtajo("name"), "'Sonarel: dictar'");
 }
 
-TEST_F(EnGnome, NotOfferedElsewhereNorWithoutGnomesSettings) {
-    qputenv("XDG_CURRENT_DESKTOP", "KDE");
-    EXPECT_FALSE(gnome::disponible());
-    qputenv("XDG_CURRENT_DESKTOP", "GNOME");
-    qputenv("XDG_DATA_DIRS", dir.filePath("sin-esquemas").toUtf8());
-    EXPECT_FALSE(gnome::disponible());
-    EXPECT_NE(gnome::anadir("sonarel --alternar"), std::nullopt);
+// Another combination chosen: the shortcut binds its keys, and the one bound before no longer
+// counts as there.
+TEST_F(EnGnome, TheShortcutBindsTheChosenKeys) {
+    const Combinacion elegida{4, Modifier::Shift | Modifier::Super};  // Shift+Super+H
+    ASSERT_EQ(gnome::anadir("sonarel --alternar", Combinacion()), std::nullopt);
+    EXPECT_FALSE(gnome::anadido(elegida));
+    EXPECT_EQ(gnome::anadir("sonarel --alternar", elegida), std::nullopt);
+    EXPECT_EQ(delAtajo("binding"), "'<Shift><Super>h'");
+    EXPECT_TRUE(gnome::anadido(elegida));
+    EXPECT_FALSE(gnome::anadido(Combinacion()));
+    EXPECT_EQ(gnome::teclas({40, Modifier::Ctrl | Modifier::Alt}), "<Control><Alt>k");
+}
+
+// GNOME looks a key's name up as xkbcommon does: each key a combination may name reads back as the
+// keysym the X11 back end grabs for it.
+TEST(TeclasDeGnome, EachKeyIsWrittenAsTheNameOfItsKeysym) {
+    int nombradas = 0;
+    for (std::uint16_t tecla = 0; tecla < 54; ++tecla) {
+        const std::optional<xcb_keysym_t> keysym = x11::keysymOfVirtualKey(tecla);
+        if (!keysym) {
+            continue;
+        }
+        const QString teclas = gnome::teclas({tecla, Modifier::Super});
+        ASSERT_TRUE(teclas.startsWith("<Super>"));
+        const QByteArray nombre = teclas.mid(7).toLatin1();
+        EXPECT_EQ(xkb_keysym_from_name(nombre.constData(), XKB_KEYSYM_NO_FLAGS), *keysym)
+            << tecla << " " << nombre.constData();
+        ++nombradas;
+    }
+    EXPECT_EQ(nombradas, 52);
 }
 
 }  // namespace

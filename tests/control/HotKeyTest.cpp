@@ -20,10 +20,12 @@ TEST_F(HotKeyTest, RegisteringAgainInstallsOnceAndKeepsOnlyTheNewCombination) {
     EXPECT_EQ(service_.registered[0].keyCode, 2u);
     EXPECT_EQ(service_.registered[0].modifiers, Modifier::Alt | Modifier::Super);
     EXPECT_EQ(service_.registered[0].id.signature, HotKey::firma());
+    EXPECT_EQ(service_.registered[0].label, "Alt+Super+D");
     hotKey_.registerHotKey(3, Modifier::Super);
     EXPECT_EQ(service_.handlersInstalled, 1);
     ASSERT_EQ(service_.registered.size(), 1u);
     EXPECT_EQ(service_.registered[0].keyCode, 3u);
+    EXPECT_EQ(service_.registered[0].label, "Super+F");  // what the back end's notices name
     hotKey_.unregister();
     EXPECT_TRUE(service_.registered.empty());
     EXPECT_FALSE(hotKey_.isRegistered());

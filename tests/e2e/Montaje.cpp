@@ -1,5 +1,7 @@
 #include "Montaje.h"
 
+#include "control/Preferences.h"
+
 #include <QFile>
 
 namespace sonarel::testing {
@@ -19,7 +21,7 @@ Montaje::Montaje(std::unique_ptr<SpeechService> speech, std::unique_ptr<SpeechMo
                  const QString& casa)
     : enCasa(usarCasa(casa)),
       voz(crearServiciosDeVoz(std::move(speech), std::move(modelos), {})),
-      app(clock, voz, crearServiciosDeEscritorio(clock).value()) {
+      app(clock, voz, crearServiciosDeEscritorio(clock, Preferences().atajo().texto()).value()) {
     app.iniciar(false, false);
 }
 

@@ -31,11 +31,12 @@ void FakeHotKeyService::installHandler(PressHandler handler) {
 
 std::unique_ptr<HotKeyRegistration> FakeHotKeyService::registerHotKey(std::uint32_t keyCode,
                                                                       Modifiers modifiers,
+                                                                      const QString& label,
                                                                       HotKeyID id) {
     if (std::ranges::find(heldElsewhere, std::pair{keyCode, modifiers}) != heldElsewhere.end()) {
         return nullptr;
     }
-    return std::make_unique<FakeRegistration>(*this, Registered{keyCode, modifiers, id});
+    return std::make_unique<FakeRegistration>(*this, Registered{keyCode, modifiers, label, id});
 }
 
 void FakeHotKeyService::press(std::uint32_t keyCode, Modifiers modifiers) {

@@ -13,6 +13,7 @@ public:
     struct Registered {
         std::uint32_t keyCode;
         Modifiers modifiers;
+        QString label;
         HotKeyID id;
     };
 
@@ -21,7 +22,7 @@ public:
         releaseHandler_ = std::move(handler);
     }
     std::unique_ptr<HotKeyRegistration> registerHotKey(std::uint32_t keyCode, Modifiers modifiers,
-                                                       HotKeyID id) override;
+                                                       const QString& label, HotKeyID id) override;
 
     // Presses a combination: the handler runs when the combination is registered here.
     void press(std::uint32_t keyCode, Modifiers modifiers);

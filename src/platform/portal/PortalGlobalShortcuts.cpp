@@ -56,10 +56,11 @@ QString trigger(std::uint32_t keyCode, Modifiers modifiers) {
 
 }  // namespace
 
-QString PortalGlobalShortcuts::refusedNotice() {
+QString PortalGlobalShortcuts::refusedNotice(const QString& label) {
     return QStringLiteral(
-        "El escritorio no concedió el atajo Alt+Super+D. Puedes asignar la orden «sonarel "
-        "--alternar» a un atajo en sus ajustes de teclado.");
+               "El escritorio no concedió el atajo %1. Puedes asignar la orden «sonarel "
+               "--alternar» a un atajo en sus ajustes de teclado.")
+        .arg(label);
 }
 
 QString PortalGlobalShortcuts::unansweredNotice() {
@@ -68,22 +69,25 @@ QString PortalGlobalShortcuts::unansweredNotice() {
         "--alternar» a un atajo en sus ajustes de teclado.");
 }
 
-QString PortalGlobalShortcuts::unboundNotice() {
+QString PortalGlobalShortcuts::unboundNotice(const QString& label) {
     return QStringLiteral(
-        "El escritorio no registró el atajo Alt+Super+D. Puedes asignar la orden «sonarel "
-        "--alternar» a un atajo en sus ajustes de teclado.");
+               "El escritorio no registró el atajo %1. Puedes asignar la orden «sonarel "
+               "--alternar» a un atajo en sus ajustes de teclado.")
+        .arg(label);
 }
 
-QString PortalGlobalShortcuts::keylessNotice() {
+QString PortalGlobalShortcuts::keylessNotice(const QString& label) {
     return QStringLiteral(
-        "Alt+Super+D ya tiene otro uso en este escritorio: elige otra combinación para «Empezar o "
-        "terminar un dictado» en sus ajustes de atajos.");
+               "%1 ya tiene otro uso en este escritorio: elige otra combinación para «Empezar o "
+               "terminar un dictado» en sus ajustes de atajos.")
+        .arg(label);
 }
 
-QString PortalGlobalShortcuts::goneNotice() {
+QString PortalGlobalShortcuts::goneNotice(const QString& label) {
     return QStringLiteral(
-        "El servicio de atajos del escritorio se detuvo y Alt+Super+D ya no funciona. Puedes "
-        "usar la orden «sonarel --alternar».");
+               "El servicio de atajos del escritorio se detuvo y %1 ya no funciona. Puedes "
+               "usar la orden «sonarel --alternar».")
+        .arg(label);
 }
 
 std::unique_ptr<PortalGlobalShortcuts> PortalGlobalShortcuts::create(QDBusConnection bus,
@@ -105,7 +109,7 @@ PortalGlobalShortcuts::PortalGlobalShortcuts(QDBusConnection bus, Clock& clock,
     connect(&watcher_, &QDBusServiceWatcher::serviceUnregistered, this, [this] {
         if (!session_.isEmpty() && !failed_) {
             session_.clear();
-            fail(goneNotice());
+            fail(goneNotice(label_));
         }
     });
     bus_.connect(QString::fromLatin1(kService), QString::fromLatin1(kPath),
@@ -118,6 +122,7 @@ PortalGlobalShortcuts::PortalGlobalShortcuts(QDBusConnection bus, Clock& clock,
 
 std::unique_ptr<HotKeyRegistration> PortalGlobalShortcuts::registerHotKey(std::uint32_t keyCode,
                                                                           Modifiers modifiers,
+                                                                          const QString& label,
                                                                           HotKeyID id) {
     if (failed_) {
         return nullptr;
@@ -126,6 +131,7 @@ std::unique_ptr<HotKeyRegistration> PortalGlobalShortcuts::registerHotKey(std::u
     const bool changed = keyCode != keyCode_ || modifiers != modifiers_;
     keyCode_ = keyCode;
     modifiers_ = modifiers;
+    label_ = label;
     if (started_ && changed && !session_.isEmpty()) {
         bind();
     }
@@ -154,7 +160,7 @@ void PortalGlobalShortcuts::openSession() {
                      {QStringLiteral("shortcuts"), QVariant::fromValue(shortcuts())}}},
         [this](Outcome outcome, const QVariantMap& results) {
             if (outcome != Outcome::Granted) {
-                fail(outcome == Outcome::TimedOut ? unansweredNotice() : refusedNotice());
+                fail(outcome == Outcome::TimedOut ? unansweredNotice() : refusedNotice(label_));
                 return;
             }
             session_ = results.value(QStringLiteral("session_handle")).toString();
@@ -184,7 +190,7 @@ void PortalGlobalShortcuts::bind() {
             {QDBusObjectPath(session_), QVariant::fromValue(shortcuts()), QString(), QVariantMap()},
             [this](Outcome outcome, const QVariantMap& results) {
                 if (outcome != Outcome::Granted) {
-                    fail(outcome == Outcome::TimedOut ? unansweredNotice() : refusedNotice());
+                    fail(outcome == Outcome::TimedOut ? unansweredNotice() : refusedNotice(label_));
                     return;
                 }
                 checkBound(results, true);
@@ -203,7 +209,7 @@ bool PortalGlobalShortcuts::checkBound(const QVariantMap& results, bool afterBin
     if (ours == bound.end()) {
         if (afterBinding) {
             qCWarning(logDesktop) << "the portal answered the binding without the shortcut";
-            fail(unboundNotice());
+            fail(unboundNotice(label_));
         }
         return false;
     }
@@ -211,7 +217,7 @@ bool PortalGlobalShortcuts::checkBound(const QVariantMap& results, bool afterBin
     const QString keys = ours->properties.value(QStringLiteral("trigger_description")).toString();
     qCDebug(logDesktop) << "portal shortcut bound to" << keys;
     if (ours->properties.contains(QStringLiteral("trigger_description")) && keys.isEmpty()) {
-        fail(keylessNotice());
+        fail(keylessNotice(label_));
     }
     return true;
 }
@@ -224,7 +230,7 @@ void PortalGlobalShortcuts::fail(const QString& notice) {
     // A request that failed because the portal went away says so, whichever news came first.
     const bool gone =
         !bus_.interface() || !bus_.interface()->isServiceRegistered(QString::fromLatin1(kService));
-    emit notices_.notice(gone ? goneNotice() : notice);
+    emit notices_.notice(gone ? goneNotice(label_) : notice);
 }
 
 bool PortalGlobalShortcuts::ours(const QDBusMessage& signal) const {

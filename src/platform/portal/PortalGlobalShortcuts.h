@@ -41,18 +41,19 @@ public:
         releaseHandler_ = std::move(handler);
     }
     // A combination other than the one bound asks the desktop to bind the shortcut again, with
-    // the new one as its preferred trigger.
+    // the new one as its preferred trigger; the notices name the last one asked for.
     std::unique_ptr<HotKeyRegistration> registerHotKey(std::uint32_t keyCode, Modifiers modifiers,
-                                                       HotKeyID id) override;
+                                                       const QString& label, HotKeyID id) override;
 
     // Whether the shortcut's keys are down: from Activated to Deactivated.
     std::function<void(bool held)> onHeld;
 
-    static QString refusedNotice();
+    // Each names the shortcut by its `label`, but the one about a service that does not answer.
+    static QString refusedNotice(const QString& label);
     static QString unansweredNotice();
-    static QString unboundNotice();
-    static QString keylessNotice();
-    static QString goneNotice();
+    static QString unboundNotice(const QString& label);
+    static QString keylessNotice(const QString& label);
+    static QString goneNotice(const QString& label);
 
 private:
     PortalGlobalShortcuts(QDBusConnection bus, Clock& clock, DesktopNotices& notices);
@@ -82,6 +83,7 @@ private:
     std::optional<HotKeyID> registered_;
     Modifiers modifiers_;
     std::uint32_t keyCode_ = 0;
+    QString label_;
     QString session_;
     bool started_ = false;
     bool failed_ = false;

@@ -9,7 +9,7 @@ namespace sonarel::wayland {
 class NoHotKeyService : public HotKeyService {
 public:
     void installHandler(PressHandler) override {}
-    std::unique_ptr<HotKeyRegistration> registerHotKey(std::uint32_t, Modifiers,
+    std::unique_ptr<HotKeyRegistration> registerHotKey(std::uint32_t, Modifiers, const QString&,
                                                        HotKeyID) override {
         return nullptr;
     }

@@ -88,7 +88,7 @@ std::vector<std::uint16_t> X11HotKeyService::lockVariants() const {
 
 std::unique_ptr<HotKeyRegistration> X11HotKeyService::registerHotKey(std::uint32_t keyCode,
                                                                      Modifiers modifiers,
-                                                                     HotKeyID id) {
+                                                                     const QString&, HotKeyID id) {
     const std::optional<xcb_keysym_t> keysym = keysymOfVirtualKey(keyCode);
     if (!keysym) {
         return nullptr;

@@ -25,7 +25,7 @@ public:
     void installHandler(PressHandler handler) override;
     void installReleaseHandler(PressHandler handler) override;
     std::unique_ptr<HotKeyRegistration> registerHotKey(std::uint32_t keyCode, Modifiers modifiers,
-                                                       HotKeyID id) override;
+                                                       const QString& label, HotKeyID id) override;
 
     bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr* result) override;
 

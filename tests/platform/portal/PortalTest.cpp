@@ -91,7 +91,8 @@ TEST_F(BusDePrueba, TheShortcutIsBoundOnceAndItsPressAndReleaseArrive) {
         atajos->installHandler([&](HotKeyID id) { pulsados.push_back(id); });
         atajos->installReleaseHandler([&](HotKeyID id) { soltados.push_back(id); });
         atajos->onHeld = [&](bool held) { sostenido.push_back(held); };
-        auto reserva = atajos->registerHotKey(2, Modifier::Alt | Modifier::Super, kId);
+        auto reserva =
+            atajos->registerHotKey(2, Modifier::Alt | Modifier::Super, "Alt+Super+D", kId);
         ASSERT_NE(reserva, nullptr);
         ASSERT_TRUE(waitUntil([&] { return llamadas().count("ListShortcuts") == vez + 1; }));
 
@@ -113,37 +114,45 @@ TEST_F(BusDePrueba, TheShortcutIsBoundOnceAndItsPressAndReleaseArrive) {
 }
 
 // Another combination chosen while the session runs is bound again with it as the preferred
-// trigger; the same one again asks nothing.
+// trigger; the same one again asks nothing. A later notice names the new one.
 TEST_F(BusDePrueba, AnotherCombinationIsBoundAgainWithItsTrigger) {
     arrancarPortal();
     auto atajos = PortalGlobalShortcuts::create(*bus, clock, avisos);
     ASSERT_NE(atajos, nullptr);
-    auto reserva = atajos->registerHotKey(2, Modifier::Alt | Modifier::Super, kId);
+    auto reserva = atajos->registerHotKey(2, Modifier::Alt | Modifier::Super, "Alt+Super+D", kId);
     ASSERT_TRUE(waitUntil([&] { return llamadas().size() == 3; }));
     reserva.reset();
-    reserva = atajos->registerHotKey(40, Modifier::Ctrl | Modifier::Alt, kId);
+    reserva = atajos->registerHotKey(40, Modifier::Ctrl | Modifier::Alt, "Ctrl+Alt+K", kId);
     ASSERT_TRUE(waitUntil([&] { return llamadas().size() == 4; }));
     EXPECT_EQ(llamadas().last(), "BindShortcuts alternar-dictado CTRL+ALT+k");
     reserva.reset();
-    reserva = atajos->registerHotKey(40, Modifier::Ctrl | Modifier::Alt, kId);
+    reserva = atajos->registerHotKey(40, Modifier::Ctrl | Modifier::Alt, "Ctrl+Alt+K", kId);
     int pulsados = 0;
     atajos->installHandler([&](HotKeyID) { ++pulsados; });
     control("Activar");
     ASSERT_TRUE(waitUntil([&] { return pulsados == 1; }));
     EXPECT_EQ(llamadas().size(), 4);
     EXPECT_TRUE(recibidos.isEmpty()) << recibidos.join('|').toStdString();
+    portal.kill();
+    EXPECT_TRUE(waitUntil([&] {
+        return recibidos == QStringList{PortalGlobalShortcuts::goneNotice("Ctrl+Alt+K")};
+    })) << recibidos.join('|').toStdString();
+    EXPECT_FALSE(recibidos.value(0).contains("Alt+Super+D"));
 }
 
+// The user chose Shift+Super+H: each notice that names the shortcut names it.
 TEST_F(BusDePrueba, EachFailureOfTheBindingEndsInTheNoticeOfItsCause) {
     struct Caso {
         QStringList opciones;
         QString aviso;
     };
-    for (const Caso& caso : {Caso{{"--respuesta", "1"}, PortalGlobalShortcuts::refusedNotice()},
-                             Caso{{"--mudo"}, PortalGlobalShortcuts::unansweredNotice()},
-                             Caso{{"--olvida"}, PortalGlobalShortcuts::unboundNotice()},
-                             Caso{{"--sin-teclas"}, PortalGlobalShortcuts::keylessNotice()},
-                             Caso{{}, PortalGlobalShortcuts::goneNotice()}}) {
+    const QString elegida = "Shift+Super+H";
+    for (const Caso& caso :
+         {Caso{{"--respuesta", "1"}, PortalGlobalShortcuts::refusedNotice(elegida)},
+          Caso{{"--mudo"}, PortalGlobalShortcuts::unansweredNotice()},
+          Caso{{"--olvida"}, PortalGlobalShortcuts::unboundNotice(elegida)},
+          Caso{{"--sin-teclas"}, PortalGlobalShortcuts::keylessNotice(elegida)},
+          Caso{{}, PortalGlobalShortcuts::goneNotice(elegida)}}) {
         SCOPED_TRACE(caso.opciones.join(' ').toStdString());
         recibidos.clear();
         arrancarPortal(caso.opciones);
@@ -151,7 +160,7 @@ TEST_F(BusDePrueba, EachFailureOfTheBindingEndsInTheNoticeOfItsCause) {
         ASSERT_NE(atajos, nullptr);
         int pulsados = 0;
         atajos->installHandler([&](HotKeyID) { ++pulsados; });
-        auto reserva = atajos->registerHotKey(2, Modifier::Alt | Modifier::Super, kId);
+        auto reserva = atajos->registerHotKey(4, Modifier::Shift | Modifier::Super, elegida, kId);
         ASSERT_TRUE(
             waitUntil([&] { return llamadas().contains("GlobalShortcuts.CreateSession"); }));
         if (caso.opciones.contains("--mudo")) {
@@ -163,6 +172,9 @@ TEST_F(BusDePrueba, EachFailureOfTheBindingEndsInTheNoticeOfItsCause) {
         }
         EXPECT_TRUE(waitUntil([&] { return recibidos == QStringList{caso.aviso}; }))
             << recibidos.join('|').toStdString();
+        // All but the silent service's name the shortcut, as the user chose it.
+        EXPECT_EQ(caso.aviso.contains(elegida), !caso.opciones.contains("--mudo"));
+        EXPECT_FALSE(caso.aviso.contains("Alt+Super+D"));
         EXPECT_EQ(pulsados, 0);
         portal.kill();
         portal.waitForFinished(3000);
