@@ -63,7 +63,7 @@ public:
     static constexpr double kFinishBound = 3;
     // From the capture's first frame, how long the microphone may hear the start sound: the
     // sound, and the output's latency before it sounds (a Bluetooth headset's among them).
-    static constexpr double kStartSoundHush = SoundPlayer::kLongest + 0.25;
+    static constexpr double kStartSoundHush = SoundPlayer::kLongest + 0.3;
 
     explicit SpeechEngine(Services services, QObject* parent = nullptr);
     ~SpeechEngine() override;

@@ -61,7 +61,8 @@ TEST(Sonidos, ADictationWithoutAVoiceWritesNothingAndOneWithAVoiceWritesIt) {
     EXPECT_TRUE(testing::historiaDelMes(app.historial(), montaje.clock).isEmpty());
 
     dictar([&] {
-        EXPECT_TRUE(waitUntil([&] { return app.motor().elapsed() >= 0.5; }));
+        EXPECT_TRUE(
+            waitUntil([&] { return app.motor().elapsed() >= SpeechEngine::kStartSoundHush; }));
         auto reproductor = testing::reproducir(testing::voz(casa.path(), kFrase));
         // Random weights: the words are meaningless, but they come from the voice heard.
         EXPECT_TRUE(waitUntil([&] { return !app.motor().text().trimmed().isEmpty(); }, 20));

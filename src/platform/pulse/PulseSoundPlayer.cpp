@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cmath>
 #include <numbers>
+#include <utility>
 
 namespace sonarel {
 namespace {
@@ -124,18 +125,17 @@ void PulseSoundPlayer::stateChanged(Playing* playing) {
             end(playing);
             return;
         }
-        pa_operation* drain = pa_stream_drain(
+        playing->drain = pa_stream_drain(
             stream,
             [](pa_stream*, int, void* data) {
                 auto* playing = static_cast<Playing*>(data);
+                pa_operation_unref(std::exchange(playing->drain, nullptr));
                 playing->player->end(playing);
             },
             playing);
-        if (drain == nullptr) {
+        if (playing->drain == nullptr) {
             end(playing);
-            return;
         }
-        pa_operation_unref(drain);
     } else if (!PA_STREAM_IS_GOOD(state)) {
         end(playing);
     }
@@ -144,7 +144,11 @@ void PulseSoundPlayer::stateChanged(Playing* playing) {
 void PulseSoundPlayer::end(Playing* playing) {
     pa_stream* stream = playing->stream;
     pa_stream_set_state_callback(stream, nullptr, nullptr);
-    // A drain still pending is cancelled with the stream, without calling back.
+    // The stream outlives this until the server has let it go; its drain must not call back.
+    if (playing->drain != nullptr) {
+        pa_operation_cancel(playing->drain);
+        pa_operation_unref(playing->drain);
+    }
     if (PA_STREAM_IS_GOOD(pa_stream_get_state(stream))) {
         pa_stream_disconnect(stream);
     }

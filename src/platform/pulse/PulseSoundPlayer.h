@@ -6,6 +6,7 @@
 #include <memory>
 #include <vector>
 
+struct pa_operation;
 struct pa_stream;
 
 namespace sonarel {
@@ -37,6 +38,7 @@ private:
         PulseSoundPlayer* player;
         pa_stream* stream;
         const std::vector<float>* samples;
+        pa_operation* drain = nullptr;  // until the sound has played out
     };
 
     // On the main loop thread, or under its lock.

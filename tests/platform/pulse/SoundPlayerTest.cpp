@@ -123,9 +123,9 @@ TEST_F(PulseSounds, StartRisesStopFallsQuietlyAndBothEndWithinTheStartSoundsHush
     }
 }
 
-// A sound still playing when the player goes is cut short, and its stream goes with it; without
-// a server nothing plays, and once the server is back the sounds are heard again.
-TEST_F(PulseSounds, APlayerThatGoesOrAServerThatIsMissingLeavesNothingBehind) {
+// A player that goes takes its sounds with it, whether the server has made their streams yet or
+// they are playing (the server then answers their pending drain, which must not reach it).
+TEST_F(PulseSounds, APlayerThatGoesLeavesNoStreamAndNoCallBehind) {
     PulseConnection pulse(server.address().toStdString());
     {
         PulseSoundPlayer player(pulse);
@@ -133,7 +133,19 @@ TEST_F(PulseSounds, APlayerThatGoesOrAServerThatIsMissingLeavesNothingBehind) {
         player.play(Sound::Stop);
     }
     EXPECT_TRUE(waitUntil([&] { return sinkInputsGone(server); }));
+    for (int i = 0; i < 3; ++i) {
+        {
+            PulseSoundPlayer player(pulse);
+            player.play(Sound::Start);
+            ASSERT_TRUE(waitUntil([&] { return !sinkInputsGone(server); }));
+        }
+        EXPECT_TRUE(waitUntil([&] { return sinkInputsGone(server); }));
+    }
+}
 
+// Without a server nothing plays, and once the server is back the sounds are heard again.
+TEST_F(PulseSounds, AMissingServerPlaysNothingUntilItIsBack) {
+    PulseConnection pulse(server.address().toStdString());
     PulseSoundPlayer player(pulse);
     server.kill();
     QElapsedTimer played;
