@@ -16,13 +16,16 @@
 namespace sonarel {
 namespace {
 
-// What the output may hold ahead of the sound: it starts at once, even on an output that would
-// otherwise buffer seconds.
+// The stream's target latency: the sound starts at once, even on an output that would otherwise
+// buffer seconds ahead.
 constexpr double kLatencySeconds = 0.04;
 // The soft start and end of each note, so that neither clicks; between them it fades away.
 constexpr double kAttackSeconds = 0.005;
 constexpr double kReleaseSeconds = 0.01;
 constexpr double kDecaySeconds = 0.035;
+
+static_assert(2 * PulseSoundPlayer::kNoteSeconds + PulseSoundPlayer::kGapSeconds <=
+              SoundPlayer::kLongest);
 
 void appendNote(std::vector<float>& samples, double pitch) {
     const int frames = static_cast<int>(PulseSoundPlayer::kNoteSeconds * PulseSoundPlayer::kRate);
