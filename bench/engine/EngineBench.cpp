@@ -3,6 +3,7 @@
 #include "engine/SpeechEngine.h"
 #include "platform/doubles/FakeClock.h"
 #include "platform/doubles/PushAudioInput.h"
+#include "platform/doubles/RecordingSoundPlayer.h"
 #include "platform/doubles/ScriptedSpeechService.h"
 
 #include <QCoreApplication>
@@ -42,7 +43,8 @@ double resultMicroseconds(int committedChars) {
     doubles::PushAudioInput audio;
     doubles::FakeMicrophoneConsent microphone;
     doubles::ScriptedSpeechService speech;
-    SpeechEngine engine({speech, audio, microphone, clock});
+    doubles::RecordingSoundPlayer sounds;
+    SpeechEngine engine({speech, audio, microphone, sounds, clock});
     engine.textBinding().set(QString(committedChars, u'a'));
     engine.start();
     speech.waitIdle();

@@ -24,7 +24,7 @@ Aplicacion::Aplicacion(QtClock& clock, ServiciosDeVoz& voz, ServiciosDeEscritori
     : clock_(clock),
       escritorio_(std::move(escritorio)),
       historial_(clock_),
-      motor_({*voz.speech, *voz.audio, *voz.microphone, clock_}),
+      motor_({*voz.speech, *voz.audio, *voz.microphone, *voz.sonidos, clock_}),
       archivador_(motor_, historial_),
       diario_(motor_, historial_, archivador_),
       paster_(*escritorio_.desktop, clock_),

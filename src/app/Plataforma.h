@@ -5,6 +5,7 @@
 #include "platform/Desktop.h"
 #include "platform/DesktopNotices.h"
 #include "platform/HotKeyService.h"
+#include "platform/Sounds.h"
 #include "platform/SpeechModels.h"
 #include "platform/SpeechService.h"
 
@@ -17,11 +18,12 @@ namespace sonarel {
 class PanelWindowing;
 class PulseConnection;
 
-// The recognizer and the microphone: all the self-test needs, and nothing that needs a display.
+// The recognizer, the microphone and the start and stop sounds: nothing that needs a display.
 struct ServiciosDeVoz {
     // Declared so that the recognizer, whose threads may still ask for the microphone's
     // consent, goes first, and the sound server connection last.
-    std::shared_ptr<PulseConnection> sonido;  // shared by the microphone and its consent
+    std::shared_ptr<PulseConnection> sonido;  // shared by the microphone, its consent, the sounds
+    std::unique_ptr<SoundPlayer> sonidos;
     std::unique_ptr<MicrophoneConsent> microphone;
     std::unique_ptr<AudioInput> audio;
     std::unique_ptr<SpeechService> speech;
@@ -51,7 +53,8 @@ struct ServiciosDeEscritorio {
 // naming the shortcut `atajo` (the user's combination, as the texts write it).
 ServiciosDeVoz crearServiciosDeVoz(const QString& modelo, const QString& modeloParciales);
 std::optional<ServiciosDeEscritorio> crearServiciosDeEscritorio(Clock& clock, const QString& atajo);
-// The microphone through PulseAudio with the recognizer given, `modelos` being its models.
+// The microphone and the sounds through PulseAudio with the recognizer given, `modelos` being its
+// models.
 ServiciosDeVoz crearServiciosDeVoz(std::unique_ptr<SpeechService> speech,
                                    std::unique_ptr<SpeechModels> modelos,
                                    QStringList carpetasDeModelos);

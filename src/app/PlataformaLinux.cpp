@@ -7,6 +7,7 @@
 #include "platform/pulse/PulseAudioInput.h"
 #include "platform/pulse/PulseConnection.h"
 #include "platform/pulse/PulseMicrophoneConsent.h"
+#include "platform/pulse/PulseSoundPlayer.h"
 #include "platform/wayland/LayerShellPanels.h"
 #include "platform/wayland/NoHotKeyService.h"
 #include "platform/wayland/Session.h"
@@ -186,6 +187,7 @@ ServiciosDeVoz crearServiciosDeVoz(std::unique_ptr<SpeechService> speech,
     voz.carpetasDeModelos = std::move(carpetasDeModelos);
     voz.audio = std::make_unique<PulseAudioInput>(*voz.sonido);
     voz.microphone = std::make_unique<PulseMicrophoneConsent>(*voz.sonido);
+    voz.sonidos = std::make_unique<PulseSoundPlayer>(*voz.sonido);
     return voz;
 }
 

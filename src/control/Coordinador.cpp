@@ -45,6 +45,7 @@ void Coordinador::sincronizarPreferencias() {
     s_.motor.vocabulary = s_.preferencias.vocabulario();
     s_.motor.replacements = text::parseReplacements(s_.preferencias.reemplazos());
     s_.motor.microphone = s_.preferencias.microfono();
+    s_.motor.playsSounds = s_.preferencias.sonidos();
 }
 
 // This process is in front when one of its windows has the focus, or when the frontmost

@@ -62,8 +62,8 @@ public:
     // Stops a running dictation, or starts one (integrated when another application is in
     // front).
     void alternarDesdeAtajo();
-    // Copies the language, offline, punctuation, auto-stop, spoken-command, vocabulary and
-    // replacement preferences into the engine.
+    // Copies the language, offline, punctuation, auto-stop, spoken-command, vocabulary,
+    // replacement, microphone and sound preferences into the engine.
     void sincronizarPreferencias();
     // What to tell the user while the shortcut could not be reserved; none while it works.
     std::optional<QString> avisoDelAtajo() const;

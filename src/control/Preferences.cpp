@@ -64,6 +64,7 @@ const QVariantMap& Preferences::valoresPorDefecto() {
         {kAtajoMantenido, false},
         {kAtajoTecla, double(Combinacion().tecla)},
         {kAtajoModificadores, double(Combinacion().modificadores.toInt())},
+        {kSonidos, true},
     };
     return defaults;
 }

@@ -45,9 +45,11 @@ public:
     static constexpr auto kAtajoModificadores = "atajoModificadores";
     // The sound server's source dictated into; absent or empty: the desktop's default.
     static constexpr auto kMicrofono = "microfono";
+    // A short sound when a dictation starts listening and another when it stops.
+    static constexpr auto kSonidos = "sonidos";
 
     // The defaults table: "es-MX", true, true, true, false, false, 0.0, spoken commands on, the
-    // shortcut pressed to start and to stop, Alt+Super+D.
+    // shortcut pressed to start and to stop, Alt+Super+D, the sounds on.
     static const QVariantMap& valoresPorDefecto();
 
     // The user's store.
@@ -82,6 +84,7 @@ public:
     Combinacion atajo() const;
     void setAtajo(const Combinacion& atajo);
     QString microfono() const { return string(kMicrofono).value_or(QString()); }
+    bool sonidos() const { return boolean(kSonidos); }
 
     // Writes what is still buffered to the file.
     void sync();

@@ -1,5 +1,6 @@
 #include "engine/SpeechEngine.h"
 
+#include "engine/Hush.h"
 #include "engine/Level.h"
 #include "engine/Permissions.h"
 #include "engine/TextRules.h"
@@ -100,6 +101,11 @@ void SpeechEngine::begin() {
         failStart(kMicrophoneFailurePrefix + *failure);
         return;
     }
+    // Once the microphone is open, so that the sound never delays it.
+    startSounded_ = playsSounds;
+    if (startSounded_) {
+        services_.sounds.play(Sound::Start);
+    }
     sessionStart_ = services_.clock.now();
     lastVoiceAt_ = sessionStart_;
     setElapsed(0);
@@ -120,7 +126,9 @@ std::optional<QString> SpeechEngine::startAudio() {
     const std::uint64_t session = session_;
     audio.installTap(
         kFramesPerBuffer, format,
-        [box = box_, self](const AudioBuffer& buffer) {
+        [box = box_, self,
+         hush = Hush(playsSounds ? kStartSoundHush : 0)](const AudioBuffer& captured) mutable {
+            const AudioBuffer& buffer = hush.apply(captured);
             box->append(buffer);
             const double rms = level::rmsOfFirstChannel(buffer);
             postToMain([self, rms] {
@@ -180,6 +188,10 @@ void SpeechEngine::stop() {
         services_.audio.stop();
     }
     services_.audio.removeTap();
+    // The microphone is closed: the recognizer cannot hear this one.
+    if (std::exchange(startSounded_, false)) {
+        services_.sounds.play(Sound::Stop);
+    }
     box_->set(nullptr);
     setLevel(0);
     // Audio collected during a rotation's wait is decoded too.

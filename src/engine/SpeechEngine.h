@@ -6,6 +6,7 @@
 #include "engine/Status.h"
 #include "platform/AudioInput.h"
 #include "platform/Clock.h"
+#include "platform/Sounds.h"
 #include "platform/SpeechService.h"
 
 #include <QObject>
@@ -48,6 +49,7 @@ public:
         SpeechService& speech;
         AudioInput& audio;
         MicrophoneConsent& microphone;
+        SoundPlayer& sounds;
         Clock& clock;
     };
 
@@ -59,6 +61,9 @@ public:
     // How long an ended segment's task may take to decode the audio it heard, counted from when
     // its model is ready; past it, its last partial text stands.
     static constexpr double kFinishBound = 3;
+    // From the capture's first frame, how long the microphone may hear the start sound: the
+    // sound, and the output's latency before it sounds (a Bluetooth headset's among them).
+    static constexpr double kStartSoundHush = SoundPlayer::kLongest + 0.3;
 
     explicit SpeechEngine(Services services, QObject* parent = nullptr);
     ~SpeechEngine() override;
@@ -84,6 +89,9 @@ public:
     QStringList vocabulary;
     // The sound server's source to record from; empty: the desktop's default.
     QString microphone;
+    // A sound once the microphone has opened, and another once it has closed; the recognizer
+    // hears silence for `kStartSoundHush` instead of the first.
+    bool playsSounds = true;
     std::function<void()> onAutoStop;
     // Receives the text heard in the session that ended.
     std::function<void(const QString& text)> onStopped;
@@ -190,7 +198,8 @@ private:
     bool esperandoTarea_ = false;
     // Changes at every start and stop, so that answers meant for an earlier one are dropped.
     std::uint64_t session_ = 0;
-    bool inSession_ = false;  // from an accepted start until `sessionEnded`
+    bool inSession_ = false;     // from an accepted start until `sessionEnded`
+    bool startSounded_ = false;  // the listening session began with its sound
 };
 
 }  // namespace sonarel

@@ -45,6 +45,7 @@ VentanaPreferencias::VentanaPreferencias(Servicios servicios, QWidget* parent)
       atajo_(new QComboBox(this)),
       microfono_(new QComboBox(this)),
       comandos_(new QCheckBox(QStringLiteral("Comandos hablados"), this)),
+      sonidos_(new QCheckBox(QStringLiteral("Sonido al empezar y al parar"), this)),
       resumen_(new QLabel(this)),
       inicio_(new QCheckBox(QStringLiteral("Iniciar con la sesión"), this)),
       mensaje_(new QLabel(this)) {
@@ -103,6 +104,15 @@ VentanaPreferencias::VentanaPreferencias(Servicios servicios, QWidget* parent)
         s_.preferencias.sync();
         s_.sincronizarPreferencias();
     });
+    capas->addWidget(sonidos_);
+    capas->addWidget(explicacion(QStringLiteral("Un tono breve al abrirse el micrófono y otro al "
+                                                "cerrarse; el dictado nunca lo toma por voz."),
+                                 this));
+    connect(sonidos_, &QCheckBox::toggled, this, [this](bool activo) {
+        s_.preferencias.set(QString::fromLatin1(Preferences::kSonidos), activo);
+        s_.preferencias.sync();
+        s_.sincronizarPreferencias();
+    });
 
     capas->addSpacing(10);
     capas->addWidget(titulo(QStringLiteral("Tus palabras"), this));
@@ -140,10 +150,11 @@ VentanaPreferencias::VentanaPreferencias(Servicios servicios, QWidget* parent)
     setTabOrder(atajo_, cambiar);
     setTabOrder(cambiar, microfono_);
     setTabOrder(microfono_, comandos_);
-    setTabOrder(comandos_, editar);
+    setTabOrder(comandos_, sonidos_);
+    setTabOrder(sonidos_, editar);
     setTabOrder(editar, inicio_);
     setTabOrder(inicio_, cerrar);
-    resize(480, 540);
+    resize(480, 600);
 }
 
 void VentanaPreferencias::mostrar() {
@@ -158,6 +169,8 @@ void VentanaPreferencias::mostrar() {
 void VentanaPreferencias::mostrarValores() {
     const QSignalBlocker sinAvisos(comandos_);
     comandos_->setChecked(s_.preferencias.comandosHablados());
+    const QSignalBlocker sinAvisosDeSonidos(sonidos_);
+    sonidos_->setChecked(s_.preferencias.sonidos());
     atajo_->setCurrentIndex(s_.preferencias.atajoMantenido() ? 1 : 0);
     combinacion_->setText(s_.atajo().texto() + QLatin1Char(':'));
     inicio_->setChecked(s_.iniciaConSesion());

@@ -17,9 +17,8 @@ class QLabel;
 namespace sonarel {
 
 // "Preferencias": the settings beyond the options menu, each written at once: the shortcut's
-// keys and how it is used, the microphone, spoken commands, the user's words (edited in "Tus
-// palabras") and
-// starting with the session.
+// keys and how it is used, the microphone, spoken commands, the start and stop sounds, the
+// user's words (edited in "Tus palabras") and starting with the session.
 class VentanaPreferencias : public QWidget {
     Q_OBJECT
 
@@ -52,6 +51,7 @@ public:
     // "El predeterminado del escritorio" first, then the sound server's microphones.
     QComboBox& microfono() { return *microfono_; }
     QCheckBox& comandosHablados() { return *comandos_; }
+    QCheckBox& sonidos() { return *sonidos_; }
     QCheckBox& inicioConSesion() { return *inicio_; }
     QLabel& resumenPalabras() { return *resumen_; }
     QLabel& mensaje() { return *mensaje_; }
@@ -67,6 +67,7 @@ private:
     QComboBox* atajo_;
     QComboBox* microfono_;
     QCheckBox* comandos_;
+    QCheckBox* sonidos_;
     QLabel* resumen_;
     QCheckBox* inicio_;
     QLabel* mensaje_;

@@ -7,6 +7,7 @@
 #include "platform/doubles/FakePanelWindowing.h"
 #include "platform/doubles/FakeSpeechModels.h"
 #include "platform/doubles/PushAudioInput.h"
+#include "platform/doubles/RecordingSoundPlayer.h"
 #include "platform/doubles/ScriptedSpeechService.h"
 #include "ui/Cabecera.h"
 #include "ui/DialogoAtajo.h"
@@ -34,6 +35,7 @@ struct Montaje {
         qputenv("XDG_STATE_HOME", QDir(home.path()).filePath("state").toUtf8());
         voz.microphone = std::make_unique<doubles::FakeMicrophoneConsent>();
         voz.audio = std::make_unique<doubles::PushAudioInput>();
+        voz.sonidos = std::make_unique<doubles::RecordingSoundPlayer>();
         voz.speech = std::make_unique<doubles::ScriptedSpeechService>();
         voz.modelos = std::make_unique<doubles::FakeSpeechModels>();
         auto teclas = std::make_unique<doubles::FakeHotKeyService>();

@@ -20,6 +20,9 @@ protected:
     Capturas()
         : ventana(
               motor, servicios(), [] {}, [] {}) {
+        // The picture shows the level of what is heard, which the start sound's hush would keep
+        // down.
+        preferencias.set(QString::fromLatin1(Preferences::kSonidos), false);
         ventana.mostrar();
         EXPECT_TRUE(QTest::qWaitForWindowExposed(&ventana));
     }

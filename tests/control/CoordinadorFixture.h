@@ -7,6 +7,7 @@
 #include "platform/doubles/FakeHotKeyService.h"
 #include "platform/doubles/FakePanelWindowing.h"
 #include "platform/doubles/PushAudioInput.h"
+#include "platform/doubles/RecordingSoundPlayer.h"
 #include "platform/doubles/ScriptedSpeechService.h"
 #include "support/EventLoop.h"
 
@@ -107,7 +108,8 @@ protected:
     doubles::FakeMicrophoneConsent microfono;
     doubles::ScriptedSpeechService speech;
     doubles::PushAudioInput audio;
-    SpeechEngine motor{{speech, audio, microfono, clock}};
+    doubles::RecordingSoundPlayer sonidos;
+    SpeechEngine motor{{speech, audio, microfono, sonidos, clock}};
     Preferences preferencias{hogar.dir.filePath("Sonarel.conf")};
     Historial historial{clock};
     Archivador archivador{motor, historial};

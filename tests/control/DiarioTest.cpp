@@ -2,6 +2,7 @@
 
 #include "platform/doubles/FakeClock.h"
 #include "platform/doubles/PushAudioInput.h"
+#include "platform/doubles/RecordingSoundPlayer.h"
 #include "platform/doubles/ScriptedSpeechService.h"
 #include "support/EventLoop.h"
 
@@ -40,7 +41,8 @@ protected:
     doubles::FakeMicrophoneConsent microfono;
     doubles::ScriptedSpeechService speech;
     doubles::PushAudioInput audio;
-    SpeechEngine motor{{speech, audio, microfono, clock}};
+    doubles::RecordingSoundPlayer sonidos;
+    SpeechEngine motor{{speech, audio, microfono, sonidos, clock}};
     Historial historial{clock};
     Archivador archivador{motor, historial};
 };

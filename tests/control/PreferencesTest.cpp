@@ -30,6 +30,7 @@ TEST_F(PreferencesTest, RegisteredDefaultsAnswerAnEmptyStore) {
     EXPECT_TRUE(prefs.copiarAlParar());
     EXPECT_FALSE(prefs.pegarAlParar());
     EXPECT_TRUE(prefs.comandosHablados());
+    EXPECT_TRUE(prefs.sonidos());
     EXPECT_TRUE(prefs.vocabulario().isEmpty());
     EXPECT_EQ(prefs.reemplazos(), "");
     prefs.sync();

@@ -3,6 +3,7 @@
 #include "engine/SpeechEngine.h"
 #include "platform/doubles/FakeClock.h"
 #include "platform/doubles/PushAudioInput.h"
+#include "platform/doubles/RecordingSoundPlayer.h"
 #include "platform/doubles/ScriptedSpeechService.h"
 #include "support/EventLoop.h"
 
@@ -21,11 +22,15 @@ protected:
     doubles::PushAudioInput audio;
     doubles::FakeMicrophoneConsent microphone;
     doubles::ScriptedSpeechService speech;
-    SpeechEngine engine{{speech, audio, microphone, clock}};
+    doubles::RecordingSoundPlayer sounds;
+    SpeechEngine engine{{speech, audio, microphone, sounds, clock}};
     QStringList delivered;
 
     void SetUp() override {
         engine.onStopped = [this](const QString& text) { delivered.append(text); };
+        // The start sound would hush the first pushed buffers of every test; its own tests turn
+        // the sounds on.
+        engine.playsSounds = false;
     }
 
     // Lets every callback of the doubles reach the engine, and what those set off in turn (a

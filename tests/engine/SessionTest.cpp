@@ -197,7 +197,8 @@ TEST_F(EngineTest, EveryPermissionAnswerLeadsToItsOutcome) {
         doubles::ScriptedSpeechService caseSpeech;
         caseSpeech.authorization = c.speech;
         caseMic.granted = c.mic;
-        SpeechEngine caseEngine({caseSpeech, caseAudio, caseMic, caseClock});
+        doubles::RecordingSoundPlayer caseSounds;
+        SpeechEngine caseEngine({caseSpeech, caseAudio, caseMic, caseSounds, caseClock});
         caseEngine.start();
         caseSpeech.waitIdle();
         sonarel::testing::drainPosted();

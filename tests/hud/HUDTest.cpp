@@ -2,6 +2,7 @@
 
 #include "platform/doubles/FakeClock.h"
 #include "platform/doubles/PushAudioInput.h"
+#include "platform/doubles/RecordingSoundPlayer.h"
 #include "platform/doubles/ScriptedSpeechService.h"
 #include "platform/x11/X11PanelWindowing.h"
 #include "support/EventLoop.h"
@@ -139,7 +140,11 @@ protected:
 
 class HUDEnX11 : public ::testing::Test {
 protected:
-    void SetUp() override { xdotool({"mousemove", "640", "400"}); }
+    void SetUp() override {
+        xdotool({"mousemove", "640", "400"});
+        // The start sound's hush would keep the level down for the first buffers.
+        motor.playsSounds = false;
+    }
 
     qulonglong ventanaPanel() const { return hud.panel()->winId(); }
     bool panelEnPantalla() const {
@@ -166,7 +171,8 @@ protected:
     doubles::FakeMicrophoneConsent microfono;
     doubles::ScriptedSpeechService speech;
     doubles::PushAudioInput audio;
-    SpeechEngine motor{{speech, audio, microfono, clock}};
+    doubles::RecordingSoundPlayer sonidos;
+    SpeechEngine motor{{speech, audio, microfono, sonidos, clock}};
     HUDEstado estado;
     x11::X11PanelWindowing ventanas;
     HUD hud{motor, estado, clock, ventanas};

@@ -10,6 +10,7 @@
 #include "platform/doubles/FakeHotKeyService.h"
 #include "platform/doubles/FakePanelWindowing.h"
 #include "platform/doubles/PushAudioInput.h"
+#include "platform/doubles/RecordingSoundPlayer.h"
 #include "platform/doubles/ScriptedSpeechService.h"
 #include "support/EventLoop.h"
 #include "ui/ContentView.h"
@@ -65,7 +66,8 @@ struct EntornoVentana {
     doubles::FakeMicrophoneConsent microphone;
     doubles::ScriptedSpeechService speech;
     doubles::PushAudioInput audio;
-    SpeechEngine motor{{speech, audio, microphone, clock}};
+    doubles::RecordingSoundPlayer sonidos;
+    SpeechEngine motor{{speech, audio, microphone, sonidos, clock}};
     Preferences preferencias{QDir(home.path()).filePath(QStringLiteral("Sonarel.conf"))};
     doubles::FakeDesktop desktop{clock};
     Paster paster{desktop, clock};

@@ -64,6 +64,20 @@ TEST_F(VentanaPreferenciasTest, SpokenCommandsAreOnByDefaultAndTurningThemOffRea
     EXPECT_TRUE(entorno.motor.spokenCommands);
 }
 
+TEST_F(VentanaPreferenciasTest, TheSoundsAreOnByDefaultAndTurningThemOffReachesTheEngine) {
+    ventana.mostrar();
+    EXPECT_EQ(ventana.sonidos().text(), "Sonido al empezar y al parar");
+    EXPECT_TRUE(ventana.sonidos().isChecked());
+    ventana.sonidos().click();
+    EXPECT_FALSE(entorno.preferencias.sonidos());
+    EXPECT_FALSE(entorno.motor.playsSounds);
+    ventana.close();
+    ventana.mostrar();
+    EXPECT_FALSE(ventana.sonidos().isChecked());
+    ventana.sonidos().click();
+    EXPECT_TRUE(entorno.motor.playsSounds);
+}
+
 TEST_F(VentanaPreferenciasTest, TheUsersWordsAreEditedSavedAndHandedToTheEngine) {
     ventana.mostrar();
     EXPECT_EQ(ventana.resumenPalabras().text(),

@@ -1,5 +1,8 @@
 #include "platform/doubles/ScriptedSpeechService.h"
 
+#include <algorithm>
+#include <cmath>
+
 namespace sonarel::doubles {
 
 void ScriptedRequest::append(const AudioBuffer& buffer) {
@@ -9,6 +12,14 @@ void ScriptedRequest::append(const AudioBuffer& buffer) {
     }
     framesAppended += buffer.frameCount;
     ++buffersAppended;
+    if (buffer.channels == nullptr || buffer.channelCount == 0) {
+        return;
+    }
+    const float* samples = buffer.channels[0];
+    silentFramesAppended += std::count(samples, samples + buffer.frameCount, 0.0f);
+    for (int i = 0; i < buffer.frameCount; ++i) {
+        loudest = std::max(loudest.load(), std::abs(samples[i]));
+    }
 }
 
 void ScriptedRequest::endAudio() {

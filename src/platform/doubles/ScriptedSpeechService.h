@@ -23,6 +23,9 @@ public:
     const RequestSettings settings;
     std::atomic<long> framesAppended{0};
     std::atomic<int> buffersAppended{0};
+    // Of the first channel: the frames whose sample is exactly 0, and the largest magnitude.
+    std::atomic<long> silentFramesAppended{0};
+    std::atomic<float> loudest{0};
     std::atomic<bool> ended{false};
 
 private:

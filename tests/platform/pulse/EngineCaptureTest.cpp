@@ -1,3 +1,4 @@
+#include "Recorder.h"
 #include "SoundServer.h"
 #include "engine/Level.h"
 #include "engine/SpeechEngine.h"
@@ -6,6 +7,7 @@
 #include "platform/pulse/PulseAudioInput.h"
 #include "platform/pulse/PulseMessages.h"
 #include "platform/pulse/PulseMicrophoneConsent.h"
+#include "platform/pulse/PulseSoundPlayer.h"
 #include "support/EventLoop.h"
 
 #include <QTemporaryDir>
@@ -25,7 +27,8 @@ struct Dictation {
         : pulse(server.toStdString()),
           audio(pulse),
           consent(pulse),
-          engine({speech, audio, consent, clock}) {
+          sounds(pulse),
+          engine({speech, audio, consent, sounds, clock}) {
         engine.onStopped = [this](const QString& text) { delivered.append(text); };
         QObject::connect(&engine, &SpeechEngine::levelChanged,
                          [this] { loudest = std::max(loudest, engine.level()); });
@@ -56,6 +59,7 @@ struct Dictation {
     PulseConnection pulse;
     PulseAudioInput audio;
     PulseMicrophoneConsent consent;
+    PulseSoundPlayer sounds;
     doubles::ScriptedSpeechService speech;
     QtClock clock;
     SpeechEngine engine;
@@ -94,6 +98,30 @@ TEST_F(EngineOnTheMicrophone, ASecondSessionHearsTheVoiceAndItsLevelFallsAfterIt
     EXPECT_TRUE(waitUntil([&] { return dictation.engine.level() < level::kVoiceThreshold; }, 3));
     ASSERT_TRUE(dictation.stop());
     EXPECT_EQ(dictation.engine.status(), Status::idle());
+}
+
+// The test desktop's microphone hears its speaker, as a laptop's does: the start sound reaches
+// the microphone but never the recognizer, and a voice after it reaches both.
+TEST_F(EngineOnTheMicrophone, TheStartSoundNeverReachesTheRecognizerAndTheVoiceAfterItDoes) {
+    const QString phrase = voice(QStringLiteral("Empiezo a hablar después del sonido."));
+    Dictation dictation;
+    testing::Recorder microphone(dictation.pulse);
+    ASSERT_EQ(microphone.start(), std::nullopt);
+    ASSERT_TRUE(dictation.engine.playsSounds) << "on unless the preferences say otherwise";
+    ASSERT_TRUE(dictation.listen());
+    const auto request = dictation.speech.requestOf(0);
+    // Well past the sound and its latency.
+    ASSERT_TRUE(waitUntil([&] { return request->framesAppended > 48000; }));
+    EXPECT_GT(microphone.loudest(), 0.1f) << "the sound played into the microphone";
+    EXPECT_EQ(request->loudest, 0.0f);
+    EXPECT_EQ(request->silentFramesAppended, request->framesAppended);
+    EXPECT_LT(dictation.loudest, level::kVoiceThreshold);
+
+    auto player = testing::playInto(phrase);
+    ASSERT_TRUE(testing::finishPlaying(*player));
+    EXPECT_GT(request->loudest, 0.1f);
+    EXPECT_GT(dictation.loudest, level::kVoiceThreshold);
+    ASSERT_TRUE(dictation.stop());
 }
 
 TEST_F(EngineOnTheMicrophone, StopsByItselfAfterTheSilenceThatFollowsTheVoice) {
