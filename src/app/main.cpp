@@ -7,11 +7,13 @@
 #include "platform/MainThread.h"
 #include "platform/portal/HostRegistry.h"
 #include "platform/wayland/Session.h"
+#include "platform/whisper/CpuVariant.h"
 #include "platform/whisper/SleepingWaits.h"
 
 #include <QApplication>
 #include <QDBusConnection>
 #include <QIcon>
+#include <QMessageBox>
 
 #include <cstdio>
 #include <memory>
@@ -20,6 +22,8 @@ namespace {
 
 // The exit status when there is no desktop to show the application on.
 constexpr int kSinPantalla = 4;
+// The exit status on a processor the recognizer cannot run on.
+constexpr int kProcesadorInsuficiente = 5;
 // The application id the desktop knows Sonarel by: its desktop file's name and its Wayland app
 // id. Reverse-DNS, since GNOME's shortcuts refuse any other.
 const QString kIdDeAplicacion = QStringLiteral("org.sonarel.Sonarel");
@@ -77,6 +81,19 @@ int main(int argc, char* argv[]) {
             "(DISPLAY, WAYLAND_DISPLAY).\n",
             stderr);
         return kSinPantalla;
+    }
+    // Without the instructions of the recognizer's lowest level no model could ever load.
+    if (const QStringList faltan = whisper::missingInstructions(); !faltan.isEmpty()) {
+        const QString mensaje =
+            QStringLiteral(
+                "Sonarel necesita un procesador con AVX2 (Intel desde 2013, AMD desde "
+                "2015) para reconocer la voz; a este le falta: %1.")
+                .arg(faltan.join(QStringLiteral(", ")));
+        std::fputs(qUtf8Printable(mensaje + QLatin1Char('\n')), stderr);
+        if (!autoprueba && QGuiApplication::platformName() != QLatin1String("offscreen")) {
+            QMessageBox::critical(nullptr, QStringLiteral("Sonarel"), mensaje);
+        }
+        return kProcesadorInsuficiente;
     }
     QApplication::setApplicationName(QStringLiteral("Sonarel"));
     QApplication::setDesktopFileName(kIdDeAplicacion);

@@ -1,5 +1,6 @@
 #include "platform/whisper/EncoderPass.h"
 
+#include "platform/whisper/CpuVariant.h"
 #include "platform/whisper/DecodingParams.h"
 #include "platform/whisper/ModelFile.h"
 #include "platform/whisper/ParakeetModel.h"
@@ -21,7 +22,6 @@ struct ContextFree {
 using Context = std::unique_ptr<whisper_context, ContextFree>;
 
 whisper_context_params contextParams() {
-    routeLibraryLog();
     whisper_context_params params = whisper_context_default_params();
     params.use_gpu = false;
     return params;
@@ -69,6 +69,9 @@ std::optional<double> passes(whisper_context* context, double window, int thread
 template <typename Load>
 std::optional<double> time(Load load, double window, int threads,
                            const std::atomic<bool>* cancelled) {
+    if (loadCpuVariant().level.isEmpty()) {
+        return std::nullopt;
+    }
     try {
         Context context(load());
         return passes(context.get(), window, threads, cancelled);

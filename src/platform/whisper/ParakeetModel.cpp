@@ -1,5 +1,6 @@
 #include "platform/whisper/ParakeetModel.h"
 
+#include "platform/whisper/CpuVariant.h"
 #include "platform/whisper/ModelFile.h"
 #include "platform/whisper/WhisperModel.h"
 
@@ -20,8 +21,7 @@ constexpr size_t kMinimumSamples = 4000;
 }  // namespace
 
 std::shared_ptr<ParakeetModel> ParakeetModel::load(const QString& path, int threads) {
-    routeLibraryLog();
-    if (modelKind(path) != ModelKind::parakeet) {
+    if (modelKind(path) != ModelKind::parakeet || loadCpuVariant().level.isEmpty()) {
         return nullptr;
     }
     parakeet_context_params params = parakeet_context_default_params();

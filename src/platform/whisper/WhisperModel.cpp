@@ -1,6 +1,7 @@
 #include "platform/whisper/WhisperModel.h"
 
 #include "platform/Logging.h"
+#include "platform/whisper/CpuVariant.h"
 #include "platform/whisper/DecodingParams.h"
 #include "platform/whisper/ModelFile.h"
 #include "platform/whisper/Resampler.h"
@@ -51,8 +52,7 @@ void routeLibraryLog() {
 }
 
 std::shared_ptr<WhisperModel> WhisperModel::load(const QString& path, int threads) {
-    routeLibraryLog();
-    if (!isCompleteModel(path)) {
+    if (!isCompleteModel(path) || loadCpuVariant().level.isEmpty()) {
         return nullptr;
     }
     whisper_context_params params = whisper_context_default_params();
