@@ -1,6 +1,7 @@
 #include "app/Plataforma.h"
 
 #include "delivery/Terminales.h"
+#include "platform/Logging.h"
 #include "platform/MainThread.h"
 #include "platform/portal/PortalGlobalShortcuts.h"
 #include "platform/portal/PortalRemoteDesktop.h"
@@ -10,6 +11,7 @@
 #include "platform/pulse/PulseSoundPlayer.h"
 #include "platform/wayland/LayerShellPanels.h"
 #include "platform/wayland/NoHotKeyService.h"
+#include "platform/wayland/PlasmaWindows.h"
 #include "platform/wayland/Session.h"
 #include "platform/wayland/UinputKeyboard.h"
 #include "platform/wayland/VirtualKeyboard.h"
@@ -87,6 +89,15 @@ std::optional<ServiciosDeEscritorio> serviciosWayland(Clock& clock, const QStrin
     partes.connection = wayland::WaylandConnection::connect();
     if (partes.connection) {
         partes.toplevels = wayland::ForeignToplevels::create(*partes.connection);
+        // KWin lists its windows through a protocol of its own, to the programs its desktop
+        // file names.
+        if (!partes.toplevels) {
+            partes.toplevels = wayland::PlasmaWindows::create(*partes.connection);
+        }
+        if (!partes.toplevels) {
+            qCDebug(logDesktop) << "the compositor lists no windows to this program: the "
+                                   "application in front is unknown";
+        }
         partes.clipboard = wayland::DataControlClipboard::create(*partes.connection);
     }
     // Without data-control (GNOME, KDE) the clipboard is Qt's X11 selection, which the

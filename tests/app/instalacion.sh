@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Installs the build into a temporary prefix and checks that a desktop finds the program, its
-# entry and its icon, that the uinput keyboard's rule is offered but not active, and that the installed
-# program runs (its self-test, without a display), recognizing with the libraries and the CPU
-# code installed beside it.
+# entry (naming the installed program) and its icon, that the uinput keyboard's rule is offered
+# but not active, and that the installed program runs (its self-test, without a display),
+# recognizing with the libraries and the CPU code installed beside it.
 #   instalacion.sh BUILD_DIR TEST_MODEL
 set -euo pipefail
 build=$1
@@ -20,8 +20,11 @@ done
 [ ! -e "$prefix/lib/udev/rules.d/70-sonarel-uinput.rules" ] ||
   { echo "the uinput rule is active by default" >&2; exit 1; }
 entry="$prefix/share/applications/org.sonarel.Sonarel.desktop"
-grep -qx 'Exec=sonarel' "$entry" && grep -qx 'Icon=sonarel' "$entry" &&
-  grep -qx 'Type=Application' "$entry" || { echo "bad desktop entry" >&2; exit 1; }
+# KWin finds the entry by the program's full path, and gives it its window list.
+grep -qx "Exec=$prefix/bin/sonarel" "$entry" && grep -qx 'Icon=sonarel' "$entry" &&
+  grep -qx 'Type=Application' "$entry" &&
+  grep -qx 'X-KDE-Wayland-Interfaces=org_kde_plasma_window_management' "$entry" ||
+  { echo "bad desktop entry:" >&2; cat "$entry" >&2; exit 1; }
 
 # The installed self-test, with no display and no sound server: its output, status and log.
 selftest() {

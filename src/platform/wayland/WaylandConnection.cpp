@@ -2,6 +2,7 @@
 
 #include "platform/Logging.h"
 
+#include "plasma-window-management-client-protocol.h"
 #include "virtual-keyboard-unstable-v1-client-protocol.h"
 #include "wlr-data-control-unstable-v1-client-protocol.h"
 #include "wlr-foreign-toplevel-management-unstable-v1-client-protocol.h"
@@ -79,6 +80,11 @@ void WaylandConnection::global(void* data, wl_registry* registry, std::uint32_t 
     } else if (std::strcmp(interface, zwlr_foreign_toplevel_manager_v1_interface.name) == 0) {
         self->toplevels_ = static_cast<zwlr_foreign_toplevel_manager_v1*>(
             bind(&zwlr_foreign_toplevel_manager_v1_interface, 1));
+    } else if (std::strcmp(interface, org_kde_plasma_window_management_interface.name) == 0 &&
+               version >= ORG_KDE_PLASMA_WINDOW_MANAGEMENT_WINDOW_WITH_UUID_SINCE_VERSION) {
+        // Windows are announced by uuid from that version on; 16 is the newest known here.
+        self->plasmaWindows_ = static_cast<org_kde_plasma_window_management*>(
+            bind(&org_kde_plasma_window_management_interface, 16));
     } else if (std::strcmp(interface, wl_compositor_interface.name) == 0) {
         self->compositor_ = static_cast<wl_compositor*>(bind(&wl_compositor_interface, 4));
     } else if (std::strcmp(interface, wl_shm_interface.name) == 0) {

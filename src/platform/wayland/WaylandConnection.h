@@ -15,13 +15,14 @@ struct zwlr_layer_shell_v1;
 struct zwlr_data_control_manager_v1;
 struct zwlr_foreign_toplevel_manager_v1;
 struct zwp_virtual_keyboard_manager_v1;
+struct org_kde_plasma_window_management;
 
 namespace sonarel::wayland {
 
 // A connection of this process's own to the compositor, beside whatever Qt uses for its windows,
 // dispatched on the main thread's event loop. It binds the first seat, the surfaces and shared
-// memory, and the wlroots protocols that text delivery and the floating panel use, each where the
-// compositor offers it.
+// memory, the wlroots protocols that text delivery and the floating panel use, and KWin's window
+// list, each where the compositor offers it.
 class WaylandConnection : public QObject {
     Q_OBJECT
 
@@ -36,6 +37,7 @@ public:
     zwlr_data_control_manager_v1* dataControl() const { return dataControl_; }
     zwp_virtual_keyboard_manager_v1* virtualKeyboards() const { return virtualKeyboards_; }
     zwlr_foreign_toplevel_manager_v1* toplevels() const { return toplevels_; }
+    org_kde_plasma_window_management* plasmaWindows() const { return plasmaWindows_; }
     wl_compositor* compositor() const { return compositor_; }
     wl_shm* shm() const { return shm_; }
     zwlr_layer_shell_v1* layerShell() const { return layerShell_; }
@@ -64,6 +66,7 @@ private:
     zwlr_data_control_manager_v1* dataControl_ = nullptr;
     zwp_virtual_keyboard_manager_v1* virtualKeyboards_ = nullptr;
     zwlr_foreign_toplevel_manager_v1* toplevels_ = nullptr;
+    org_kde_plasma_window_management* plasmaWindows_ = nullptr;
     wl_compositor* compositor_ = nullptr;
     wl_shm* shm_ = nullptr;
     zwlr_layer_shell_v1* layerShell_ = nullptr;

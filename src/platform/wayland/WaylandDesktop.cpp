@@ -303,6 +303,8 @@ void WaylandDesktop::send(Keystroke keystroke) {
             if (isPaste(keystroke)) {
                 lastPasteAt_ = clock_.now();
                 pasteUsesPrimary_ = keys.back() == kKeysymInsert;
+                qCDebug(logDesktop)
+                    << (pasteUsesPrimary_ ? "paste sent as Shift+Insert" : "paste sent as Ctrl+V");
             } else if (isReturn(keystroke)) {
                 lastPasteAt_ = kDistantPast;  // one Return for one paste
             }

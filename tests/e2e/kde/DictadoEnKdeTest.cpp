@@ -1,7 +1,9 @@
 // The shortcut workflow as a user meets it on KDE Plasma 5.27: the real binary on KWin with the
 // desktop portal and its KDE back end (started by their first call), the shortcut bound through
 // the portal and pressed through KWin's fake input, speech into the virtual microphone, the text
-// into KWrite and Konsole (native Wayland), the HUD never taking the focus.
+// into KWrite and Konsole (native Wayland), the HUD never taking the focus. KWin tells Sonarel
+// which window is in front (its desktop file lists KWin's window management), so a terminal gets
+// its paste as Shift+Insert and then Return, anything else Ctrl+V, and Sonarel's own window none.
 #include "KWin.h"
 
 #include "delivery/Terminales.h"
@@ -20,6 +22,7 @@
 namespace sonarel {
 namespace {
 
+using testing::activarEnKWin;
 using testing::ejecutar;
 using testing::enfocadaEnKWin;
 using testing::grabaciones;
@@ -49,9 +52,10 @@ protected:
     }
 
     // One dictation with `frase` spoken, started and ended by `alternar`, while `app` stays in
-    // front: the HUD never takes the focus. Gives the text the history kept.
-    QString dictar(const std::function<void()>& alternar, const QString& frase,
-                   const QString& app) {
+    // front: the HUD never takes the focus. Gives the text the history kept; unless `pega` is
+    // false, once the paste's keys are out.
+    QString dictar(const std::function<void()>& alternar, const QString& frase, const QString& app,
+                   bool pega = true) {
         const QString antes = ultimaEntrada();
         const int pegados = registro().count("portal keys sent");
         const int grabando = grabaciones();
@@ -68,7 +72,8 @@ protected:
         EXPECT_TRUE(
             waitUntil([&] { return (texto = ultimaEntrada()) != antes && !texto.isEmpty(); }, 20));
         // The paste's keys are out: the test's own keys cannot mix into them any more.
-        EXPECT_TRUE(waitUntil([&] { return registro().count("portal keys sent") > pegados; }, 10));
+        EXPECT_TRUE(!pega ||
+                    waitUntil([&] { return registro().count("portal keys sent") > pegados; }, 10));
         return texto;
     }
 
@@ -119,6 +124,7 @@ TEST_F(DictadoEnKde, EveryDictationLandsInKWriteAndKonsoleThroughThePortal) {
     const QString segundo = dictar(atajo, "Y esto es el segundo", "org.kde.kwrite");
     EXPECT_EQ(testing::leerPortapapeles().toStdString(), segundo.toStdString());
     EXPECT_TRUE(guarda(primero + segundo)) << leer(nota).toStdString();
+    EXPECT_EQ(registro().count("paste sent as Ctrl+V"), 2);
 
     // A terminal: its shell takes every character as it comes.
     const QString salida = dir.filePath("terminal.txt");
@@ -127,9 +133,45 @@ TEST_F(DictadoEnKde, EveryDictationLandsInKWriteAndKonsoleThroughThePortal) {
         {"--separate", "-e", "sh", "-c", "stty -icanon -echo; exec cat > \"$0\"", salida}, nativo);
     ASSERT_TRUE(waitUntil([] { return enfocadaEnKWin() == "org.kde.konsole"; }, 30));
     const QString tercero = dictar(atajo, "Hola terminal", "org.kde.konsole");
-    EXPECT_TRUE(waitUntil([&] { return leer(salida) == lineaDeTerminal(tercero); }, 10))
+    // The line runs: Return followed once Konsole had read the pasted text.
+    EXPECT_TRUE(waitUntil([&] { return leer(salida) == lineaDeTerminal(tercero) + "\n"; }, 10))
         << leer(salida).toStdString() << " / " << tercero.toStdString();
     EXPECT_EQ(testing::leerPortapapeles().toStdString(), tercero.toStdString());
+    EXPECT_EQ(registro().count("paste sent as Shift+Insert"), 1);
+    EXPECT_FALSE(registro().contains("Return not sent"));
+    if (HasFailure()) {
+        std::fprintf(stderr, "%s", qPrintable(registro()));
+    }
+}
+
+TEST_F(DictadoEnKde, ADictationStartedInSonarelsOwnWindowIsNotPasted) {
+    sonarel_.emplace(SONAREL_BINARY, QStringList{}, entorno);
+    ASSERT_TRUE(waitUntil([&] { return registro().contains("portal shortcut bound"); }, 30))
+        << registro().toStdString();
+    const QString nota = dir.filePath("nota.txt");
+    QFile(nota).open(QIODevice::WriteOnly);
+    Programa kwrite("kwrite", {nota}, nativo);
+    ASSERT_TRUE(waitUntil([] { return enfocadaEnKWin() == "org.kde.kwrite"; }, 30));
+    const auto atajo = [this] { EXPECT_TRUE(teclado.pulsar("alt+meta+d")); };
+
+    // KWrite was in front last; now Sonarel's window is.
+    activarEnKWin("org.sonarel.Sonarel");
+    ASSERT_TRUE(waitUntil([] { return enfocadaEnKWin() == "org.sonarel.Sonarel"; }, 20));
+    const QString propio = dictar(atajo, "Esto se queda en Sonarel", "org.sonarel.Sonarel", false);
+    EXPECT_TRUE(waitUntil([&] { return testing::leerPortapapeles() == propio; }, 10));
+
+    // The next one, from KWrite, is the only one pasted anywhere.
+    activarEnKWin("org.kde.kwrite");
+    ASSERT_TRUE(waitUntil([] { return enfocadaEnKWin() == "org.kde.kwrite"; }, 20));
+    const QString ajeno = dictar(atajo, "Y esto llega a KWrite", "org.kde.kwrite");
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            teclado.pulsar("ctrl+s");
+            return waitUntil([&] { return leer(nota) == ajeno + "\n"; }, 0.5);
+        },
+        10))
+        << leer(nota).toStdString() << " / " << ajeno.toStdString();
+    EXPECT_EQ(registro().count("paste sent as"), 1);
     if (HasFailure()) {
         std::fprintf(stderr, "%s", qPrintable(registro()));
     }

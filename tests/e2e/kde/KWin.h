@@ -11,18 +11,15 @@
 
 namespace sonarel::testing {
 
-// The window class (a native window's app id) of the active window on the KWin test desktop, as
-// KWin's scripting reports it in its log; empty when none or when KWin did not answer.
-inline QString enfocadaEnKWin() {
+// Runs `cuerpo`, the body of a JavaScript function, as a KWin script on the test desktop; gives
+// what it returned as KWin's scripting printed it in its log, empty when KWin did not answer.
+inline QString guionDeKWin(const QString& cuerpo) {
     static int preguntas = 0;
-    const QString marca = QStringLiteral("sonarel-enfocada-%1 ").arg(++preguntas);
+    const QString marca = QStringLiteral("sonarel-guion-%1 ").arg(++preguntas);
     QTemporaryFile guion;
     guion.open();
-    // KWin 6 names the active window activeWindow, 5.27 activeClient.
-    guion.write(QStringLiteral("var w = workspace.activeWindow || workspace.activeClient; "
-                               "print(\"%1\" + (w ? w.resourceClass : \"\"));")
-                    .arg(marca)
-                    .toUtf8());
+    guion.write(
+        QStringLiteral("print(\"%1\" + (function() { %2 })());").arg(marca, cuerpo).toUtf8());
     guion.close();
     const auto llamar = [](const QString& metodo, const QVariantList& argumentos) {
         QDBusMessage llamada = QDBusMessage::createMethodCall("org.kde.KWin", "/Scripting",
@@ -49,6 +46,26 @@ inline QString enfocadaEnKWin() {
         5);
     llamar("unloadScript", {nombre});
     return respuesta;
+}
+
+// The window class (a native window's app id) of the active window on the KWin test desktop;
+// empty when none or when KWin did not answer. KWin 6 names it activeWindow, 5.27 activeClient.
+inline QString enfocadaEnKWin() {
+    return guionDeKWin(
+        "var w = workspace.activeWindow || workspace.activeClient; "
+        "return w ? w.resourceClass : \"\";");
+}
+
+// Gives the focus to the normal window of class `clase`, as a click on it would.
+inline void activarEnKWin(const QString& clase) {
+    guionDeKWin(
+        QStringLiteral("var ws = workspace.windowList ? workspace.windowList() : "
+                       "workspace.clientList(); "
+                       "for (var i = 0; i < ws.length; ++i) { "
+                       "if (ws[i].resourceClass != \"%1\" || !ws[i].normalWindow) continue; "
+                       "if (workspace.windowList) workspace.activeWindow = ws[i]; "
+                       "else workspace.activeClient = ws[i]; } return \"\";")
+            .arg(clase));
 }
 
 // A keyboard on the KWin test desktop, there for the whole test as a real one stays plugged in
