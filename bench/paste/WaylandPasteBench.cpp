@@ -5,6 +5,7 @@
 #include "delivery/Paster.h"
 #include "delivery/Terminales.h"
 #include "platform/QtClock.h"
+#include "platform/wayland/ForeignToplevels.h"
 #include "platform/wayland/VirtualKeyboard.h"
 #include "platform/wayland/WaylandDesktop.h"
 

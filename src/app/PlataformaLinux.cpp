@@ -9,6 +9,7 @@
 #include "platform/pulse/PulseConnection.h"
 #include "platform/pulse/PulseMicrophoneConsent.h"
 #include "platform/pulse/PulseSoundPlayer.h"
+#include "platform/wayland/ForeignToplevels.h"
 #include "platform/wayland/LayerShellPanels.h"
 #include "platform/wayland/NoHotKeyService.h"
 #include "platform/wayland/PlasmaWindows.h"

@@ -27,7 +27,7 @@ ForeignToplevels::~ForeignToplevels() {
         return;
     }
     for (const auto& entry : entries_) {
-        zwlr_foreign_toplevel_handle_v1_destroy(entry->state->handle);
+        zwlr_foreign_toplevel_handle_v1_destroy(entry->handle);
     }
     zwlr_foreign_toplevel_manager_v1_stop(connection_.toplevels());
     connection_.flush();
@@ -37,10 +37,10 @@ void ForeignToplevels::onToplevel(void* data, zwlr_foreign_toplevel_manager_v1*,
                                   zwlr_foreign_toplevel_handle_v1* handle) {
     static const zwlr_foreign_toplevel_handle_v1_listener listener{
         [](void* d, zwlr_foreign_toplevel_handle_v1*, const char* title) {
-            static_cast<Entry*>(d)->state->nextTitle = QString::fromUtf8(title);
+            static_cast<Entry*>(d)->nextTitle = QString::fromUtf8(title);
         },
         [](void* d, zwlr_foreign_toplevel_handle_v1*, const char* appId) {
-            static_cast<Entry*>(d)->state->nextAppId = QString::fromUtf8(appId);
+            static_cast<Entry*>(d)->nextAppId = QString::fromUtf8(appId);
         },
         [](void*, zwlr_foreign_toplevel_handle_v1*, wl_output*) {},
         [](void*, zwlr_foreign_toplevel_handle_v1*, wl_output*) {},
@@ -51,11 +51,11 @@ void ForeignToplevels::onToplevel(void* data, zwlr_foreign_toplevel_manager_v1*,
                 activated =
                     activated || state[i] == ZWLR_FOREIGN_TOPLEVEL_HANDLE_V1_STATE_ACTIVATED;
             }
-            static_cast<Entry*>(d)->state->nextActivated = activated;
+            static_cast<Entry*>(d)->nextActivated = activated;
         },
         [](void* d, zwlr_foreign_toplevel_handle_v1*) {
             auto* entry = static_cast<Entry*>(d);
-            entry->owner->done(*entry->state);
+            entry->owner->done(*entry);
         },
         [](void* d, zwlr_foreign_toplevel_handle_v1*) {
             auto* entry = static_cast<Entry*>(d);
@@ -63,31 +63,26 @@ void ForeignToplevels::onToplevel(void* data, zwlr_foreign_toplevel_manager_v1*,
         },
     };
     auto* self = static_cast<ForeignToplevels*>(data);
-    auto state = std::make_shared<Toplevel>();
-    state->handle = handle;
-    self->entries_.push_back(std::make_unique<Entry>(Entry{self, std::move(state)}));
+    self->entries_.push_back(
+        std::make_unique<Entry>(Entry{self, handle, std::make_shared<Toplevel>(), {}, {}, false}));
     zwlr_foreign_toplevel_handle_v1_add_listener(handle, &listener, self->entries_.back().get());
 }
 
-void ForeignToplevels::done(Toplevel& toplevel) {
-    const bool gained = toplevel.nextActivated && !toplevel.activated;
-    toplevel.appId = toplevel.nextAppId;
-    toplevel.title = toplevel.nextTitle;
-    toplevel.activated = toplevel.nextActivated;
+void ForeignToplevels::done(Entry& entry) {
+    Toplevel& toplevel = *entry.state;
+    const bool gained = entry.nextActivated && !toplevel.activated;
+    toplevel.appId = entry.nextAppId;
+    toplevel.title = entry.nextTitle;
+    toplevel.activated = entry.nextActivated;
     if (gained) {
-        for (const auto& entry : entries_) {
-            if (entry->state.get() == &toplevel) {
-                emit activated(entry->state);
-            }
-        }
+        emit activated(entry.state);
     }
 }
 
 void ForeignToplevels::closed(Entry& entry) {
     entry.state->closed = true;
     entry.state->activated = false;
-    zwlr_foreign_toplevel_handle_v1_destroy(entry.state->handle);
-    entry.state->handle = nullptr;
+    zwlr_foreign_toplevel_handle_v1_destroy(entry.handle);
     std::erase_if(entries_, [&](const auto& e) { return e.get() == &entry; });
 }
 
@@ -109,9 +104,11 @@ std::shared_ptr<const Toplevel> ForeignToplevels::focused() const {
 }
 
 void ForeignToplevels::activate(const Toplevel& toplevel) {
-    if (toplevel.handle && connection_.seat()) {
-        zwlr_foreign_toplevel_handle_v1_activate(toplevel.handle, connection_.seat());
-        connection_.flush();
+    for (const auto& entry : entries_) {
+        if (entry->state.get() == &toplevel && connection_.seat()) {
+            zwlr_foreign_toplevel_handle_v1_activate(entry->handle, connection_.seat());
+            connection_.flush();
+        }
     }
 }
 

@@ -80,7 +80,7 @@ WaylandDesktop::WaylandDesktop(Parts parts, Clock& clock, TerminalTest isTermina
       ownIds_(std::move(ownIds)),
       notices_(notices) {
     if (parts_.toplevels) {
-        connect(parts_.toplevels.get(), &ForeignToplevels::activated, this,
+        connect(parts_.toplevels.get(), &WindowList::activated, this,
                 [this](const std::shared_ptr<const Toplevel>& toplevel) {
                     emit applicationActivated(applicationOf(toplevel));
                 });

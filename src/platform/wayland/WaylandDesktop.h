@@ -4,8 +4,9 @@
 #include "platform/Desktop.h"
 #include "platform/DesktopNotices.h"
 #include "platform/wayland/DataControlClipboard.h"
-#include "platform/wayland/ForeignToplevels.h"
 #include "platform/wayland/KeyboardRoute.h"
+#include "platform/wayland/WaylandConnection.h"
+#include "platform/wayland/WindowList.h"
 #include "platform/x11/DesktopEntries.h"
 #include "platform/x11/SelectionWatch.h"
 
@@ -55,7 +56,7 @@ public:
 
     struct Parts {
         std::unique_ptr<WaylandConnection> connection;  // none where there is no compositor
-        std::unique_ptr<ForeignToplevels> toplevels;
+        std::unique_ptr<WindowList> toplevels;
         std::unique_ptr<DataControlClipboard> clipboard;
         std::unique_ptr<x11::SelectionWatch> x11Selection;  // without data-control, on XWayland
         std::vector<std::unique_ptr<KeyboardRoute>> routes;

@@ -1,6 +1,7 @@
 // The Wayland desktop services against a real compositor: the sway test desktop.
 #include "delivery/Terminales.h"
 #include "platform/QtClock.h"
+#include "platform/wayland/ForeignToplevels.h"
 #include "platform/wayland/VirtualKeyboard.h"
 #include "platform/wayland/WaylandDesktop.h"
 #include "support/EventLoop.h"
