@@ -20,8 +20,9 @@
 namespace sonarel::wayland {
 
 // The desktop services on a Wayland session, each from the best source the compositor offers:
-// - the windows and the focused one from foreign-toplevel; without it (GNOME) none is known, so
-//   every dictation started from the shortcut counts as made for another application;
+// - the windows and the focused one from `toplevels` (foreign-toplevel, or KWin's own list);
+//   without it (GNOME) none is known, so every dictation started from the shortcut counts as made
+//   for another application;
 // - the clipboard and primary selection through data-control, which works unfocused; without it
 //   through Qt, whose X11 selection the compositor's bridge hands to Wayland clients;
 // - keystrokes through the first usable route of `routes`, trying the next when one fails.

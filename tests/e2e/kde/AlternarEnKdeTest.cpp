@@ -81,7 +81,7 @@ TEST(AlternarEnKde, EveryDictationToggledByACustomShortcutLandsInKWrite) {
     };
     ASSERT_TRUE(waitUntil([&] { return leerRegistro().contains("portal shortcut bound"); }, 30))
         << leerRegistro().toStdString();
-    ASSERT_TRUE(waitUntil([] { return enfocadaEnKWin() == "org.sonarel.Sonarel"; }, 20));
+    ASSERT_TRUE(waitUntil([] { return enfocadaEnKWin() == "sonarel"; }, 20));
 
     const QString nota = dir.filePath("nota.txt");
     QFile(nota).open(QIODevice::WriteOnly);

@@ -3,6 +3,7 @@
 #include "support/EventLoop.h"
 #include "support/Xdotool.h"
 
+#include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QFile>
@@ -14,8 +15,11 @@ namespace sonarel::testing {
 // Runs `cuerpo`, the body of a JavaScript function, as a KWin script on the test desktop; gives
 // what it returned as KWin's scripting printed it in its log, empty when KWin did not answer.
 inline QString guionDeKWin(const QString& cuerpo) {
+    // KWin's log outlives the test process: the mark names the process too.
     static int preguntas = 0;
-    const QString marca = QStringLiteral("sonarel-guion-%1 ").arg(++preguntas);
+    const QString marca = QStringLiteral("sonarel-guion-%1-%2 ")
+                              .arg(QCoreApplication::applicationPid())
+                              .arg(++preguntas);
     QTemporaryFile guion;
     guion.open();
     guion.write(
