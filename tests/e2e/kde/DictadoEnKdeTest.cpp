@@ -3,7 +3,8 @@
 // the portal and pressed through KWin's fake input, speech into the virtual microphone, the text
 // into KWrite and Konsole (native Wayland), the HUD never taking the focus. KWin tells Sonarel
 // which window is in front (its desktop file lists KWin's window management), so a terminal gets
-// its paste as Shift+Insert and then Return, anything else Ctrl+V, and Sonarel's own window none.
+// its paste as Shift+Insert and then Return, anything else Ctrl+V, and Sonarel's own window none
+// (a dictation from it goes, where the user asks so, to the application before, brought back).
 #include "KWin.h"
 
 #include "delivery/Terminales.h"
@@ -41,11 +42,16 @@ protected:
         QDir().mkpath(modelos);
         QFile::link(SONAREL_TEST_MODEL, modelos + "/ggml-tiny-test.bin");
         // Return after a dictation pasted into a terminal.
+        ajustes("enterEnTerminal=true\n");
+        nativo.insert("QT_QPA_PLATFORM", "wayland");
+    }
+
+    // Sonarel's preferences, as the lines of its settings file, before it starts.
+    void ajustes(const QByteArray& lineas) {
         QDir().mkpath(dir.filePath("config/Sonarel"));
         QFile conf(dir.filePath("config/Sonarel/Sonarel.conf"));
         conf.open(QIODevice::WriteOnly);
-        conf.write("[General]\nenterEnTerminal=true\n");
-        nativo.insert("QT_QPA_PLATFORM", "wayland");
+        conf.write("[General]\n" + lineas);
     }
 
     // The last entry of the month's history, once the recognizer's last words are in.
@@ -177,6 +183,36 @@ TEST_F(DictadoEnKde, ADictationStartedInSonarelsOwnWindowIsNotPasted) {
         10))
         << leer(nota).toStdString() << " / " << ajeno.toStdString();
     EXPECT_EQ(registro().count("paste sent as"), 1);
+    if (HasFailure()) {
+        std::fprintf(stderr, "%s", qPrintable(registro()));
+    }
+}
+
+// With "Pegar en la app anterior al detener" on, a dictation from Sonarel's own window goes to the
+// application in front before it: KWin brings it back, and only then the paste goes.
+TEST_F(DictadoEnKde, FromSonarelsOwnWindowTheDictationGoesToTheApplicationBefore) {
+    ajustes("pegarAlParar=true\n");
+    sonarel_.emplace(SONAREL_BINARY, QStringList{}, entorno);
+    ASSERT_TRUE(waitUntil([&] { return registro().contains("portal shortcut bound"); }, 30))
+        << registro().toStdString();
+    const QString nota = dir.filePath("nota.txt");
+    QFile(nota).open(QIODevice::WriteOnly);
+    Programa kwrite("kwrite", {nota}, nativo);
+    ASSERT_TRUE(waitUntil([] { return enfocadaEnKWin() == "org.kde.kwrite"; }, 30));
+    activarEnKWin("sonarel");
+    ASSERT_TRUE(waitUntil([] { return enfocadaEnKWin() == "sonarel"; }, 20));
+
+    const QString texto = dictar([this] { EXPECT_TRUE(teclado.pulsar("alt+meta+d")); },
+                                 "Esto vuelve a KWrite", "sonarel");
+    EXPECT_EQ(enfocadaEnKWin(), "org.kde.kwrite");
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            teclado.pulsar("ctrl+s");
+            return waitUntil([&] { return leer(nota) == texto + "\n"; }, 0.5);
+        },
+        10))
+        << leer(nota).toStdString() << " / " << texto.toStdString();
+    EXPECT_EQ(registro().count("paste sent as Ctrl+V"), 1);
     if (HasFailure()) {
         std::fprintf(stderr, "%s", qPrintable(registro()));
     }
