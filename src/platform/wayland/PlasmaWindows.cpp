@@ -21,7 +21,7 @@ std::unique_ptr<PlasmaWindows> PlasmaWindows::create(WaylandConnection& connecti
 PlasmaWindows::PlasmaWindows(WaylandConnection& connection) : connection_(connection) {
     static const org_kde_plasma_window_management_listener listener{
         .show_desktop_changed = [](void*, org_kde_plasma_window_management*, std::uint32_t) {},
-        // Announced again with its uuid, through which it is fetched.
+        // The announcement of older versions; windows are fetched by the uuid of the next one.
         .window = [](void*, org_kde_plasma_window_management*, std::uint32_t) {},
         .stacking_order_changed = [](void*, org_kde_plasma_window_management*, wl_array*) {},
         .stacking_order_uuid_changed = [](void*, org_kde_plasma_window_management*, const char*) {},
