@@ -92,12 +92,14 @@ TEST(AlternarEnKde, EveryDictationToggledByACustomShortcutLandsInKWrite) {
     const QString historia =
         dir.filePath("datos/Sonarel/dictados-" + QDate::currentDate().toString("yyyy-MM") + ".txt");
     const auto ultimaEntrada = [&] { return leer(historia).section("=====\n", -1).trimmed(); };
+    // Counted, not compared: the tiny test model can give two phrases the same text.
+    const auto entradas = [&] { return leer(historia).count("=====\n"); };
     QString escrito;
     for (const QString& frase :
          {QStringLiteral("Hola, esto llega por la orden"), QStringLiteral("Y esto es el segundo"),
           QStringLiteral("Y el tercero también")}) {
         SCOPED_TRACE(frase.toStdString());
-        const QString antes = ultimaEntrada();
+        const int antes = entradas();
         const int pegados = leerRegistro().count("portal keys sent");
         const int grabando = grabaciones();
         EXPECT_TRUE(teclado.pulsar("ctrl+alt+d"));
@@ -108,8 +110,8 @@ TEST(AlternarEnKde, EveryDictationToggledByACustomShortcutLandsInKWrite) {
         EXPECT_TRUE(teclado.pulsar("ctrl+alt+d"));
         EXPECT_TRUE(waitUntil([&] { return grabaciones() == grabando; }, 20));
         QString texto;
-        EXPECT_TRUE(
-            waitUntil([&] { return (texto = ultimaEntrada()) != antes && !texto.isEmpty(); }, 20));
+        EXPECT_TRUE(waitUntil(
+            [&] { return entradas() > antes && !(texto = ultimaEntrada()).isEmpty(); }, 20));
         // The paste's keys are out: the test's own keys cannot mix into them any more.
         EXPECT_TRUE(
             waitUntil([&] { return leerRegistro().count("portal keys sent") > pegados; }, 10));
