@@ -4,6 +4,7 @@
 // run by gsd-media-keys (`sonarel --alternar`), speech into the virtual microphone, the text into
 // a native Wayland text field through the portal's remote desktop: the first dictation after the
 // grant and a later one.
+#include "gnome/EntradaMutter.h"
 #include "support/EventLoop.h"
 #include "support/Lecturas.h"
 #include "support/Xdotool.h"
@@ -27,43 +28,6 @@ using testing::ejecutar;
 using testing::grabaciones;
 using testing::leer;
 using testing::waitUntil;
-
-// Keys through mutter's remote input, as another remote-desktop client sends them: one session
-// for the whole test, so that its keyboard stays on the seat and the applications started meanwhile
-// bind it at their start (a keyboard added later reaches an application only after its first key).
-class Entrada {
-public:
-    Entrada() {
-        proceso_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        proceso_.start(SONAREL_MUTTER_INPUT, {});
-        proceso_.waitForStarted();
-    }
-    ~Entrada() {
-        proceso_.closeWriteChannel();
-        if (!proceso_.waitForFinished(5000)) {
-            proceso_.kill();
-            proceso_.waitForFinished(3000);
-        }
-    }
-    // Done in order; true once mutter took them all.
-    bool teclas(const QStringList& acciones) {
-        proceso_.write(acciones.join(' ').toUtf8() + '\n');
-        QByteArray linea;
-        waitUntil(
-            [&] {
-                proceso_.waitForReadyRead(10);
-                if (proceso_.canReadLine()) {
-                    linea = proceso_.readLine().trimmed();
-                }
-                return !linea.isEmpty() || proceso_.state() == QProcess::NotRunning;
-            },
-            30);
-        return linea == "ok";
-    }
-
-private:
-    QProcess proceso_;
-};
 
 QDBusConnection accesibilidad() {
     const QDBusMessage direccion =
@@ -228,7 +192,7 @@ protected:
     }
 
     // Started first: the seat has its keyboard before any application starts.
-    Entrada entrada;
+    testing::EntradaMutter entrada;
     QTemporaryDir dir;
     QProcess sonarel;
     QProcess campo;
