@@ -1,0 +1,61 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+
+namespace sonarel::testing {
+
+// Keys through mutter's remote input, as another remote-desktop client sends them: one session
+// for the whole test, so that its keyboard stays on the seat and the applications started meanwhile
+// bind it at their start (a keyboard added later reaches an application only after its first key).
+class Entrada {
+public:
+    Entrada();
+    ~Entrada();
+    // Done in order; true once mutter took them all.
+    bool teclas(const QStringList& acciones);
+
+private:
+    QProcess proceso_;
+};
+
+struct Ventanas {
+    int abiertas = 0;
+    int activas = 0;  // the window the desktop gave the keyboard focus to
+};
+
+// The windows of the application that calls itself `nombre` on the accessibility bus.
+Ventanas ventanasDe(const QString& nombre);
+
+QString portapapeles();
+
+// The shortcut workflow with the real binary on GNOME 43 (scripts/test-gnome-desktop): Alt+Super+D
+// bound as a custom shortcut of gsd-media-keys to `sonarel --alternar`, "Enter" on for terminals.
+class DictadoEnGnome : public ::testing::Test {
+protected:
+    DictadoEnGnome();
+    ~DictadoEnGnome() override;
+
+    bool teclas(const QStringList& acciones) { return entrada.teclas(acciones); }
+    // Started as a user starts it, and allowed to type in the desktop's dialog.
+    bool arrancarYPermitir();
+    // One dictation by the shortcut; the text the history got for it.
+    QString dictar(const QString& frase);
+    QString historial() const;
+    // What Sonarel logged so far.
+    QString registro();
+    // Started first: the seat has its keyboard before any application starts.
+    Entrada entrada;
+    QTemporaryDir dir;
+    QProcess sonarel;
+    QProcess app;
+
+private:
+    QString registro_;
+};
+
+}  // namespace sonarel::testing
