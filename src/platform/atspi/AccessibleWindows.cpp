@@ -70,7 +70,8 @@ std::unique_ptr<AccessibleWindows> AccessibleWindows::create(const QDBusConnecti
         qCDebug(logDesktop) << "no accessibility bus:" << address.errorMessage();
         return nullptr;
     }
-    const QString name = QStringLiteral("sonarel-accesibilidad");
+    static int connections = 0;
+    const QString name = QStringLiteral("sonarel-accesibilidad-%1").arg(++connections);
     QDBusConnection bus =
         QDBusConnection::connectToBus(address.arguments().value(0).toString(), name);
     if (!bus.isConnected()) {
@@ -135,11 +136,10 @@ void AccessibleWindows::addApplication(const QString& app) {
     if (applications_.contains(app) || app == bus_.baseService()) {
         return;
     }
-    Application& application = applications_[app];
+    applications_.insert(app, {});
     const qint64 pid = bus_.interface()->servicePid(app).value();
     if (pid == QCoreApplication::applicationPid()) {
-        application.own = true;
-        return;
+        return;  // known, and never listed
     }
     ask(app, kRoot, kProperties, QStringLiteral("Get"), {kAccessible, QStringLiteral("Name")},
         [this, app, pid](const QDBusMessage& reply) {

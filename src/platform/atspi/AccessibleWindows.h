@@ -21,10 +21,10 @@ namespace sonarel::atspi {
 // its change comes as an event, which applications send only once a client asked the registry
 // for it. An application's id is the name of a desktop file that its process owns on the session
 // bus (a GApplication's id, such as org.gnome.Terminal), else the name it gives itself there.
-// Left out: this process's own windows (Qt tells when they have the focus), and applications not
-// on the bus (Qt's, unless the desktop's accessibility is on; X11 ones without a bridge): while
-// one of them has the focus no window is focused. AT-SPI cannot raise a window: `activate` does
-// nothing.
+// Left out: this process's own windows (Qt tells when they have the focus), bare windows (GNOME
+// Shell's stage, menus), and applications not on the bus (Qt's, unless the desktop's
+// accessibility is on; X11 ones without a bridge): while one of them has the focus no window is
+// focused. AT-SPI cannot raise a window (GrabFocus did nothing on GNOME): `activate` does nothing.
 class AccessibleWindows : public wayland::WindowList {
     Q_OBJECT
 
@@ -50,7 +50,6 @@ private:
     };
     struct Application {
         QString id;
-        bool own = false;
         bool listed = false;  // its id is known and its windows were asked for
     };
 

@@ -55,14 +55,12 @@ TEST_F(DictadoEnGnome, TheDictationIntoGnomeTerminalRunsAsACommand) {
     ASSERT_TRUE(arrancarYPermitir());
     const QString prueba = dir.filePath("prueba.txt");
     const QString salida = dir.filePath("terminal.txt");
-    // Its window belongs to the terminal server, which the bus starts; this client goes with it.
     // Lines come first to the test's probe that the terminal has the keyboard, until one holds
     // something; the next one is the command.
-    app.start("gnome-terminal",
-              {"--wait", "--", "sh", "-c",
-               "stty -echo; while IFS= read -r l; do printf %s \"$l\" >> \"$0\"; "
-               "[ -n \"$l\" ] && break; done; IFS= read -r l; printf %s \"$l\" > \"$1\"",
-               prueba, salida});
+    abrirTerminal(
+        "stty -echo; while IFS= read -r l; do printf %s \"$l\" >> \"$0\"; "
+        "[ -n \"$l\" ] && break; done; IFS= read -r l; printf %s \"$l\" > \"$1\"",
+        {prueba, salida});
     ASSERT_TRUE(waitUntil(
         [&] {
             return teclas({"x", "Return"}) &&
@@ -114,8 +112,7 @@ TEST_F(DictadoEnGnome, TheDictationIntoGnomeTextEditorEndsWithoutALineBreak) {
 TEST_F(DictadoEnGnome, ADictationFromItsOwnWindowIsCopiedNotPasted) {
     ASSERT_TRUE(arrancarYPermitir());
     const QString salida = dir.filePath("terminal.txt");
-    app.start("gnome-terminal",
-              {"--wait", "--", "sh", "-c", "stty -icanon -echo; exec cat > \"$0\"", salida});
+    abrirTerminal("stty -icanon -echo; exec cat > \"$0\"", {salida});
     ASSERT_TRUE(waitUntil(
         [&] { return teclas({"x"}) && waitUntil([&] { return leer(salida).contains('x'); }, 3); },
         30));
@@ -128,7 +125,7 @@ TEST_F(DictadoEnGnome, ADictationFromItsOwnWindowIsCopiedNotPasted) {
     ASSERT_TRUE(waitUntil([&] { return teclas({"alt+Tab"}) && waitUntil(sonarelDelante, 3); }, 20));
 
     const int pegados = registro().count("portal keys sent");
-    const QString texto = dictar("Esto se queda en Sonarel");
+    const QString texto = dictar("Hola, esto llega por el atajo");
     ASSERT_FALSE(texto.isEmpty());
     EXPECT_TRUE(waitUntil([&] { return portapapeles() == texto; }, 10));
     // A paste would follow the copy within the bridge's wait for the selection (1 s).

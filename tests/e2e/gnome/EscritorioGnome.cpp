@@ -164,6 +164,7 @@ DictadoEnGnome::DictadoEnGnome() {
 }
 
 DictadoEnGnome::~DictadoEnGnome() {
+    QFile(dir.filePath("fin")).open(QIODevice::WriteOnly);
     for (QProcess* proceso : {&app, &sonarel}) {
         proceso->terminate();
         if (!proceso->waitForFinished(5000)) {
@@ -171,12 +172,21 @@ DictadoEnGnome::~DictadoEnGnome() {
             proceso->waitForFinished(3000);
         }
     }
+    // A window left would take the focus from the next test's.
+    EXPECT_TRUE(waitUntil([] { return ventanasDe("gnome-terminal-server").abiertas == 0; }, 10));
     if (HasFailure()) {
         std::fprintf(stderr, "%s", qPrintable(registro()));
     }
     // The portal closes Sonarel's session only a while after it ended: the next test starts
     // on a desktop with no session of a Sonarel gone.
     waitUntil([] { return sesionesDeMutter() <= 1; }, 30);
+}
+
+void DictadoEnGnome::abrirTerminal(const QString& guion, const QStringList& argumentos) {
+    const QString vigia = QStringLiteral("(while [ ! -e '%1' ]; do sleep 0.1; done; kill $$) & ")
+                              .arg(dir.filePath("fin"));
+    app.start("gnome-terminal",
+              QStringList{"--wait", "--", "sh", "-c", vigia + guion} + argumentos);
 }
 
 QString DictadoEnGnome::registro() {

@@ -46,6 +46,10 @@ protected:
     // One dictation by the shortcut; the text the history got for it.
     QString dictar(const QString& frase);
     QString historial() const;
+    // GNOME Terminal (as `app`) running the shell script `guion` with `argumentos` ($0, $1…). Its
+    // window belongs to the terminal server, which the bus starts and which outlives this client:
+    // the shell is ended with the test, and the window with it.
+    void abrirTerminal(const QString& guion, const QStringList& argumentos);
     // What Sonarel logged so far.
     QString registro();
     // Started first: the seat has its keyboard before any application starts.

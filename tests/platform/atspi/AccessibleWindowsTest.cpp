@@ -7,7 +7,9 @@
 #include <gtest/gtest.h>
 
 #include <QDBusConnection>
+#include <QFile>
 #include <QProcess>
+#include <QTemporaryDir>
 
 namespace sonarel::atspi {
 namespace {
@@ -57,7 +59,15 @@ TEST(AccessibleWindows, TheWindowInFrontAndItsApplicationFollowTheDesktop) {
     QObject::connect(lista.get(), &wayland::WindowList::activated,
                      [&](const auto& ventana) { activadas << ventana->appId; });
 
-    Programa terminal("gnome-terminal", {"--wait", "--", "sh", "-c", "exec cat"});
+    // Its shell runs until the test is over; the terminal server outlives this client.
+    QTemporaryDir dir;
+    const QString fin = dir.filePath("fin");
+    Programa terminal("gnome-terminal", {"--wait", "--", "sh", "-c",
+                                         "while [ ! -e \"$0\" ]; do sleep 0.1; done", fin});
+    struct Final {
+        ~Final() { QFile(ruta).open(QIODevice::WriteOnly); }
+        QString ruta;
+    } final{fin};
     ASSERT_TRUE(waitUntil([&] { return delante(*lista) == "org.gnome.Terminal"; }, 30));
     Programa editor("gnome-text-editor", {});
     ASSERT_TRUE(waitUntil([&] { return delante(*lista) == "org.gnome.TextEditor"; }, 30));
@@ -88,6 +98,12 @@ TEST(AccessibleWindows, TheWindowInFrontAndItsApplicationFollowTheDesktop) {
     EXPECT_TRUE(waitUntil([&] { return despues->open().size() == 1; }, 10));
     EXPECT_EQ(lista->open().size(), 1u);
     EXPECT_EQ(delante(*lista), "org.gnome.Terminal");
+
+    // The terminal's shell ended: its window closes.
+    const std::shared_ptr<const wayland::Toplevel> ventanaDeLaTerminal = lista->focused();
+    QFile(fin).open(QIODevice::WriteOnly);
+    EXPECT_TRUE(waitUntil([&] { return ventanaDeLaTerminal->closed; }, 10));
+    EXPECT_TRUE(lista->open().empty());
 }
 
 }  // namespace
