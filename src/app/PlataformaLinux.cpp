@@ -2,6 +2,7 @@
 
 #include "delivery/Terminales.h"
 #include "platform/MainThread.h"
+#include "platform/atspi/AccessibleWindows.h"
 #include "platform/portal/PortalGlobalShortcuts.h"
 #include "platform/portal/PortalRemoteDesktop.h"
 #include "platform/pulse/PulseAudioInput.h"
@@ -89,6 +90,10 @@ std::optional<ServiciosDeEscritorio> serviciosWayland(Clock& clock, const QStrin
     if (partes.connection) {
         partes.toplevels = wayland::ForeignToplevels::create(*partes.connection);
         partes.clipboard = wayland::DataControlClipboard::create(*partes.connection);
+    }
+    // GNOME's compositor lists no windows to its clients; its accessibility bus does.
+    if (!partes.toplevels) {
+        partes.toplevels = atspi::AccessibleWindows::create(bus);
     }
     // Without data-control (GNOME, KDE) the clipboard is Qt's X11 selection, which the
     // compositor bridges: what it asks of it tells when a paste can go and when it was read.
