@@ -3,6 +3,7 @@
 #include "delivery/Terminales.h"
 #include "platform/Logging.h"
 #include "platform/MainThread.h"
+#include "platform/atspi/AccessibleWindows.h"
 #include "platform/portal/PortalGlobalShortcuts.h"
 #include "platform/portal/PortalRemoteDesktop.h"
 #include "platform/pulse/PulseAudioInput.h"
@@ -95,11 +96,15 @@ std::optional<ServiciosDeEscritorio> serviciosWayland(Clock& clock, const QStrin
         if (!partes.toplevels) {
             partes.toplevels = wayland::PlasmaWindows::create(*partes.connection);
         }
-        if (!partes.toplevels) {
-            qCDebug(logDesktop) << "the compositor lists no windows to this program: the "
-                                   "application in front is unknown";
-        }
         partes.clipboard = wayland::DataControlClipboard::create(*partes.connection);
+    }
+    // GNOME's compositor lists no windows to its clients; its accessibility bus does.
+    if (!partes.toplevels) {
+        partes.toplevels = atspi::AccessibleWindows::create(bus);
+    }
+    if (!partes.toplevels) {
+        qCDebug(logDesktop) << "no window list reaches this program: the application in front "
+                               "is unknown";
     }
     // Without data-control (GNOME, KDE) the clipboard is Qt's X11 selection, which the
     // compositor bridges: what it asks of it tells when a paste can go and when it was read.

@@ -92,6 +92,87 @@ std::optional<ModeloPublicado> recomendar(const QList<ModeloPublicado>& catalogo
     return mejor ? mejor : delMasRapido;
 }
 
+namespace {
+
+// Published Spanish word error rates at or under about 5 %.
+bool esPreciso(const ModeloPublicado& modelo) {
+    return modelo.tamano == QLatin1String("parakeet-v3") ||
+           modelo.tamano == QLatin1String("large-v3-turbo");
+}
+
+// The most accurate of `candidatos` that shows `final`'s text in time; with `alCierre`, only one
+// that also leaves the stop in time.
+std::optional<ModeloPublicado> masPrecisoParaParciales(const ModeloPublicado& final,
+                                                       const QList<ModeloPublicado>& candidatos,
+                                                       const Medicion& medicion, qint64 memoria,
+                                                       bool alCierre) {
+    const double pasoFinal = medicion.paso(final.tamano)->segundos;
+    std::optional<ModeloPublicado> elegido;
+    for (const ModeloPublicado& modelo : candidatos) {
+        const PasoDelCodificador* paso = medicion.paso(modelo.tamano);
+        if (paso && modelo.tamano != final.tamano &&
+            paso->segundos <= kParteParaParciales * medicion.ventana &&
+            final.memoria + modelo.memoria <= memoria / 2 &&
+            (!alCierre ||
+             2 * paso->segundos + pasoFinal <= kParteParaElCierre * medicion.ventana)) {
+            elegido = modelo;  // later rows are the more accurate
+        }
+    }
+    return elegido;
+}
+
+bool parcialesPropios(const Medicion& medicion, const ModeloPublicado& modelo) {
+    const PasoDelCodificador* paso = medicion.paso(modelo.tamano);
+    return paso && paso->segundos <= kParteParaParciales * medicion.ventana;
+}
+
+}  // namespace
+
+std::optional<ModeloPublicado> parcialesPara(const ModeloPublicado& final,
+                                             const QList<ModeloPublicado>& candidatos,
+                                             const Medicion& medicion, qint64 memoria) {
+    if (!medicion.paso(final.tamano) || parcialesPropios(medicion, final)) {
+        return std::nullopt;
+    }
+    if (auto alCierre = masPrecisoParaParciales(final, candidatos, medicion, memoria, true)) {
+        return alCierre;
+    }
+    std::optional<ModeloPublicado> masRapido;
+    double rapidez = 0;
+    for (const ModeloPublicado& modelo : candidatos) {
+        const PasoDelCodificador* paso = medicion.paso(modelo.tamano);
+        if (paso && modelo.tamano != final.tamano &&
+            paso->segundos <= kParteParaParciales * medicion.ventana &&
+            final.memoria + modelo.memoria <= memoria / 2 &&
+            (!masRapido || paso->segundos < rapidez || modelo.tamano == masRapido->tamano)) {
+            masRapido = modelo;
+            rapidez = paso->segundos;
+        }
+    }
+    return masRapido;
+}
+
+std::optional<Dictado> recomendarDictado(const QList<ModeloPublicado>& catalogo,
+                                         const Medicion& medicion, qint64 memoria) {
+    for (auto modelo = catalogo.crbegin(); modelo != catalogo.crend(); ++modelo) {
+        if (!esPreciso(*modelo) || !medicion.paso(modelo->tamano) ||
+            !cabeEnMemoria(*modelo, memoria)) {
+            continue;
+        }
+        if (parcialesPropios(medicion, *modelo)) {
+            return Dictado{*modelo, std::nullopt};
+        }
+        if (auto parciales = masPrecisoParaParciales(*modelo, catalogo, medicion, memoria, true)) {
+            return Dictado{*modelo, parciales};
+        }
+    }
+    const std::optional<ModeloPublicado> final = recomendar(catalogo, medicion, memoria);
+    if (!final) {
+        return std::nullopt;
+    }
+    return Dictado{*final, parcialesPara(*final, catalogo, medicion, memoria)};
+}
+
 QStringList tamanosDe(const QList<ModeloPublicado>& catalogo) {
     QStringList tamanos;
     for (const ModeloPublicado& modelo : catalogo) {

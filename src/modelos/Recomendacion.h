@@ -48,6 +48,36 @@ QList<PasoDelCodificador> medirTamanos(
 std::optional<ModeloPublicado> recomendar(const QList<ModeloPublicado>& catalogo,
                                           const Medicion& medicion, qint64 memoria);
 bool cabeEnMemoria(const ModeloPublicado& modelo, qint64 memoria);
+
+// The text shown while an utterance is spoken trails the voice by at most about 0.7 s when one
+// pass of its model over the window takes at most this share of it.
+inline constexpr double kParteParaParciales = 0.05;
+// At the stop, what is left to decode is the partial decoding under way (its decoder costs about
+// as much again as its encoder) and the final one over the last words: when twice the partial
+// model's pass and the final model's come within this share of the window, the text is pasted
+// about half a second after the stop.
+inline constexpr double kParteParaElCierre = 0.14;
+
+// Live dictation with one model or two: `final` gives each utterance's kept text and, when
+// `parciales` is set, that faster model the text shown while it is spoken.
+struct Dictado {
+    ModeloPublicado final;
+    std::optional<ModeloPublicado> parciales;
+};
+
+// The most accurate of the models that write Spanish with about one error in twenty words or
+// fewer (Parakeet, large-v3-turbo) that shows the text in time and pastes it soon after the stop,
+// alone or beside a faster model for the partials; when none does, the model `recomendar` picks,
+// with `parcialesPara`'s. Both must fit in half of `memoria` together. Nothing when no measured
+// model fits.
+std::optional<Dictado> recomendarDictado(const QList<ModeloPublicado>& catalogo,
+                                         const Medicion& medicion, qint64 memoria);
+// The model among `candidatos` that shows the text while an utterance is spoken when `final`'s
+// own partials would come late: the most accurate one that also leaves the stop in time, else
+// the fastest. None when `final` keeps up by itself, or nothing is fast enough.
+std::optional<ModeloPublicado> parcialesPara(const ModeloPublicado& final,
+                                             const QList<ModeloPublicado>& candidatos,
+                                             const Medicion& medicion, qint64 memoria);
 // This machine's physical memory, in bytes.
 qint64 memoriaDelEquipo();
 

@@ -30,7 +30,12 @@ GestorModelos::GestorModelos(Servicios servicios, QWidget* parent)
         mensaje_->setText(mensaje);
         actualizar();
     });
-    connect(&equipo_, &MedicionDelEquipo::cambio, this, &GestorModelos::actualizar);
+    connect(&equipo_, &MedicionDelEquipo::cambio, this, [this] {
+        if (!equipo_.enCurso()) {
+            elegirParciales();
+        }
+        actualizar();
+    });
     QPointer<GestorModelos> self(this);
     s_.modelos.setObserver([self] {
         postToMain([self] {
@@ -127,16 +132,25 @@ void GestorModelos::actualizar() {
     const std::optional<Modelo> antes = seleccionado();
     const SpeechModels::InUse enUso = s_.modelos.inUse();
     std::optional<ModeloPublicado> recomendado;
+    std::optional<ModeloPublicado> recomendadoParciales;
     if (equipo_.resultado()) {
-        recomendado = recomendar(s_.catalogo, *equipo_.resultado(), s_.memoria);
+        if (const std::optional<Dictado> dictado =
+                recomendarDictado(s_.catalogo, *equipo_.resultado(), s_.memoria)) {
+            recomendado = dictado->final;
+            recomendadoParciales = dictado->parciales;
+        }
     }
     lista_->clear();
     for (const Modelo& modelo : modelos()) {
         auto* item = new QTreeWidgetItem(lista_);
-        const bool esRecomendado =
-            recomendado && modelo.publicado && modelo.publicado->nombre == recomendado->nombre;
+        const auto es = [&](const std::optional<ModeloPublicado>& otro) {
+            return otro && modelo.publicado && modelo.publicado->nombre == otro->nombre;
+        };
+        const bool esRecomendado = es(recomendado);
         item->setText(kModelo, esRecomendado ? modelo.nombre + QStringLiteral("  ★ recomendado")
-                                             : modelo.nombre);
+                               : es(recomendadoParciales)
+                                   ? modelo.nombre + QStringLiteral("  ★ texto en vivo")
+                                   : modelo.nombre);
         item->setData(kModelo, Qt::UserRole, modelo.nombre);
         if (esParakeet(modelo.publicado ? modelo.publicado->archivo : modelo.nombre)) {
             item->setToolTip(kModelo, kSobreParakeet);
@@ -202,6 +216,8 @@ void GestorModelos::alInstalar(const QString& ruta) {
     } else {
         mensaje_->setText(
             QStringLiteral("%1 está instalado. Pulsa Usar para dictar con él.").arg(nombre));
+        // It may be the faster model the one in use was waiting for.
+        elegirParciales();
     }
     // A size that had only an estimate (Parakeet's, which has no stand-in of random weights to
     // time) gets its own figure.
@@ -218,13 +234,56 @@ void GestorModelos::usar(const QString& ruta) {
     s_.preferencias.set(QString::fromLatin1(Preferences::kModelo), ruta);
     s_.preferencias.sync();
     s_.modelos.use(ruta);
+    elegirParciales();
     const QString nombre = QFileInfo(ruta).fileName();
-    mensaje_->setText(
-        ruta.isEmpty() ? QString()
-        : esParakeet(nombre)
-            ? QStringLiteral("El dictado usa ahora %1. %2").arg(nombre, kSobreParakeet)
-            : QStringLiteral("El dictado usa ahora %1.").arg(nombre));
+    const QString parciales = s_.preferencias.modeloParciales();
+    QString texto = ruta.isEmpty() ? QString()
+                    : parciales.isEmpty()
+                        ? QStringLiteral("El dictado usa ahora %1.").arg(nombre)
+                        : QStringLiteral(
+                              "El dictado usa ahora %1, con %2 para el texto que se ve "
+                              "mientras hablas, que %1 no daría a tiempo en este "
+                              "equipo.")
+                              .arg(nombre, QFileInfo(parciales).fileName());
+    if (esParakeet(nombre)) {
+        texto += QLatin1Char(' ') + kSobreParakeet;
+    }
+    mensaje_->setText(texto);
     actualizar();
+}
+
+void GestorModelos::elegirParciales() {
+    const QString enUso =
+        s_.preferencias.modelo().isEmpty() ? s_.modelos.inUse().path : s_.preferencias.modelo();
+    std::optional<ModeloPublicado> final;
+    QList<ModeloPublicado> instalados;
+    QStringList rutas;
+    for (const Modelo& modelo : modelos()) {
+        if (!modelo.publicado || modelo.ruta.isEmpty()) {
+            continue;
+        }
+        if (modelo.ruta == enUso) {
+            final = modelo.publicado;
+        }
+        instalados.append(*modelo.publicado);
+        rutas.append(modelo.ruta);
+    }
+    const std::optional<Medicion>& medicion = equipo_.resultado();
+    std::optional<ModeloPublicado> parciales;
+    if (final && medicion) {
+        parciales = parcialesPara(*final, instalados, *medicion, s_.memoria);
+    }
+    QString ruta;
+    for (qsizetype i = 0; parciales && i < instalados.size(); ++i) {
+        if (instalados[i].nombre == parciales->nombre) {
+            ruta = rutas[i];
+        }
+    }
+    if (ruta != s_.preferencias.modeloParciales()) {
+        s_.preferencias.set(QString::fromLatin1(Preferences::kModeloParciales), ruta);
+        s_.preferencias.sync();
+        s_.modelos.useForPartials(ruta);
+    }
 }
 
 void GestorModelos::borrarSeleccionado() {
@@ -240,6 +299,8 @@ void GestorModelos::borrarSeleccionado() {
     // The recognizer already loaded keeps working; the next one comes from what is left.
     if (enUso || s_.preferencias.modelo() == modelo->ruta) {
         usar(QString());
+    } else {
+        elegirParciales();
     }
     mensaje_->setText(QStringLiteral("Se borró %1.").arg(modelo->nombre));
     actualizar();

@@ -80,6 +80,9 @@ private:
 
     void descargarSeleccionado();
     void usar(const QString& ruta);
+    // Picks, among the installed models, the one that shows the text while an utterance is
+    // spoken when the model in use is too slow for it, and keeps the choice.
+    void elegirParciales();
     void borrarSeleccionado();
     void alInstalar(const QString& ruta);
     void medir();

@@ -85,6 +85,9 @@ QString GestorModelos::estado(const Modelo& modelo, const SpeechModels::InUse& e
                 return QStringLiteral("No carga: archivo dañado");
         }
     }
+    if (modelo.ruta == s_.preferencias.modeloParciales()) {
+        return QStringLiteral("En uso para el texto en vivo");
+    }
     return modelo.delUsuario ? QStringLiteral("Instalado")
                              : QStringLiteral("Instalado en el sistema");
 }
@@ -113,18 +116,25 @@ void GestorModelos::mostrarMedicion() {
     } else {
         medicion_->setText(QStringLiteral("Aún no se midió la velocidad de este equipo."));
     }
-    std::optional<ModeloPublicado> recomendado;
+    std::optional<Dictado> dictado;
     if (medicion) {
-        recomendado = recomendar(s_.catalogo, *medicion, s_.memoria);
+        dictado = recomendarDictado(s_.catalogo, *medicion, s_.memoria);
     }
-    if (!recomendado) {
+    if (!dictado) {
         recomendacion_->clear();
-    } else if (const PasoDelCodificador* paso = medicion->paso(recomendado->tamano);
+    } else if (const PasoDelCodificador* paso = medicion->paso(dictado->final.tamano);
                vaAlDia(paso->segundos, medicion->ventana)) {
+        const ModeloPublicado* recomendado = &dictado->final;
         QString texto = QStringLiteral(
                             "Recomendado: <b>%1</b>, el más preciso que sigue el dictado en vivo "
                             "en este equipo.")
                             .arg(recomendado->nombre);
+        if (dictado->parciales) {
+            texto += QStringLiteral(
+                         " Mientras hablas, el texto sale de <b>%1</b>, más rápido, y %2 lo "
+                         "corrige en cuanto haces una pausa: tenlos instalados los dos.")
+                         .arg(dictado->parciales->nombre, recomendado->nombre);
+        }
         // Parakeet cannot be held to Spanish: the best whisper is the choice that always is.
         if (esParakeet(recomendado->archivo)) {
             QList<ModeloPublicado> whisper;
@@ -147,7 +157,7 @@ void GestorModelos::mostrarMedicion() {
         recomendacion_->setText(
             QStringLiteral("Recomendado: <b>%1</b>. Ningún modelo sigue el dictado en vivo en "
                            "este equipo; este es el más rápido.")
-                .arg(recomendado->nombre));
+                .arg(dictado->final.nombre));
     }
     medir_->setEnabled(!equipo_.enCurso());
 }

@@ -176,6 +176,46 @@ TEST(Recomendacion, WhenNothingKeepsUpTheFastestSizeIsRecommended) {
     EXPECT_EQ(recomendado(Medicion{1, kVentana, {}}), QStringLiteral("ninguno"));
 }
 
+QString dictado(const Medicion& medicion, qint64 memoria = kMucha) {
+    const std::optional<Dictado> d = recomendarDictado(catalogoPublicado(), medicion, memoria);
+    return !d ? QStringLiteral("ninguno")
+              : d->final.nombre +
+                    (d->parciales ? QStringLiteral(" + ") + d->parciales->nombre : QString());
+}
+
+// The 2-core machine this was built on, two threads: Parakeet keeps up with the utterances but
+// would show the text late (its partial lag reached 1.2 s and the stop 0.9 s), tiny shows it
+// within half a second and leaves the stop at about 0.5 s, where base next to Parakeet made it
+// 0.7 s.
+TEST(Recomendacion, LiveDictationPairsTheMostAccurateModelWithAFastOneForTheTextShown) {
+    Equipo equipo{{{"tiny", 0.05}, {"base", 0.122}, {"small", 0.508}, {"parakeet-v3", 0.409}}};
+    const Medicion aqui = equipo.medir([](const QString&) { return true; }, {"parakeet-v3"});
+    EXPECT_EQ(dictado(aqui), QStringLiteral("parakeet-v3 + tiny"));
+    // Half of the memory holds Parakeet with the smallest tiny only, or Parakeet alone.
+    EXPECT_EQ(dictado(aqui, 1900LL * 1000 * 1000), QStringLiteral("parakeet-v3 + tiny-q5_1"));
+    EXPECT_EQ(dictado(aqui, 1500LL * 1000 * 1000), QStringLiteral("parakeet-v3"));
+
+    // Somewhat faster: base next to Parakeet still leaves the stop in time.
+    Equipo rapido{{{"tiny", 0.03}, {"base", 0.08}, {"small", 0.33}, {"parakeet-v3", 0.3}}};
+    EXPECT_EQ(dictado(rapido.medir([](const QString&) { return true; }, {"parakeet-v3"})),
+              QStringLiteral("parakeet-v3 + base"));
+    // Fast enough for Parakeet's own partials: one model does it all. large-v3-turbo would keep
+    // up with the utterances too, but would paste over a second after the stop.
+    Equipo portatil{{{"tiny", 0.02}, {"base", 0.05}, {"small", 0.2}, {"parakeet-v3", 0.18}}};
+    const Medicion rapidoConTurbo =
+        portatil.medir([](const QString&) { return true; }, {"parakeet-v3"});
+    EXPECT_EQ(recomendado(rapidoConTurbo), QStringLiteral("large-v3-turbo"));
+    EXPECT_EQ(dictado(rapidoConTurbo), QStringLiteral("parakeet-v3"));
+
+    // Slow: no pair leaves the stop in time, so the most accurate model that keeps up with the
+    // utterances gets the fastest one for the text shown meanwhile.
+    Equipo lento{{{"tiny", 0.17}, {"base", 0.42}, {"small", 1.6}}};
+    EXPECT_EQ(dictado(lento.medir()), QStringLiteral("parakeet-v3 + tiny"));
+    // Slower still: nothing shows partials in time, so the chosen model shows its own.
+    Equipo muyLento{{{"tiny", 0.3}, {"base", 0.7}}};
+    EXPECT_EQ(dictado(muyLento.medir()), QStringLiteral("base"));
+}
+
 TEST(Recomendacion, TheFiguresAreKeptBetweenRuns) {
     QTemporaryDir carpeta;
     const QString ruta = carpeta.filePath(QStringLiteral("cache/medicion.tsv"));

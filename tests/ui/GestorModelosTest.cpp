@@ -5,6 +5,7 @@
 #include "ServidorDePrueba.h"
 #include "WhisperTestSupport.h"
 #include "engine/Permissions.h"
+#include "modelos/Recomendacion.h"
 #include "platform/QtClock.h"
 #include "platform/whisper/ModelFile.h"
 #include "platform/whisper/WhisperSpeechModels.h"
@@ -24,6 +25,8 @@
 #include <QTreeWidget>
 
 #include <gtest/gtest.h>
+
+#include <mutex>
 
 namespace sonarel {
 namespace {
@@ -244,6 +247,76 @@ TEST_F(Gestor, ParakeetArrivesInItsFourBitFormAndTheWindowSaysItFindsTheLanguage
     EXPECT_EQ(servicio.modelState().path, ruta);
     EXPECT_TRUE(conParakeet.textoMensaje()->text().contains(espanol))
         << conParakeet.textoMensaje()->text().toStdString();
+}
+
+// On this machine's figures Parakeet keeps up with the utterances but not with the text shown
+// while they are spoken: "Usar" on it puts the installed tiny to work for that text, the window
+// and the preferences say so, and the choice goes back to none once tiny is deleted.
+TEST_F(Gestor, ParakeetInUseTakesTheInstalledTinyForTheTextShownWhileSpeaking) {
+    QDir().mkpath(carpeta);
+    const QString tiny = carpeta + QStringLiteral("/ggml-tiny.bin");
+    const QString parakeet = carpeta + QStringLiteral("/parakeet-tdt-0.6b-v3-q4_0.bin");
+    ASSERT_TRUE(QFile::copy(QStringLiteral(SONAREL_TEST_MODEL), tiny));
+    ASSERT_TRUE(testing::writeParakeetTestModel(parakeet.toStdString(),
+                                                testing::ParakeetShape::spanishWords,
+                                                testing::ParakeetWeights::f16));
+    // A recognizer that tells which files it loaded.
+    std::mutex lock;
+    QStringList cargados;
+    whisper::WhisperSpeechService::Options opciones{{carpeta}, 2};
+    opciones.load = [&](const QString& ruta, int hilos) {
+        std::lock_guard guard(lock);
+        cargados << ruta;
+        return whisper::WhisperSpeechService::defaultLoad(ruta, hilos);
+    };
+    whisper::WhisperSpeechService reconocedor{opciones};
+    whisper::WhisperSpeechModels suyos{reconocedor};
+    const auto cargado = [&](const QString& ruta) {
+        std::lock_guard guard(lock);
+        return cargados.contains(ruta);
+    };
+    Medicion medicion{suyos.liveThreads(), suyos.liveWindow(), {}};
+    medicion.pasos = {{"tiny", 0.05, false}, {"base", 0.122, false}, {"parakeet-v3", 0.409, false}};
+    const QString cifras = home.filePath(QStringLiteral("cache/cifras.tsv"));
+    ASSERT_TRUE(guardarMedicion(cifras, medicion));
+    QList<ModeloPublicado> catalogo = catalogoDePrueba();
+    catalogo.append({QStringLiteral("parakeet-v3"),
+                     QStringLiteral("parakeet-tdt-0.6b-v3-q4_0.bin"),
+                     QStringLiteral("parakeet-v3"),
+                     1198LL << 20,
+                     719LL * 1000 * 1000,
+                     {},
+                     servidor.direccion(),
+                     QStringLiteral("parakeet-tdt-0.6b-v3-f16.bin")});
+    GestorModelos dos{
+        {suyos, preferencias, clock, {carpeta}, catalogo, cifras, 8LL * 1000 * 1000 * 1000}};
+    dos.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dos));
+    const auto columna = [&](const QString& nombre, int c) {
+        return dos.lista()->topLevelItem(dos.fila(nombre))->text(c);
+    };
+    EXPECT_TRUE(columna("parakeet-v3", 0).contains(QStringLiteral("★ recomendado")));
+    EXPECT_TRUE(columna("tiny", 0).contains(QStringLiteral("★ texto en vivo")));
+    EXPECT_TRUE(dos.textoRecomendacion()->text().contains(QStringLiteral(
+        "Mientras hablas, el texto sale de <b>tiny</b>, más rápido, y parakeet-v3 lo corrige")))
+        << dos.textoRecomendacion()->text().toStdString();
+
+    dos.seleccionar(QStringLiteral("parakeet-v3"));
+    ASSERT_TRUE(dos.botonUsar()->isEnabled());
+    QTest::mouseClick(dos.botonUsar(), Qt::LeftButton);
+    EXPECT_EQ(preferencias.modelo(), parakeet);
+    EXPECT_EQ(preferencias.modeloParciales(), tiny);
+    EXPECT_TRUE(testing::waitUntil([&] { return cargado(parakeet) && cargado(tiny); }, 60))
+        << cargados.join(' ').toStdString();
+    EXPECT_EQ(columna("tiny", 4), QStringLiteral("En uso para el texto en vivo"));
+    EXPECT_TRUE(dos.textoMensaje()->text().contains(
+        QStringLiteral("con ggml-tiny.bin para el texto que se ve mientras hablas")))
+        << dos.textoMensaje()->text().toStdString();
+
+    dos.seleccionar(QStringLiteral("tiny"));
+    QTest::mouseClick(dos.botonBorrar(), Qt::LeftButton);
+    EXPECT_EQ(preferencias.modeloParciales(), QString());
+    EXPECT_EQ(preferencias.modelo(), parakeet);
 }
 
 }  // namespace

@@ -72,6 +72,12 @@ QString noKeyboardNotice() {
         "texto quedó en el portapapeles.");
 }
 
+QString notActivatedNotice() {
+    return QStringLiteral(
+        "Este escritorio no deja que Sonarel traiga otra aplicación al frente: el texto quedó en "
+        "el portapapeles.");
+}
+
 WaylandDesktop::WaylandDesktop(Parts parts, Clock& clock, TerminalTest isTerminal,
                                QStringList ownIds, DesktopNotices& notices)
     : parts_(std::move(parts)),
@@ -207,8 +213,9 @@ void WaylandDesktop::requestKeystrokeAccess() {
 
 std::vector<std::uint32_t> WaylandDesktop::chord(Keystroke keystroke) const {
     if (isPaste(keystroke)) {
-        // Where the compositor does not say what is in front (GNOME), Shift+Insert, which
-        // pastes in terminals and ordinary text fields alike, both selections holding the text.
+        // Where nothing says what is in front (on GNOME, an application off the accessibility
+        // bus), Shift+Insert, which pastes in terminals and ordinary text fields alike, both
+        // selections holding the text.
         const auto front = parts_.toplevels ? parts_.toplevels->focused() : nullptr;
         const bool terminal = !front || (isTerminal_ && isTerminal_(front->appId));
         return terminal ? std::vector<std::uint32_t>{kKeysymShiftL, kKeysymInsert}
@@ -276,6 +283,11 @@ bool WaylandDesktop::ready(const Queued& queued) const {
     return !shortcutHeld_ || now - queued.queuedAt >= kReleaseWait;
 }
 
+bool WaylandDesktop::activationFailed() const {
+    return awaited_ && !awaited_->activated && !awaited_->closed &&
+           clock_.now() - awaitedSince_ >= kActivationWait;
+}
+
 bool WaylandDesktop::bridged() const {
     if (!parts_.x11Selection || (listed_[0] && listed_[1])) {
         return true;
@@ -315,6 +327,14 @@ void WaylandDesktop::send(Keystroke keystroke) {
 }
 
 void WaylandDesktop::pump() {
+    if (!queue_.empty() && activationFailed()) {
+        qCWarning(logDesktop) << "the application to type into was not in front within"
+                              << kActivationWait << "s: its keystrokes are dropped";
+        queue_.clear();
+        awaited_.reset();
+        lastPasteAt_ = kDistantPast;  // a Return still to come follows no paste
+        emit notices_.notice(notActivatedNotice());
+    }
     while (!queue_.empty() && (orphanReturn(queue_.front()) || ready(queue_.front()))) {
         if (orphanReturn(queue_.front())) {
             qCWarning(logDesktop) << "Return not sent: the application did not read the pasted "

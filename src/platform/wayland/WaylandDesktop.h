@@ -20,14 +20,16 @@
 namespace sonarel::wayland {
 
 // The desktop services on a Wayland session, each from the best source the compositor offers:
-// - the windows and the focused one from `toplevels` (foreign-toplevel, or KWin's own list);
-//   without it (GNOME) none is known, so every dictation started from the shortcut counts as made
-//   for another application;
+// - the windows and the focused one from `toplevels` (foreign-toplevel, KWin's own list, or
+//   GNOME's accessibility bus); while none is known to have the focus, every dictation started
+//   from the shortcut counts as made for another application;
 // - the clipboard and primary selection through data-control, which works unfocused; without it
 //   through Qt, whose X11 selection the compositor's bridge hands to Wayland clients;
 // - keystrokes through the first usable route of `routes`, trying the next when one fails.
 // A keystroke waits, on the clock's timers, until it can land where it is meant to:
-// - an application being activated has the focus (at most kActivationWait);
+// - an application being activated has the focus; the keystrokes for one that is not in front
+//   within kActivationWait (GNOME's accessibility bus cannot raise a window) are dropped with a
+//   notice, since they would land in whatever has the focus, often Sonarel's own window;
 // - the shortcut's keys are up, where the hot-key service says so (at most kReleaseWait);
 // - on the X11 selection the compositor bridges (XWayland without data-control), the paste waits
 //   until the bridge has listed the targets of both selections (at most kBridgeWait): until then
@@ -96,6 +98,8 @@ private:
     KeyboardRoute* route() const;
     std::vector<std::uint32_t> chord(Keystroke keystroke) const;
     bool ready(const Queued& queued) const;
+    // An application being activated that did not come to the front in time.
+    bool activationFailed() const;
     // Whether the compositor's bridge has taken the X11 selection set last, or no longer will.
     bool bridged() const;
     // A Return whose paste was not read in time, or that follows no paste.
@@ -124,5 +128,7 @@ private:
 
 // The notice shown when no route could send a keystroke.
 QString noKeyboardNotice();
+// The notice shown when the application to type into did not come to the front.
+QString notActivatedNotice();
 
 }  // namespace sonarel::wayland

@@ -5,6 +5,7 @@
 // ("Remember This Selection" on), speech into the virtual microphone, the text into GNOME Text
 // Editor and GNOME Terminal, on the clipboard and in the history; then a restart whose kept
 // restore token spares the dialog.
+#include "gnome/EntradaMutter.h"
 #include "trixie/Trixie.h"
 
 #include <gtest/gtest.h>
@@ -23,11 +24,6 @@ using testing::waitUntil;
 
 constexpr auto kPortal = "xdg-desktop-portal-gnome";
 constexpr auto kAtajos = "gnome-control-center-global-shortcuts-provider";
-
-// Keys through mutter's remote input, as another remote-desktop client sends them.
-bool teclas(const QStringList& acciones) {
-    return QProcess::execute(SONAREL_MUTTER_INPUT, acciones) == 0;
-}
 
 QString portapapeles() {
     return ejecutar("xclip", {"-o", "-selection", "clipboard"});
@@ -99,11 +95,14 @@ protected:
             20);
     }
 
+    bool teclas(const QStringList& acciones) { return entrada.teclas(acciones); }
+
     QString registro() {
         registro_ += QString::fromUtf8(sonarel_->proceso().readAllStandardError());
         return registro_;
     }
 
+    testing::EntradaMutter entrada;
     QTemporaryDir dir;
     QProcessEnvironment entorno = testing::entornoDeSonarel(dir);
     std::optional<Programa> sonarel_;

@@ -2,271 +2,20 @@
 // binary through XWayland, the permission to type asked at its start in the portal's "Remote
 // desktop" dialog (answered with the keyboard, as a user would), Alt+Super+D as a custom shortcut
 // run by gsd-media-keys (`sonarel --alternar`), speech into the virtual microphone, the text into
-// a native Wayland text field through the portal's remote desktop: the first dictation after the
-// grant and a later one.
+// the application in front through the portal's remote desktop. Which application is in front
+// comes from the accessibility bus: GNOME Terminal's line runs ("Enter" is on), GNOME Text
+// Editor's text gets no line break, and Sonarel's own window gets nothing pasted.
+#include "EscritorioGnome.h"
+
+#include "delivery/Terminales.h"
 #include "support/EventLoop.h"
 #include "support/Lecturas.h"
 #include "support/Xdotool.h"
 
 #include <gtest/gtest.h>
 
-#include <QDBusArgument>
-#include <QDBusConnection>
-#include <QDBusMessage>
-#include <QDBusObjectPath>
-#include <QDate>
-#include <QDir>
-#include <QFile>
-#include <QProcess>
-#include <QTemporaryDir>
-
-namespace sonarel {
+namespace sonarel::testing {
 namespace {
-
-using testing::ejecutar;
-using testing::grabaciones;
-using testing::leer;
-using testing::waitUntil;
-
-// Keys through mutter's remote input, as another remote-desktop client sends them: one session
-// for the whole test, so that its keyboard stays on the seat and the applications started meanwhile
-// bind it at their start (a keyboard added later reaches an application only after its first key).
-class Entrada {
-public:
-    Entrada() {
-        proceso_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        proceso_.start(SONAREL_MUTTER_INPUT, {});
-        proceso_.waitForStarted();
-    }
-    ~Entrada() {
-        proceso_.closeWriteChannel();
-        if (!proceso_.waitForFinished(5000)) {
-            proceso_.kill();
-            proceso_.waitForFinished(3000);
-        }
-    }
-    // Done in order; true once mutter took them all.
-    bool teclas(const QStringList& acciones) {
-        proceso_.write(acciones.join(' ').toUtf8() + '\n');
-        QByteArray linea;
-        waitUntil(
-            [&] {
-                proceso_.waitForReadyRead(10);
-                if (proceso_.canReadLine()) {
-                    linea = proceso_.readLine().trimmed();
-                }
-                return !linea.isEmpty() || proceso_.state() == QProcess::NotRunning;
-            },
-            30);
-        return linea == "ok";
-    }
-
-private:
-    QProcess proceso_;
-};
-
-QDBusConnection accesibilidad() {
-    const QDBusMessage direccion =
-        QDBusConnection::sessionBus().call(QDBusMessage::createMethodCall(
-            "org.a11y.Bus", "/org/a11y/bus", "org.a11y.Bus", "GetAddress"));
-    return QDBusConnection::connectToBus(direccion.arguments().value(0).toString(), "a11y");
-}
-
-// The objects an accessible object holds, as (bus name, path).
-std::vector<std::pair<QString, QString>> hijos(QDBusConnection& a11y, const QString& app,
-                                               const QString& ruta) {
-    const QDBusMessage respuesta = a11y.call(
-        QDBusMessage::createMethodCall(app, ruta, "org.a11y.atspi.Accessible", "GetChildren"));
-    std::vector<std::pair<QString, QString>> lista;
-    if (respuesta.type() != QDBusMessage::ReplyMessage) {
-        return lista;
-    }
-    const QDBusArgument arreglo = respuesta.arguments().value(0).value<QDBusArgument>();
-    arreglo.beginArray();
-    while (!arreglo.atEnd()) {
-        QString nombre;
-        QDBusObjectPath hijo;
-        arreglo.beginStructure();
-        arreglo >> nombre >> hijo;
-        arreglo.endStructure();
-        lista.emplace_back(nombre, hijo.path());
-    }
-    arreglo.endArray();
-    return lista;
-}
-
-struct Dialogos {
-    int abiertos = 0;
-    int activos = 0;  // the window the desktop gave the keyboard focus to
-};
-
-// The portal's GNOME back end's windows, as the accessibility bus lists them.
-Dialogos dialogosDelPortal() {
-    QDBusConnection a11y = accesibilidad();
-    const QString raiz = "/org/a11y/atspi/accessible/root";
-    Dialogos dialogos;
-    for (const auto& [app, ruta] : hijos(a11y, "org.a11y.atspi.Registry", raiz)) {
-        QDBusMessage get =
-            QDBusMessage::createMethodCall(app, ruta, "org.freedesktop.DBus.Properties", "Get");
-        get.setArguments({"org.a11y.atspi.Accessible", "Name"});
-        if (a11y.call(get).arguments().value(0).value<QDBusVariant>().variant().toString() !=
-            "xdg-desktop-portal-gnome") {
-            continue;
-        }
-        for (const auto& [nombre, ventana] : hijos(a11y, app, ruta)) {
-            ++dialogos.abiertos;
-            const QDBusMessage estado = a11y.call(QDBusMessage::createMethodCall(
-                nombre, ventana, "org.a11y.atspi.Accessible", "GetState"));
-            const QDBusArgument bits = estado.arguments().value(0).value<QDBusArgument>();
-            QList<uint> palabras;
-            bits >> palabras;
-            constexpr uint kActive = 1u << 1;  // ATSPI_STATE_ACTIVE
-            if (!palabras.isEmpty() && (palabras[0] & kActive)) {
-                ++dialogos.activos;
-            }
-        }
-    }
-    return dialogos;
-}
-
-// How many remote-desktop sessions mutter runs (this test's own input included).
-int sesionesDeMutter() {
-    const QDBusMessage respuesta =
-        QDBusConnection::sessionBus().call(QDBusMessage::createMethodCall(
-            "org.gnome.Mutter.RemoteDesktop", "/org/gnome/Mutter/RemoteDesktop/Session",
-            "org.freedesktop.DBus.Introspectable", "Introspect"));
-    return respuesta.arguments().value(0).toString().count("<node name=");
-}
-
-// Whether GNOME's overview (opened at its start) is showing.
-bool vistaGeneral() {
-    QDBusMessage get = QDBusMessage::createMethodCall("org.gnome.Shell", "/org/gnome/Shell",
-                                                      "org.freedesktop.DBus.Properties", "Get");
-    get.setArguments({"org.gnome.Shell", "OverviewActive"});
-    return QDBusConnection::sessionBus()
-        .call(get)
-        .arguments()
-        .value(0)
-        .value<QDBusVariant>()
-        .variant()
-        .toBool();
-}
-
-class DictadoEnGnome : public ::testing::Test {
-protected:
-    DictadoEnGnome() {
-        const QString modelos = dir.filePath("datos/Sonarel/modelos");
-        QDir().mkpath(modelos);
-        QFile::link(SONAREL_TEST_MODEL, modelos + "/ggml-tiny-test.bin");
-        QDir().mkpath(dir.filePath("config/Sonarel"));
-        QFile escritorio(dir.filePath("config/Sonarel/escritorio.conf"));
-        escritorio.open(QIODevice::WriteOnly);
-        escritorio.write("[General]\navisoAtajoMostrado=true\n");
-        escritorio.close();
-        // The command as "Añadir Alt+Super+D a los atajos de GNOME" binds it, in this test's
-        // folders.
-        QFile orden(dir.filePath("alternar.sh"));
-        orden.open(QIODevice::WriteOnly);
-        orden.write(QStringLiteral("exec env XDG_DATA_HOME=%1 XDG_CONFIG_HOME=%2 %3 --alternar\n")
-                        .arg(dir.filePath("datos"), dir.filePath("config"), SONAREL_BINARY)
-                        .toUtf8());
-        orden.close();
-        const QString ruta =
-            "/org/gnome/settings-daemon/plugins/media-keys/custom-keybindings/"
-            "sonarel/";
-        const QString esquema =
-            "org.gnome.settings-daemon.plugins.media-keys.custom-keybinding:" + ruta;
-        ejecutar("gsettings", {"set", esquema, "name", "Sonarel"});
-        ejecutar("gsettings", {"set", esquema, "command", "sh " + orden.fileName()});
-        ejecutar("gsettings", {"set", esquema, "binding", "<Alt><Super>d"});
-        ejecutar("gsettings", {"set", "org.gnome.settings-daemon.plugins.media-keys",
-                               "custom-keybindings", "['" + ruta + "']"});
-    }
-
-    bool teclas(const QStringList& acciones) { return entrada.teclas(acciones); }
-
-    ~DictadoEnGnome() override {
-        for (QProcess* proceso : {&terminal, &campo, &sonarel}) {
-            proceso->terminate();
-            if (!proceso->waitForFinished(5000)) {
-                proceso->kill();
-                proceso->waitForFinished(3000);
-            }
-        }
-        // The portal closes Sonarel's session only a while after it ended: the next test starts
-        // on a desktop with no session of a Sonarel gone.
-        waitUntil([] { return sesionesDeMutter() <= 1; }, 30);
-    }
-
-    // One dictation by the shortcut; the text the history got for it.
-    QString dictar(const QString& frase) {
-        const int antes = grabaciones();
-        EXPECT_TRUE(teclas({"alt+super+d"}));
-        if (!waitUntil([&] { return grabaciones() > antes; }, 60)) {
-            ADD_FAILURE() << "no recording";
-            return {};
-        }
-        const QString voz = dir.filePath("voz.wav");
-        QProcess::execute("espeak-ng", {"-v", "es", "-w", voz, frase});
-        QProcess::execute("paplay", {"--device=vsink", voz});
-        const QString previo = leer(historial());
-        EXPECT_TRUE(teclas({"alt+super+d"}));
-        QString texto;
-        waitUntil(
-            [&] {
-                const QString ahora = leer(historial());
-                return ahora != previo &&
-                       !(texto = ahora.section("=====\n", -1).trimmed()).isEmpty();
-            },
-            60);
-        return texto;
-    }
-
-    QString historial() const {
-        return dir.filePath("datos/Sonarel/dictados-" + QDate::currentDate().toString("yyyy-MM") +
-                            ".txt");
-    }
-
-    // Started first: the seat has its keyboard before any application starts.
-    Entrada entrada;
-    QTemporaryDir dir;
-    QProcess sonarel;
-    QProcess campo;
-    QProcess terminal;
-
-    // Started as a user starts it: asked at once, in the desktop's dialog, whose switch "Allow
-    // Remote Interaction" the user turns on before "Share", once the dialog has the focus.
-    bool arrancarYPermitir() {
-        // Escape closes the overview GNOME opens at its start; pressed at least once, it also
-        // puts this session's keyboard on the seat (mutter adds it at its first key) before the
-        // dialog opens.
-        if (!waitUntil([&] { return teclas({"Escape"}) && !vistaGeneral(); }, 30)) {
-            ADD_FAILURE() << "the overview stays open";
-            return false;
-        }
-        QProcessEnvironment entorno = QProcessEnvironment::systemEnvironment();
-        entorno.insert("XDG_DATA_HOME", dir.filePath("datos"));
-        entorno.insert("XDG_CONFIG_HOME", dir.filePath("config"));
-        // Its account of each keystroke goes into the test's output, shown when it fails.
-        entorno.insert("QT_LOGGING_RULES", "sonarel.desktop.debug=true");
-        entorno.insert("QT_FORCE_STDERR_LOGGING", "1");
-        sonarel.setProcessEnvironment(entorno);
-        sonarel.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        sonarel.start(SONAREL_BINARY, {});
-        // A loaded machine took over 30 s to start Sonarel and the portal and show the dialog.
-        if (!waitUntil([] { return dialogosDelPortal().activos > 0; }, 90)) {
-            ADD_FAILURE() << "portal dialogs open: " << dialogosDelPortal().abiertos
-                          << ", none active";
-            return false;
-        }
-        return teclas({"Tab", "space", "shift+Tab", "shift+Tab", "Return"}) &&
-               waitUntil([] { return dialogosDelPortal().abiertos == 0; }, 10);
-    }
-};
-
-QString portapapeles() {
-    return ejecutar("xclip", {"-o", "-selection", "clipboard"});
-}
 
 TEST_F(DictadoEnGnome, AfterTheGrantEveryDictationIsPastedTheFirstIncluded) {
     ASSERT_TRUE(arrancarYPermitir());
@@ -275,8 +24,8 @@ TEST_F(DictadoEnGnome, AfterTheGrantEveryDictationIsPastedTheFirstIncluded) {
     const QString salida = dir.filePath("campo.txt");
     QProcessEnvironment nativo = QProcessEnvironment::systemEnvironment();
     nativo.insert("QT_QPA_PLATFORM", "wayland");
-    campo.setProcessEnvironment(nativo);
-    campo.start(SONAREL_TEXTFIELD, {salida});
+    app.setProcessEnvironment(nativo);
+    app.start(SONAREL_TEXTFIELD, {salida});
     ASSERT_TRUE(waitUntil(
         [&] {
             EXPECT_TRUE(teclas({"x"}));
@@ -300,24 +49,89 @@ TEST_F(DictadoEnGnome, AfterTheGrantEveryDictationIsPastedTheFirstIncluded) {
     EXPECT_EQ(portapapeles().toStdString(), segundo.toStdString());
 }
 
-// GNOME Terminal takes the paste (Shift+Insert) into the program it runs.
-TEST_F(DictadoEnGnome, TheDictationIsPastedIntoGnomeTerminal) {
+// GNOME Terminal takes the paste into its shell's line, and Return runs it: the shell's `read`
+// ends only with the line.
+TEST_F(DictadoEnGnome, TheDictationIntoGnomeTerminalRunsAsACommand) {
     ASSERT_TRUE(arrancarYPermitir());
+    const QString prueba = dir.filePath("prueba.txt");
     const QString salida = dir.filePath("terminal.txt");
-    // Its window belongs to the terminal server, which the bus starts; this client goes with it.
-    terminal.start("gnome-terminal",
-                   {"--wait", "--", "sh", "-c", "stty -icanon -echo; exec cat > \"$0\"", salida});
+    // Lines come first to the test's probe that the terminal has the keyboard, until one holds
+    // something; the next one is the command.
+    abrirTerminal(
+        "stty -echo; while IFS= read -r l; do printf %s \"$l\" >> \"$0\"; "
+        "[ -n \"$l\" ] && break; done; IFS= read -r l; printf %s \"$l\" > \"$1\"",
+        {prueba, salida});
     ASSERT_TRUE(waitUntil(
         [&] {
-            EXPECT_TRUE(teclas({"x"}));
-            return leer(salida).contains('x');
+            return teclas({"x", "Return"}) &&
+                   waitUntil([&] { return leer(prueba).contains('x'); }, 3);
         },
         30));
     const QString texto = dictar("Hola terminal");
     ASSERT_FALSE(texto.isEmpty());
-    EXPECT_TRUE(waitUntil([&] { return leer(salida).endsWith(texto); }, 10))
+    EXPECT_TRUE(waitUntil([&] { return leer(salida) == lineaDeTerminal(texto); }, 10))
         << leer(salida).toStdString() << " / " << texto.toStdString();
+    EXPECT_EQ(portapapeles().toStdString(), lineaDeTerminal(texto).toStdString());
+}
+
+// GNOME Text Editor (GTK 4) is no terminal: the text, and no line break after it.
+TEST_F(DictadoEnGnome, TheDictationIntoGnomeTextEditorEndsWithoutALineBreak) {
+    ASSERT_TRUE(arrancarYPermitir());
+    const QString nota = dir.filePath("nota.txt");
+    QFile(nota).open(QIODevice::WriteOnly);
+    app.start("gnome-text-editor", {nota});
+    // Saved again until the file holds `texto` (the editor ends the file with a line break).
+    const auto guarda = [&](const QString& texto) {
+        return waitUntil(
+            [&] {
+                teclas({"ctrl+s"});
+                return waitUntil([&] { return leer(nota) == texto + "\n"; }, 1);
+            },
+            20);
+    };
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            return teclas({"x", "ctrl+s"}) &&
+                   waitUntil([&] { return leer(nota).startsWith('x'); }, 3);
+        },
+        60));
+    ASSERT_TRUE(teclas({"ctrl+a", "BackSpace"}));
+    ASSERT_TRUE(waitUntil(
+        [&] { return teclas({"ctrl+s"}) && waitUntil([&] { return leer(nota).isEmpty(); }, 1); },
+        20));
+
+    const QString texto = dictar("Hola editor");
+    ASSERT_FALSE(texto.isEmpty());
+    EXPECT_TRUE(guarda(texto)) << leer(nota).toStdString() << " / " << texto.toStdString();
+    EXPECT_EQ(portapapeles().toStdString(), texto.toStdString());
+}
+
+// Started while Sonarel's own window has the focus, the dictation is for its editor: the text
+// goes to the clipboard, and no key at all, neither into the window nor into the terminal
+// behind it.
+TEST_F(DictadoEnGnome, ADictationFromItsOwnWindowIsCopiedNotPasted) {
+    ASSERT_TRUE(arrancarYPermitir());
+    const QString salida = dir.filePath("terminal.txt");
+    abrirTerminal("stty -icanon -echo; exec cat > \"$0\"", {salida});
+    ASSERT_TRUE(waitUntil(
+        [&] { return teclas({"x"}) && waitUntil([&] { return leer(salida).contains('x'); }, 3); },
+        30));
+    const QString tecleado = leer(salida);
+    // Sonarel's window in front again, the one before the terminal.
+    const auto sonarelDelante = [] {
+        return xdotool({"getwindowfocus", "getwindowname"}) == "Sonarel" &&
+               ventanasDe("gnome-terminal-server").activas == 0;
+    };
+    ASSERT_TRUE(waitUntil([&] { return teclas({"alt+Tab"}) && waitUntil(sonarelDelante, 3); }, 20));
+
+    const int pegados = registro().count("portal keys sent");
+    const QString texto = dictar("Hola, esto llega por el atajo");
+    ASSERT_FALSE(texto.isEmpty());
+    EXPECT_TRUE(waitUntil([&] { return portapapeles() == texto; }, 10));
+    // A paste would follow the copy within the bridge's wait for the selection (1 s).
+    EXPECT_FALSE(waitUntil([&] { return registro().count("portal keys sent") > pegados; }, 3));
+    EXPECT_EQ(leer(salida).toStdString(), tecleado.toStdString());
 }
 
 }  // namespace
-}  // namespace sonarel
+}  // namespace sonarel::testing

@@ -30,19 +30,38 @@ struct RutaGrabada : KeyboardRoute {
     std::vector<std::vector<std::uint32_t>> enviados;
 };
 
+// A window list whose windows never come to the front when asked (GNOME's accessibility bus).
+struct VentanasQuietas : WindowList {
+    std::vector<std::shared_ptr<const Toplevel>> open() const override { return {terminal}; }
+    std::shared_ptr<const Toplevel> focused() const override {
+        return terminal->activated ? terminal : nullptr;
+    }
+    void activate(const Toplevel&) override { ++pedidas; }
+
+    std::shared_ptr<Toplevel> terminal =
+        std::make_shared<Toplevel>(Toplevel{"org.gnome.Terminal", "Terminal", false, false});
+    int pedidas = 0;
+};
+
 struct Cadena : ::testing::Test {
     Cadena() {
+        montar(nullptr);
+        QObject::connect(&avisos, &DesktopNotices::notice,
+                         [this](const QString& aviso) { recibidos << aviso; });
+    }
+
+    // The desktop with two scripted routes, and `ventanas` for its window list.
+    void montar(std::unique_ptr<WindowList> ventanas) {
         auto a = std::make_unique<RutaGrabada>();
         auto b = std::make_unique<RutaGrabada>();
         primera = a.get();
         segunda = b.get();
         WaylandDesktop::Parts partes;
+        partes.toplevels = std::move(ventanas);
         partes.routes.push_back(std::move(a));
         partes.routes.push_back(std::move(b));
         desktop = std::make_unique<WaylandDesktop>(std::move(partes), clock, nullptr,
                                                    QStringList{"sonarel"}, avisos);
-        QObject::connect(&avisos, &DesktopNotices::notice,
-                         [this](const QString& aviso) { recibidos << aviso; });
     }
 
     doubles::FakeClock clock;
@@ -108,6 +127,34 @@ TEST_F(Cadena, TheChordWaitsForTheShortcutsKeysToBeReleasedAtMostOneSecond) {
     EXPECT_EQ(primera->enviados.size(), 3u);
     clock.advance(0.06);
     EXPECT_EQ(primera->enviados.size(), 4u);
+}
+
+// Sonarel's own window has the focus (its button sent the text) and the terminal cannot be
+// brought to the front: its paste and Return would land in the window, so neither goes.
+TEST_F(Cadena, KeystrokesForAnApplicationThatStaysBehindAreDroppedWithANotice) {
+    auto ventanas = std::make_unique<VentanasQuietas>();
+    VentanasQuietas& lista = *ventanas;
+    montar(std::move(ventanas));
+    const std::vector<Application> apps = desktop->runningApplications();
+    ASSERT_EQ(apps.size(), 1u);
+    apps[0]->activate();
+    EXPECT_EQ(lista.pedidas, 1);
+    ASSERT_TRUE(desktop->postKeystroke(kPasteKeystroke));
+    clock.advance(WaylandDesktop::kActivationWait - 0.05);
+    EXPECT_TRUE(primera->enviados.empty());
+    EXPECT_TRUE(recibidos.isEmpty());
+    clock.advance(0.1);
+    ASSERT_TRUE(desktop->postKeystroke(kReturnKeystroke));
+    clock.advance(WaylandDesktop::kPasteReadWait);
+    EXPECT_TRUE(primera->enviados.empty());
+    EXPECT_EQ(recibidos, QStringList{notActivatedNotice()});
+
+    // In front (the user brought it there): the next paste goes at once (as Ctrl+V: this
+    // desktop was given no terminal test).
+    lista.terminal->activated = true;
+    apps[0]->activate();
+    ASSERT_TRUE(desktop->postKeystroke(kPasteKeystroke));
+    EXPECT_EQ(primera->enviados, (Enviados{{kKeysymControlL, kKeysymV}}));
 }
 
 // The kernel's keyboard device, where the user may not make one: no route, so the chain goes on.
