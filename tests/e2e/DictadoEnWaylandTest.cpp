@@ -4,6 +4,7 @@
 // front, the HUD above it on the compositor's overlay layer; and the same shortcut held down, bound
 // to `sonarel --empezar` and, on its release, `sonarel --parar`.
 #include "delivery/Terminales.h"
+#include "support/CarpetasDeSonarel.h"
 #include "support/EventLoop.h"
 #include "support/Lecturas.h"
 #include "support/Sway.h"
@@ -59,32 +60,15 @@ struct Destino {
 class DictadoEnWayland : public ::testing::TestWithParam<Destino> {
 protected:
     DictadoEnWayland() {
-        entorno.insert("XDG_DATA_HOME", dir.filePath("datos"));
-        entorno.insert("XDG_CONFIG_HOME", dir.filePath("config"));
-        const QString modelos = dir.filePath("datos/Sonarel/modelos");
-        QDir().mkpath(modelos);
-        QFile::link(SONAREL_TEST_MODEL, modelos + "/ggml-tiny-test.bin");
-        QDir().mkpath(dir.filePath("config/Sonarel"));
-        QFile conf(dir.filePath("config/Sonarel/Sonarel.conf"));
-        conf.open(QIODevice::WriteOnly);
-        conf.write("[General]\nenterEnTerminal=true\n");
-        conf.close();
+        entorno = testing::carpetasDeSonarel(dir);
+        testing::ajustesDeSonarel(dir, "Sonarel.conf", "enterEnTerminal=true\n");
         // The start-up reminder to bind the command, already seen.
-        QFile escritorio(dir.filePath("config/Sonarel/escritorio.conf"));
-        escritorio.open(QIODevice::WriteOnly);
-        escritorio.write("[General]\navisoAtajoMostrado=true\n");
-        escritorio.close();
+        testing::ajustesDeSonarel(dir, "escritorio.conf", "avisoAtajoMostrado=true\n");
         // The command as the user binds it, in this test's folders; each run notes its process
         // number, so that the one that became Sonarel can be stopped.
-        QFile orden(dir.filePath("alternar.sh"));
-        orden.open(QIODevice::WriteOnly);
-        orden.write(QStringLiteral("echo $$ >> %1\nexec env XDG_DATA_HOME=%2 XDG_CONFIG_HOME=%3 %4 "
-                                   "--alternar\n")
-                        .arg(dir.filePath("ordenes"), dir.filePath("datos"), dir.filePath("config"),
-                             SONAREL_BINARY)
-                        .toUtf8());
-        orden.close();
-        ejecutar("swaymsg", {"bindsym", "Mod1+Mod4+d", "exec", "sh", orden.fileName()});
+        const QString orden = testing::ordenAlternar(
+            dir, QStringLiteral("echo $$ >> %1\n").arg(dir.filePath("ordenes")));
+        ejecutar("swaymsg", {"bindsym", "Mod1+Mod4+d", "exec", "sh", orden});
     }
 
     // The Sonarel that the command started, if it is still running.

@@ -1,5 +1,6 @@
 #include "EscritorioGnome.h"
 
+#include "support/CarpetasDeSonarel.h"
 #include "support/EventLoop.h"
 #include "support/Lecturas.h"
 #include "support/Xdotool.h"
@@ -103,32 +104,18 @@ QString portapapeles() {
 }
 
 DictadoEnGnome::DictadoEnGnome() {
-    const QString modelos = dir.filePath("datos/Sonarel/modelos");
-    QDir().mkpath(modelos);
-    QFile::link(SONAREL_TEST_MODEL, modelos + "/ggml-tiny-test.bin");
-    QDir().mkpath(dir.filePath("config/Sonarel"));
-    QFile preferencias(dir.filePath("config/Sonarel/Sonarel.conf"));
-    preferencias.open(QIODevice::WriteOnly);
-    preferencias.write("[General]\nenterEnTerminal=true\n");
-    preferencias.close();
-    QFile escritorio(dir.filePath("config/Sonarel/escritorio.conf"));
-    escritorio.open(QIODevice::WriteOnly);
-    escritorio.write("[General]\navisoAtajoMostrado=true\n");
-    escritorio.close();
+    entorno_ = carpetasDeSonarel(dir);
+    ajustesDeSonarel(dir, "Sonarel.conf", "enterEnTerminal=true\n");
+    ajustesDeSonarel(dir, "escritorio.conf", "avisoAtajoMostrado=true\n");
     // The command as "Añadir Alt+Super+D a los atajos de GNOME" binds it, in this test's
     // folders.
-    QFile orden(dir.filePath("alternar.sh"));
-    orden.open(QIODevice::WriteOnly);
-    orden.write(QStringLiteral("exec env XDG_DATA_HOME=%1 XDG_CONFIG_HOME=%2 %3 --alternar\n")
-                    .arg(dir.filePath("datos"), dir.filePath("config"), SONAREL_BINARY)
-                    .toUtf8());
-    orden.close();
+    const QString orden = ordenAlternar(dir);
     const QString ruta =
         "/org/gnome/settings-daemon/plugins/media-keys/custom-keybindings/sonarel/";
     const QString esquema =
         "org.gnome.settings-daemon.plugins.media-keys.custom-keybinding:" + ruta;
     ejecutar("gsettings", {"set", esquema, "name", "Sonarel"});
-    ejecutar("gsettings", {"set", esquema, "command", "sh " + orden.fileName()});
+    ejecutar("gsettings", {"set", esquema, "command", "sh " + orden});
     ejecutar("gsettings", {"set", esquema, "binding", "<Alt><Super>d"});
     ejecutar("gsettings", {"set", "org.gnome.settings-daemon.plugins.media-keys",
                            "custom-keybindings", "['" + ruta + "']"});
@@ -200,9 +187,7 @@ bool DictadoEnGnome::arrancarYPermitir() {
         ADD_FAILURE() << "the overview stays open";
         return false;
     }
-    QProcessEnvironment entorno = QProcessEnvironment::systemEnvironment();
-    entorno.insert("XDG_DATA_HOME", dir.filePath("datos"));
-    entorno.insert("XDG_CONFIG_HOME", dir.filePath("config"));
+    QProcessEnvironment entorno = entorno_;
     // Its account of each keystroke, shown when a test fails.
     entorno.insert("QT_LOGGING_RULES", "sonarel.desktop.debug=true");
     entorno.insert("QT_FORCE_STDERR_LOGGING", "1");

@@ -47,6 +47,7 @@ protected:
     QProcess app;
 
 private:
+    QProcessEnvironment entorno_;  // Sonarel's, on its folders in `dir`
     QString registro_;
 };
 

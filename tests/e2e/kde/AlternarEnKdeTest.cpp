@@ -4,6 +4,7 @@
 // dictation, whose paste goes through the desktop portal into KWrite: none may be lost.
 #include "KWin.h"
 
+#include "support/CarpetasDeSonarel.h"
 #include "support/Lecturas.h"
 #include "support/Sway.h"
 
@@ -41,28 +42,19 @@ QVariant kglobalaccel(const QString& metodo, const QVariantList& argumentos) {
 
 TEST(AlternarEnKde, EveryDictationToggledByACustomShortcutLandsInKWrite) {
     QTemporaryDir dir;
-    QProcessEnvironment entorno = QProcessEnvironment::systemEnvironment();
-    entorno.insert("XDG_DATA_HOME", dir.filePath("datos"));
-    entorno.insert("XDG_CONFIG_HOME", dir.filePath("config"));
+    QProcessEnvironment entorno = testing::carpetasDeSonarel(dir);
     entorno.insert("QT_LOGGING_RULES", "sonarel.*.debug=true;sonarel.recognizer.debug=false");
-    QDir().mkpath(dir.filePath("datos/Sonarel/modelos"));
-    QFile::link(SONAREL_TEST_MODEL, dir.filePath("datos/Sonarel/modelos/ggml-tiny-test.bin"));
     QProcessEnvironment nativo = QProcessEnvironment::systemEnvironment();
     nativo.insert("QT_QPA_PLATFORM", "wayland");
 
     // The command, in this test's folders, in the desktop file the shortcut launches.
-    QFile orden(dir.filePath("alternar.sh"));
-    orden.open(QIODevice::WriteOnly);
-    orden.write(QStringLiteral("exec env XDG_DATA_HOME=%1 XDG_CONFIG_HOME=%2 %3 --alternar\n")
-                    .arg(dir.filePath("datos"), dir.filePath("config"), SONAREL_BINARY)
-                    .toUtf8());
-    orden.close();
+    const QString orden = testing::ordenAlternar(dir);
     QFile entrada(qEnvironmentVariable("XDG_DATA_HOME") + "/applications/" + kAccion[0]);
     entrada.open(QIODevice::WriteOnly);
     entrada.write(QStringLiteral("[Desktop Entry]\nType=Application\nName=Alternar el dictado\n"
                                  "Exec=/bin/sh %1\nNoDisplay=true\n"
                                  "X-KDE-GlobalAccel-CommandShortcut=true\n")
-                      .arg(orden.fileName())
+                      .arg(orden)
                       .toUtf8());
     entrada.close();
     const int teclas = (Qt::CTRL | Qt::ALT | Qt::Key_D).toCombined();

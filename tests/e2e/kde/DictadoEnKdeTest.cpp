@@ -8,6 +8,7 @@
 #include "KWin.h"
 
 #include "delivery/Terminales.h"
+#include "support/CarpetasDeSonarel.h"
 #include "support/Lecturas.h"
 #include "support/Sway.h"
 
@@ -35,12 +36,8 @@ using testing::waitUntil;
 class DictadoEnKde : public ::testing::Test {
 protected:
     DictadoEnKde() {
-        entorno.insert("XDG_DATA_HOME", dir.filePath("datos"));
-        entorno.insert("XDG_CONFIG_HOME", dir.filePath("config"));
+        entorno = testing::carpetasDeSonarel(dir);
         entorno.insert("QT_LOGGING_RULES", "sonarel.*.debug=true;sonarel.recognizer.debug=false");
-        const QString modelos = dir.filePath("datos/Sonarel/modelos");
-        QDir().mkpath(modelos);
-        QFile::link(SONAREL_TEST_MODEL, modelos + "/ggml-tiny-test.bin");
         // Return after a dictation pasted into a terminal.
         ajustes("enterEnTerminal=true\n");
         nativo.insert("QT_QPA_PLATFORM", "wayland");
@@ -48,10 +45,7 @@ protected:
 
     // Sonarel's preferences, as the lines of its settings file, before it starts.
     void ajustes(const QByteArray& lineas) {
-        QDir().mkpath(dir.filePath("config/Sonarel"));
-        QFile conf(dir.filePath("config/Sonarel/Sonarel.conf"));
-        conf.open(QIODevice::WriteOnly);
-        conf.write("[General]\n" + lineas);
+        testing::ajustesDeSonarel(dir, "Sonarel.conf", lineas);
     }
 
     // The month's history, and its last entry.

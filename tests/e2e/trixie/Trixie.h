@@ -3,6 +3,7 @@
 // What the end-to-end tests on the Debian 13 test desktops share (scripts/test-trixie-desktop):
 // the portal's permission dialog read and answered over AT-SPI inside that system, and what
 // Sonarel keeps in its test folders.
+#include "support/CarpetasDeSonarel.h"
 #include "support/EventLoop.h"
 #include "support/Lecturas.h"
 
@@ -31,12 +32,7 @@ inline bool responderDialogo(const QString& app, const QStringList& casillas,
 
 // Sonarel's folders in `dir`, with the test model in place.
 inline QProcessEnvironment entornoDeSonarel(const QTemporaryDir& dir) {
-    const QString modelos = dir.filePath("datos/Sonarel/modelos");
-    QDir().mkpath(modelos);
-    QFile::link(SONAREL_TEST_MODEL, modelos + "/ggml-tiny-test.bin");
-    QProcessEnvironment entorno = QProcessEnvironment::systemEnvironment();
-    entorno.insert("XDG_DATA_HOME", dir.filePath("datos"));
-    entorno.insert("XDG_CONFIG_HOME", dir.filePath("config"));
+    QProcessEnvironment entorno = carpetasDeSonarel(dir);
     entorno.insert("XDG_STATE_HOME", dir.filePath("estado"));
     entorno.insert("QT_LOGGING_RULES", "sonarel.*.debug=true;sonarel.recognizer.debug=false");
     return entorno;
