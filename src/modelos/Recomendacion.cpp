@@ -100,21 +100,29 @@ bool esPreciso(const ModeloPublicado& modelo) {
            modelo.tamano == QLatin1String("large-v3-turbo");
 }
 
-// The most accurate of `candidatos` that shows `final`'s text in time; with `alCierre`, only one
-// that also leaves the stop in time.
-std::optional<ModeloPublicado> masPrecisoParaParciales(const ModeloPublicado& final,
-                                                       const QList<ModeloPublicado>& candidatos,
-                                                       const Medicion& medicion, qint64 memoria,
-                                                       bool alCierre) {
+// The pass of `modelo` when it can show `final`'s text in time beside it: a measured size of its
+// own, fast enough, and room in memory for both.
+const PasoDelCodificador* pasoParaParciales(const ModeloPublicado& final,
+                                            const ModeloPublicado& modelo, const Medicion& medicion,
+                                            qint64 memoria) {
+    const PasoDelCodificador* paso = medicion.paso(modelo.tamano);
+    return paso && modelo.tamano != final.tamano &&
+                   paso->segundos <= kParteParaParciales * medicion.ventana &&
+                   final.memoria + modelo.memoria <= memoria / 2
+               ? paso
+               : nullptr;
+}
+
+// The most accurate of `candidatos` that shows `final`'s text in time and leaves the stop in
+// time.
+std::optional<ModeloPublicado> masPrecisoAlCierre(const ModeloPublicado& final,
+                                                  const QList<ModeloPublicado>& candidatos,
+                                                  const Medicion& medicion, qint64 memoria) {
     const double pasoFinal = medicion.paso(final.tamano)->segundos;
     std::optional<ModeloPublicado> elegido;
     for (const ModeloPublicado& modelo : candidatos) {
-        const PasoDelCodificador* paso = medicion.paso(modelo.tamano);
-        if (paso && modelo.tamano != final.tamano &&
-            paso->segundos <= kParteParaParciales * medicion.ventana &&
-            final.memoria + modelo.memoria <= memoria / 2 &&
-            (!alCierre ||
-             2 * paso->segundos + pasoFinal <= kParteParaElCierre * medicion.ventana)) {
+        const PasoDelCodificador* paso = pasoParaParciales(final, modelo, medicion, memoria);
+        if (paso && 2 * paso->segundos + pasoFinal <= kParteParaElCierre * medicion.ventana) {
             elegido = modelo;  // later rows are the more accurate
         }
     }
@@ -134,16 +142,14 @@ std::optional<ModeloPublicado> parcialesPara(const ModeloPublicado& final,
     if (!medicion.paso(final.tamano) || parcialesPropios(medicion, final)) {
         return std::nullopt;
     }
-    if (auto alCierre = masPrecisoParaParciales(final, candidatos, medicion, memoria, true)) {
+    if (auto alCierre = masPrecisoAlCierre(final, candidatos, medicion, memoria)) {
         return alCierre;
     }
     std::optional<ModeloPublicado> masRapido;
     double rapidez = 0;
     for (const ModeloPublicado& modelo : candidatos) {
-        const PasoDelCodificador* paso = medicion.paso(modelo.tamano);
-        if (paso && modelo.tamano != final.tamano &&
-            paso->segundos <= kParteParaParciales * medicion.ventana &&
-            final.memoria + modelo.memoria <= memoria / 2 &&
+        const PasoDelCodificador* paso = pasoParaParciales(final, modelo, medicion, memoria);
+        if (paso &&
             (!masRapido || paso->segundos < rapidez || modelo.tamano == masRapido->tamano)) {
             masRapido = modelo;
             rapidez = paso->segundos;
@@ -162,7 +168,7 @@ std::optional<Dictado> recomendarDictado(const QList<ModeloPublicado>& catalogo,
         if (parcialesPropios(medicion, *modelo)) {
             return Dictado{*modelo, std::nullopt};
         }
-        if (auto parciales = masPrecisoParaParciales(*modelo, catalogo, medicion, memoria, true)) {
+        if (auto parciales = masPrecisoAlCierre(*modelo, catalogo, medicion, memoria)) {
             return Dictado{*modelo, parciales};
         }
     }
