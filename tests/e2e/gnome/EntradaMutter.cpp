@@ -82,7 +82,9 @@ int main(int argc, char* argv[]) {
         return 1;
     }
     session = created.arguments().value(0).value<QDBusObjectPath>().path();
-    if (!call(QStringLiteral("Start"))) {
+    // mutter 48 drops the first key of a session sent right after its start: a lone Shift goes
+    // first, so that the test's first key (often the Escape that closes the overview) counts.
+    if (!call(QStringLiteral("Start")) || !chord({QStringLiteral("shift")})) {
         return 1;
     }
     std::string line;

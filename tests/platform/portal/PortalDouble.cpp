@@ -4,8 +4,10 @@
 // to close the remote-desktop session.
 // With --olvida it answers BindShortcuts without keeping the shortcut, as KDE Plasma 5's does;
 // with --sin-teclas it keeps it without keys, as a desktop whose combination is taken does; with
-// --retiene it answers a key event only when told (Responder), as a busy portal answers late.
-//   sonarel_portal_double LOG [--respuesta N] [--mudo] [--olvida] [--sin-teclas] [--retiene]
+// --retiene it answers a key event only when told (Responder), as a busy portal answers late;
+// --enlace N answers BindShortcuts with code N whatever it kept, as GNOME 48's does.
+//   sonarel_portal_double LOG [--respuesta N] [--enlace N] [--mudo] [--olvida] [--sin-teclas]
+//                         [--retiene]
 #include "platform/portal/Shortcut.h"
 
 #include <QCoreApplication>
@@ -28,9 +30,11 @@ const QString kPath = QStringLiteral("/org/freedesktop/portal/desktop");
 
 class Portal : public QDBusVirtualObject {
 public:
-    Portal(QString log, uint response, bool mute, bool forget, bool keyless, bool hold)
+    Portal(QString log, uint response, uint bindResponse, bool mute, bool forget, bool keyless,
+           bool hold)
         : log_(std::move(log)),
           response_(response),
+          bindResponse_(bindResponse),
           mute_(mute),
           forget_(forget),
           keyless_(keyless),
@@ -129,7 +133,8 @@ public:
         }
         bus.send(message.createReply(QVariant::fromValue(QDBusObjectPath(request))));
         if (!mute_) {
-            QTimer::singleShot(0, [bus, request, code = response_, results]() mutable {
+            const uint code = member == "BindShortcuts" ? bindResponse_ : response_;
+            QTimer::singleShot(0, [bus, request, code, results]() mutable {
                 QDBusMessage signal = QDBusMessage::createSignal(
                     request, "org.freedesktop.portal.Request", "Response");
                 signal.setArguments({code, results});
@@ -148,6 +153,7 @@ private:
 
     QString log_;
     uint response_;
+    uint bindResponse_;
     bool mute_;
     bool forget_;
     bool keyless_;
@@ -164,8 +170,12 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     sonarel::portal::registerShortcutTypes();
     const QStringList args = app.arguments();
-    const int at = args.indexOf("--respuesta");
-    Portal portal(args.value(1), at > 0 ? args.value(at + 1).toUInt() : 0, args.contains("--mudo"),
+    const auto code = [&](const QString& option, uint otherwise) {
+        const int at = args.indexOf(option);
+        return at > 0 ? args.value(at + 1).toUInt() : otherwise;
+    };
+    const uint response = code("--respuesta", 0);
+    Portal portal(args.value(1), response, code("--enlace", response), args.contains("--mudo"),
                   args.contains("--olvida"), args.contains("--sin-teclas"),
                   args.contains("--retiene"));
     QDBusConnection bus = QDBusConnection::sessionBus();

@@ -140,6 +140,41 @@ TEST_F(BusDePrueba, AnotherCombinationIsBoundAgainWithItsTrigger) {
     EXPECT_FALSE(recibidos.value(0).contains("Alt+Super+D"));
 }
 
+// GNOME 48's portal answers a binding that took with 2: the shortcut it lists works, and no
+// notice says otherwise. One it did not keep still ends in the notice.
+TEST_F(BusDePrueba, ABindingThePortalKeptWorksWhateverItsAnswer) {
+    for (const bool kept : {true, false}) {
+        SCOPED_TRACE(kept ? "kept" : "not kept");
+        recibidos.clear();
+        arrancarPortal(kept ? QStringList{"--enlace", "2"}
+                            : QStringList{"--enlace", "2", "--olvida"});
+        auto atajos = PortalGlobalShortcuts::create(*bus, clock, avisos);
+        ASSERT_NE(atajos, nullptr);
+        int pulsados = 0;
+        atajos->installHandler([&](HotKeyID) { ++pulsados; });
+        auto reserva =
+            atajos->registerHotKey(2, Modifier::Alt | Modifier::Super, "Alt+Super+D", kId);
+        ASSERT_TRUE(waitUntil([&] { return llamadas().size() == 3; }));
+        control("Activar");
+        if (kept) {
+            EXPECT_TRUE(waitUntil([&] { return pulsados == 1; }));
+            EXPECT_TRUE(recibidos.isEmpty()) << recibidos.join('|').toStdString();
+        } else {
+            EXPECT_TRUE(waitUntil([&] {
+                return recibidos ==
+                       QStringList{PortalGlobalShortcuts::refusedNotice("Alt+Super+D")};
+            })) << recibidos.join('|').toStdString();
+            EXPECT_EQ(pulsados, 0);
+        }
+        portal.kill();
+        portal.waitForFinished(3000);
+        QFile::remove(registro());
+        waitUntil([&] {
+            return !bus->interface()->isServiceRegistered("org.freedesktop.portal.Desktop");
+        });
+    }
+}
+
 // The user chose Shift+Super+H: each notice that names the shortcut names it.
 TEST_F(BusDePrueba, EachFailureOfTheBindingEndsInTheNoticeOfItsCause) {
     struct Caso {
