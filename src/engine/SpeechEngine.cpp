@@ -4,6 +4,7 @@
 #include "engine/Level.h"
 #include "engine/Permissions.h"
 #include "engine/TextRules.h"
+#include "platform/Logging.h"
 #include "platform/MainThread.h"
 
 #include <QPointer>
@@ -209,7 +210,9 @@ void SpeechEngine::finishStop() {
         setStatus(Status::idle());
     }
     const QString heard = std::exchange(heard_, {});
-    if (!text::isBlank(heard) && onStopped) {
+    if (text::isBlank(heard)) {
+        qCDebug(logEngine) << "the dictation ended with no words";
+    } else if (onStopped) {
         onStopped(heard);
     }
     if (std::exchange(autoStopped_, false) && onAutoStop) {

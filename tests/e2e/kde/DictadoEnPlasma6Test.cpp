@@ -39,18 +39,22 @@ protected:
     // One dictation with `frase` spoken, started and ended by the shortcut, while `app` stays in
     // front. Gives the text the history kept, once the paste's keys are out.
     QString dictar(const QString& frase, const QString& app) {
-        const int antes = testing::entradas(dir);
         const int pegados = registro().count("portal keys sent");
-        const int grabando = grabaciones();
-        EXPECT_TRUE(teclado.pulsar("alt+meta+d"));
-        EXPECT_TRUE(waitUntil([&] { return grabaciones() > grabando; }, 30)) << "no recording";
-        const QString voz = dir.filePath("voz.wav");
-        QProcess::execute("espeak-ng", {"-v", "es", "-w", voz, frase});
-        QProcess::execute("paplay", {"--device=vsink", voz});
-        EXPECT_EQ(enfocadaEnKWin(), app);
-        EXPECT_TRUE(teclado.pulsar("alt+meta+d"));
-        EXPECT_TRUE(waitUntil([&] { return grabaciones() == grabando; }, 20));
-        EXPECT_TRUE(waitUntil([&] { return testing::entradas(dir) > antes; }, 90));
+        testing::dictarHastaQueQuede(
+            dir,
+            [&] {
+                const int grabando = grabaciones();
+                EXPECT_TRUE(teclado.pulsar("alt+meta+d"));
+                EXPECT_TRUE(waitUntil([&] { return grabaciones() > grabando; }, 30))
+                    << "no recording";
+                const QString voz = dir.filePath("voz.wav");
+                QProcess::execute("espeak-ng", {"-v", "es", "-w", voz, frase});
+                QProcess::execute("paplay", {"--device=vsink", voz});
+                EXPECT_EQ(enfocadaEnKWin(), app);
+                EXPECT_TRUE(teclado.pulsar("alt+meta+d"));
+                EXPECT_TRUE(waitUntil([&] { return grabaciones() == grabando; }, 20));
+            },
+            [&] { return registro(); });
         const QString texto = testing::ultimaEntrada(dir);
         EXPECT_TRUE(waitUntil([&] { return registro().count("portal keys sent") > pegados; }, 30));
         return texto;
