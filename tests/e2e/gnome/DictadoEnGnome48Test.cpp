@@ -3,10 +3,12 @@
 // the portal's host registry, the shortcut bound through the portal's GlobalShortcuts and pressed
 // through mutter's remote input, the permission to type asked once in the portal's dialog
 // ("Remember This Selection" on), speech into the virtual microphone, the text into GNOME Text
-// Editor and GNOME Terminal, on the clipboard and in the history; then a restart whose kept
-// restore token spares the dialog.
+// Editor and GNOME Terminal (with Return once it read the text), on the clipboard and in the
+// history; then a restart whose kept restore token spares the dialog.
 #include "gnome/EntradaMutter.h"
 #include "trixie/Trixie.h"
+
+#include "delivery/Terminales.h"
 
 #include <gtest/gtest.h>
 
@@ -125,6 +127,7 @@ protected:
 
 TEST_F(DictadoEnGnome48, AllowedOnceEveryDictationLandsAndARestartKeepsThePermission) {
     ASSERT_TRUE(teclas({"Escape"}));  // the overview GNOME opens at its start
+    testing::ajustesDeSonarel(dir, "Sonarel.conf", "enterEnTerminal=true\n");
     arrancar();
     // Asked at its start, in two dialogs: the settings' "Add Keyboard Shortcuts", and the
     // portal's remote desktop, allowed with "Remember This Selection" on.
@@ -165,7 +168,9 @@ TEST_F(DictadoEnGnome48, AllowedOnceEveryDictationLandsAndARestartKeepsThePermis
                                          "stty -icanon -echo; exec cat > \"$0\"", salida});
     ASSERT_TRUE(waitUntil([&] { return teclas({"x"}) && leer(salida).contains('x'); }, 60));
     const QString tercero = dictar("Hola terminal");
-    EXPECT_TRUE(waitUntil([&] { return leer(salida).endsWith(tercero); }, 10))
+    // The line runs: Return followed once the terminal had read the pasted text.
+    EXPECT_TRUE(
+        waitUntil([&] { return leer(salida).endsWith(lineaDeTerminal(tercero) + "\n"); }, 10))
         << leer(salida).toStdString() << " / " << tercero.toStdString();
     EXPECT_EQ(portapapeles().toStdString(), tercero.toStdString());
 
@@ -180,7 +185,8 @@ TEST_F(DictadoEnGnome48, AllowedOnceEveryDictationLandsAndARestartKeepsThePermis
         },
         60));
     const QString cuarto = dictar("Otra vez aqui");
-    EXPECT_TRUE(waitUntil([&] { return leer(salida).endsWith(cuarto); }, 10))
+    EXPECT_TRUE(
+        waitUntil([&] { return leer(salida).endsWith(lineaDeTerminal(cuarto) + "\n"); }, 10))
         << leer(salida).toStdString() << " / " << cuarto.toStdString();
     EXPECT_EQ(testing::ventanasDe(kPortal), 0);
     EXPECT_EQ(testing::ventanasDe(kAtajos), 0);

@@ -2,8 +2,9 @@
 // (scripts/test-trixie-desktop plasma): the real binary natively on KWin 6, the shortcut bound
 // through the portal's GlobalShortcuts and pressed through KWin's fake input, the permission to
 // type asked once in the portal's dialog ("Allow restoring on future sessions" ticked), speech
-// into the virtual microphone, the text into KWrite and Konsole, on the clipboard and in the
-// history; then a restart whose kept restore token spares the dialog.
+// into the virtual microphone, the text into KWrite and Konsole (with Return once it read the
+// text), on the clipboard and in the history; then a restart whose kept restore token spares the
+// dialog.
 #include "KWin.h"
 #include "trixie/Trixie.h"
 
@@ -84,6 +85,7 @@ protected:
 };
 
 TEST_F(DictadoEnPlasma6, AllowedOnceEveryDictationLandsAndARestartKeepsThePermission) {
+    testing::ajustesDeSonarel(dir, "Sonarel.conf", "enterEnTerminal=true\n");
     ASSERT_TRUE(arrancar()) << registro().toStdString();
     // Asked at its start: allowed, restoring on future sessions ticked.
     ASSERT_TRUE(testing::responderDialogo(kPortal, {"Allow restoring on future sessions"}, "Share"))
@@ -111,7 +113,8 @@ TEST_F(DictadoEnPlasma6, AllowedOnceEveryDictationLandsAndARestartKeepsThePermis
                                  "stty -icanon -echo; exec cat > \"$0\"", salida});
     ASSERT_TRUE(waitUntil([] { return enfocadaEnKWin() == "org.kde.konsole"; }, 60));
     const QString tercero = dictar("Hola terminal", "org.kde.konsole");
-    EXPECT_TRUE(waitUntil([&] { return leer(salida) == lineaDeTerminal(tercero); }, 10))
+    // The line runs: Return followed once Konsole had read the pasted text.
+    EXPECT_TRUE(waitUntil([&] { return leer(salida) == lineaDeTerminal(tercero) + "\n"; }, 10))
         << leer(salida).toStdString() << " / " << tercero.toStdString();
     EXPECT_EQ(testing::leerPortapapeles().toStdString(), tercero.toStdString());
 
