@@ -54,6 +54,15 @@ struct BusDePrueba : ::testing::Test {
             [&] { return bus->interface()->isServiceRegistered("org.freedesktop.portal.Desktop"); },
             10));
     }
+    // Stops the test portal and forgets its calls, for the next one to start afresh.
+    void pararPortal() {
+        portal.kill();
+        portal.waitForFinished(3000);
+        QFile::remove(registro());
+        waitUntil([&] {
+            return !bus->interface()->isServiceRegistered("org.freedesktop.portal.Desktop");
+        });
+    }
     void control(const QString& orden) {
         bus->call(QDBusMessage::createMethodCall("org.freedesktop.portal.Desktop",
                                                  "/org/freedesktop/portal/desktop",
@@ -166,12 +175,7 @@ TEST_F(BusDePrueba, ABindingThePortalKeptWorksWhateverItsAnswer) {
             })) << recibidos.join('|').toStdString();
             EXPECT_EQ(pulsados, 0);
         }
-        portal.kill();
-        portal.waitForFinished(3000);
-        QFile::remove(registro());
-        waitUntil([&] {
-            return !bus->interface()->isServiceRegistered("org.freedesktop.portal.Desktop");
-        });
+        pararPortal();
     }
 }
 
@@ -211,12 +215,7 @@ TEST_F(BusDePrueba, EachFailureOfTheBindingEndsInTheNoticeOfItsCause) {
         EXPECT_EQ(caso.aviso.contains(elegida), !caso.opciones.contains("--mudo"));
         EXPECT_FALSE(caso.aviso.contains("Alt+Super+D"));
         EXPECT_EQ(pulsados, 0);
-        portal.kill();
-        portal.waitForFinished(3000);
-        QFile::remove(registro());
-        waitUntil([&] {
-            return !bus->interface()->isServiceRegistered("org.freedesktop.portal.Desktop");
-        });
+        pararPortal();
     }
     EXPECT_EQ(PortalGlobalShortcuts::create(*bus, clock, avisos), nullptr);
 }
