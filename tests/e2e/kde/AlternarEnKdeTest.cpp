@@ -108,14 +108,8 @@ TEST(AlternarEnKde, EveryDictationToggledByACustomShortcutLandsInKWrite) {
         EXPECT_TRUE(
             waitUntil([&] { return leerRegistro().count("portal keys sent") > pegados; }, 10));
         EXPECT_EQ(enfocadaEnKWin(), "org.kde.kwrite");
-        // KWrite holds the paste once a save writes it; it ends the file with a line break.
         escrito += texto;
-        EXPECT_TRUE(waitUntil(
-            [&] {
-                teclado.pulsar("ctrl+s");
-                return waitUntil([&] { return leer(nota) == escrito + "\n"; }, 0.5);
-            },
-            10))
+        EXPECT_TRUE(testing::kwriteGuarda(teclado, nota, escrito))
             << leer(nota).toStdString() << " / " << escrito.toStdString();
     }
     if (::testing::Test::HasFailure()) {

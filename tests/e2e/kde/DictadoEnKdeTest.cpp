@@ -113,15 +113,8 @@ TEST_F(DictadoEnKde, EveryDictationLandsInKWriteAndKonsoleThroughThePortal) {
     Programa kwrite("kwrite", {nota}, nativo);
     ASSERT_TRUE(waitUntil([] { return enfocadaEnKWin() == "org.kde.kwrite"; }, 30));
     const auto atajo = [this] { EXPECT_TRUE(teclado.pulsar("alt+meta+d")); };
-    // Whether KWrite comes to hold `texto`: the paste follows the history entry, so the file is
-    // saved again until it does. KWrite ends the file with a line break.
     const auto guarda = [&](const QString& texto) {
-        return waitUntil(
-            [&] {
-                teclado.pulsar("ctrl+s");
-                return waitUntil([&] { return leer(nota) == texto + "\n"; }, 0.5);
-            },
-            10);
+        return testing::kwriteGuarda(teclado, nota, texto);
     };
 
     // The first dictation after the desktop's grant (KDE grants the keyboard without asking).
@@ -173,12 +166,7 @@ TEST_F(DictadoEnKde, ADictationStartedInSonarelsOwnWindowIsNotPasted) {
     activarEnKWin("org.kde.kwrite");
     ASSERT_TRUE(waitUntil([] { return enfocadaEnKWin() == "org.kde.kwrite"; }, 20));
     const QString ajeno = dictar(atajo, "Y esto llega a KWrite", "org.kde.kwrite");
-    EXPECT_TRUE(waitUntil(
-        [&] {
-            teclado.pulsar("ctrl+s");
-            return waitUntil([&] { return leer(nota) == ajeno + "\n"; }, 0.5);
-        },
-        10))
+    EXPECT_TRUE(testing::kwriteGuarda(teclado, nota, ajeno))
         << leer(nota).toStdString() << " / " << ajeno.toStdString();
     EXPECT_EQ(registro().count("paste sent as"), 1);
     if (HasFailure()) {
@@ -203,12 +191,7 @@ TEST_F(DictadoEnKde, FromSonarelsOwnWindowTheDictationGoesToTheApplicationBefore
     const QString texto = dictar([this] { EXPECT_TRUE(teclado.pulsar("alt+meta+d")); },
                                  "Esto vuelve a KWrite", "sonarel");
     EXPECT_EQ(enfocadaEnKWin(), "org.kde.kwrite");
-    EXPECT_TRUE(waitUntil(
-        [&] {
-            teclado.pulsar("ctrl+s");
-            return waitUntil([&] { return leer(nota) == texto + "\n"; }, 0.5);
-        },
-        10))
+    EXPECT_TRUE(testing::kwriteGuarda(teclado, nota, texto))
         << leer(nota).toStdString() << " / " << texto.toStdString();
     EXPECT_EQ(registro().count("paste sent as Ctrl+V"), 1);
     if (HasFailure()) {

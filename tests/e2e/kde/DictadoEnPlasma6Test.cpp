@@ -61,15 +61,8 @@ protected:
         return texto;
     }
 
-    // Whether KWrite comes to hold `texto` in `nota`: saved again until it does (KWrite ends
-    // the file with a line break).
     bool guarda(const QString& nota, const QString& texto) {
-        return waitUntil(
-            [&] {
-                teclado.pulsar("ctrl+s");
-                return waitUntil([&] { return leer(nota) == texto + "\n"; }, 0.5);
-            },
-            15);
+        return testing::kwriteGuarda(teclado, nota, texto, 15);
     }
 
     QString registro() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "support/EventLoop.h"
+#include "support/Lecturas.h"
 #include "support/Xdotool.h"
 
 #include <QCoreApplication>
@@ -95,5 +96,17 @@ public:
 private:
     QProcess proceso_;
 };
+
+// Whether KWrite comes to hold `texto` in `nota` within `segundos`: saved again until it does,
+// since a paste may land after the test looks. KWrite ends the file with a line break.
+inline bool kwriteGuarda(TecladoKWin& teclado, const QString& nota, const QString& texto,
+                         double segundos = 10) {
+    return waitUntil(
+        [&] {
+            teclado.pulsar("ctrl+s");
+            return waitUntil([&] { return leer(nota) == texto + "\n"; }, 0.5);
+        },
+        segundos);
+}
 
 }  // namespace sonarel::testing
