@@ -180,7 +180,11 @@ TEST_F(Gestor, AFirstStartGoesFromNoModelToAWorkingRecognizer) {
     EXPECT_EQ(servicio.modelState().path, otra);
     ASSERT_TRUE(testing::waitUntil(
         [&] { return estado(QStringLiteral("base")) == QStringLiteral("En uso"); }, 60));
-    EXPECT_EQ(estado(QStringLiteral("tiny")), QStringLiteral("Instalado"));
+    // tiny stays beside it for the text shown while speaking only where the measurement found
+    // base too slow for that (a busy machine): the list says which.
+    EXPECT_EQ(estado(QStringLiteral("tiny")), preferencias.modeloParciales() == ruta
+                                                  ? QStringLiteral("En uso para el texto en vivo")
+                                                  : QStringLiteral("Instalado"));
     EXPECT_EQ(servicio.modelState().state, whisper::ModelLoad::State::ready);
     EXPECT_TRUE(onDeviceAvailable(servicio, QStringLiteral("es-MX")));
 

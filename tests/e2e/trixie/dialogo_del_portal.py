@@ -12,15 +12,18 @@ import time
 import gi
 
 gi.require_version("Atspi", "2.0")
-from gi.repository import Atspi  # noqa: E402
+from gi.repository import Atspi, GLib  # noqa: E402
 
 
 def aplicacion(nombre):
     escritorio = Atspi.get_desktop(0)
     for i in range(escritorio.get_child_count()):
-        app = escritorio.get_child_at_index(i)
-        if app is not None and nombre in (app.get_name() or ""):
-            return app
+        try:
+            app = escritorio.get_child_at_index(i)
+            if app is not None and nombre in (app.get_name() or ""):
+                return app
+        except GLib.Error:
+            pass  # an application that left the bus while the list was read
     return None
 
 
@@ -64,21 +67,35 @@ def marcada(caja):
 def responder(nombre, boton, casillas):
     limite = time.monotonic() + 60
     while time.monotonic() < limite:
-        app = aplicacion(nombre)
-        cajas = [app and buscar(app, c, ("check box", "switch", "toggle button")) for c in casillas]
-        pulsador = app and buscar(app, boton, ("push button", "button"))
-        if pulsador and all(cajas):
-            for caja in cajas:
-                if not marcada(caja):
-                    accionar(caja)
-                limite_marcada = time.monotonic() + 10
-                while not marcada(caja):
-                    if time.monotonic() > limite_marcada:
-                        return 3
-                    time.sleep(0.1)
-            return 0 if accionar(pulsador) else 4
+        try:
+            hecho = intentar_responder(nombre, boton, casillas)
+        except GLib.Error as error:
+            # Right after the desktop starts its accessibility registry may not answer yet, and the
+            # dialog may go while it is read: tried again.
+            print("dialogo_del_portal:", error.message, file=sys.stderr)
+            hecho = None
+        if hecho is not None:
+            return hecho
         time.sleep(0.2)
     return 2
+
+
+def intentar_responder(nombre, boton, casillas):
+    """0 once answered, 3 or 4 when the dialog did not take it, None while it is not there."""
+    app = aplicacion(nombre)
+    cajas = [app and buscar(app, c, ("check box", "switch", "toggle button")) for c in casillas]
+    pulsador = app and buscar(app, boton, ("push button", "button"))
+    if not (pulsador and all(cajas)):
+        return None
+    for caja in cajas:
+        if not marcada(caja):
+            accionar(caja)
+        limite_marcada = time.monotonic() + 10
+        while not marcada(caja):
+            if time.monotonic() > limite_marcada:
+                return 3
+            time.sleep(0.1)
+    return 0 if accionar(pulsador) else 4
 
 
 def main():
