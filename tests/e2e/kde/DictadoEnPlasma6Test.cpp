@@ -4,7 +4,7 @@
 // type asked once in the portal's dialog ("Allow restoring on future sessions" ticked), speech
 // into the virtual microphone, the text into KWrite and Konsole (with Return once it read the
 // text), on the clipboard and in the history; then a restart whose kept restore token spares the
-// dialog.
+// dialog, and a dictation from Sonarel's own window, copied and not pasted.
 #include "KWin.h"
 #include "trixie/Trixie.h"
 
@@ -38,8 +38,9 @@ protected:
     }
 
     // One dictation with `frase` spoken, started and ended by the shortcut, while `app` stays in
-    // front. Gives the text the history kept, once the paste's keys are out.
-    QString dictar(const QString& frase, const QString& app) {
+    // front. Gives the text the history kept, once the paste's keys are out (or, from Sonarel's
+    // own window, once it is on the clipboard with no key sent).
+    QString dictar(const QString& frase, const QString& app, bool pegado = true) {
         const int pegados = registro().count("portal keys sent");
         testing::dictarHastaQueQuede(
             dir,
@@ -57,7 +58,14 @@ protected:
             },
             [&] { return registro(); });
         const QString texto = testing::ultimaEntrada(dir);
-        EXPECT_TRUE(waitUntil([&] { return registro().count("portal keys sent") > pegados; }, 30));
+        const auto pega = [&] { return registro().count("portal keys sent") > pegados; };
+        if (pegado) {
+            EXPECT_TRUE(waitUntil(pega, 30));
+        } else {
+            EXPECT_TRUE(waitUntil([&] { return testing::leerPortapapeles() == texto; }, 10));
+            // A paste would follow the copy within the bridge's wait for the selection (1 s).
+            EXPECT_FALSE(waitUntil(pega, 3));
+        }
         return texto;
     }
 
@@ -125,6 +133,11 @@ TEST_F(DictadoEnPlasma6, AllowedOnceEveryDictationLandsAndARestartKeepsThePermis
     EXPECT_TRUE(guarda(otra, cuarto)) << leer(otra).toStdString() << " / " << cuarto.toStdString()
                                       << " / " << leer(nota).toStdString();
     EXPECT_EQ(testing::leerPortapapeles().toStdString(), cuarto.toStdString());
+
+    // From Sonarel's own window the text is only copied.
+    testing::activarEnKWin("Sonarel");
+    ASSERT_TRUE(waitUntil([] { return enfocadaEnKWin() == "Sonarel"; }, 20));
+    dictar("Esto se queda en Sonarel", "Sonarel", false);
     EXPECT_EQ(testing::ventanasDe(kPortal), 0);
     if (HasFailure()) {
         std::fprintf(stderr, "%s", qPrintable(registro()));
